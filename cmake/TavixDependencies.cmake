@@ -1,0 +1,27 @@
+# Cross-built dependencies (scripts/build-deps.sh) and mingw's static zlib.
+set(_deps ${TAVIX_DEPS_PREFIX})
+if(NOT EXISTS ${_deps}/lib/libarchive.a)
+  message(FATAL_ERROR "Dependencies missing in ${_deps}: run scripts/setup.sh first")
+endif()
+
+add_library(tavix_zlib STATIC IMPORTED)
+set_target_properties(tavix_zlib PROPERTIES IMPORTED_LOCATION /usr/${TAVIX_TRIPLET}/lib/libz.a)
+
+add_library(tavix_bz2 STATIC IMPORTED)
+set_target_properties(tavix_bz2 PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libbz2.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include)
+
+add_library(tavix_jpeg STATIC IMPORTED)
+set_target_properties(tavix_jpeg PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libjpeg.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include)
+
+add_library(tavix_pcre2 STATIC IMPORTED)
+set_target_properties(tavix_pcre2 PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libpcre2-16.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include
+  INTERFACE_COMPILE_DEFINITIONS "PCRE2_STATIC;PCRE2_CODE_UNIT_WIDTH=16")
+
+add_library(tavix_archive STATIC IMPORTED)
+set_target_properties(tavix_archive PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libarchive.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include
+  INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC
+  INTERFACE_LINK_LIBRARIES "tavix_bz2;tavix_zlib;bcrypt")

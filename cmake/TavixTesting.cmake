@@ -1,0 +1,30 @@
+# GoogleTest from Debian's sources, and one helper to add a test program.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+# Only the 64-bit build runs here; the 32-bit test programs are built, not run.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  set(TAVIX_RUN_TESTS OFF)
+else()
+  set(TAVIX_RUN_TESTS ON)
+endif()
+
+# tavix_add_test(name SOURCES ... [LIBRARIES ...] [PATH dir ...] [DEPENDS target ...])
+# PATH folders go on the Windows PATH of the test (see scripts/wine-run).
+function(tavix_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBRARIES;PATH;DEPENDS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE tavix_common gtest_main ${T_LIBRARIES})
+  target_compile_definitions(${name} PRIVATE
+    TAVIX_SOURCE_DIR="${CMAKE_SOURCE_DIR}" TAVIX_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  if(T_DEPENDS)
+    add_dependencies(${name} ${T_DEPENDS})
+  endif()
+  if(TAVIX_RUN_TESTS)
+    string(REPLACE ";" ":" _path "${T_PATH}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES ENVIRONMENT "TAVIX_PATH=${_path}" TIMEOUT 120)
+  endif()
+endfunction()

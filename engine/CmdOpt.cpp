@@ -1,0 +1,163 @@
+#include "CmdOpt.h"
+
+#include "ArchiverDll.h"
+#include "TextUtil.h"
+
+#include <oleauto.h>
+
+namespace {
+
+void AppendVariantText(const VARIANT& value, std::vector<std::string>& names) {
+  VARIANT text;
+  VariantInit(&text);
+  if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR))) {
+    std::wstring wide(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
+    std::string name = WideToAnsi(wide);
+    if (!name.empty()) names.push_back(std::move(name));
+  }
+  VariantClear(&text);
+}
+
+void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names) {
+  if (array == nullptr || SafeArrayGetDim(array) == 0) return;
+  VARTYPE type = VT_EMPTY;
+  if (FAILED(SafeArrayGetVartype(array, &type))) return;
+  UINT dims = SafeArrayGetDim(array);
+  std::vector<LONG> index(dims);
+  for (UINT d = 0; d < dims; ++d) SafeArrayGetLBound(array, d + 1, &index[d]);
+  // Index of the first dimension is the last element of the index array.
+  LONG low = 0, high = -1;
+  SafeArrayGetLBound(array, 1, &low);
+  SafeArrayGetUBound(array, 1, &high);
+  for (LONG i = low; i <= high; ++i) {
+    index[dims - 1] = i;
+    VARIANT element;
+    VariantInit(&element);
+    if (type == VT_VARIANT) {
+      if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element))) AppendVariantText(element, names);
+    } else {
+      element.vt = type;
+      if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element.byref)))
+        AppendVariantText(element, names);
+    }
+    VariantClear(&element);
+  }
+}
+
+}  // namespace
+
+void TNameSource::AppendTo(std::vector<std::string>& names) const {
+  auto add = [&names](const char* name) {
+    if (name != nullptr && *name != '\0') names.emplace_back(name);
+  };
+  switch (kind_) {
+    case Kind::Skipped:
+      break;
+    case Kind::Text:
+      if (!text_.empty()) names.push_back(text_);
+      break;
+    case Kind::CString:
+      add(cstring_);
+      break;
+    case Kind::CStringArray:
+      for (auto p = array_; p != nullptr && *p != nullptr; ++p) add(*p);
+      break;
+    case Kind::StringList:
+      if (list_ != nullptr)
+        for (const auto& line : *list_)
+          if (!line.empty()) names.push_back(line);
+      break;
+    case Kind::Variant:
+      if (variant_ == nullptr) break;
+      if (variant_->vt & VT_ARRAY)
+        AppendVariantArray((variant_->vt & VT_BYREF) ? *variant_->pparray : variant_->parray, names);
+      else
+        AppendVariantText(*variant_, names);
+      break;
+  }
+}
+
+std::vector<std::string> FlattenNames(const TNameList& list) {
+  std::vector<std::string> names;
+  for (const auto& source : list) source.AppendTo(names);
+  return names;
+}
+
+bool EndsWithBackslash(const std::string& text) {
+  bool last = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+      last = false;
+      ++i;
+    } else {
+      last = text[i] == '\\';
+    }
+  }
+  return last;
+}
+
+void TCmdOpt::AddRaw(const std::string& item) { text_ += " " + item; }
+
+void TCmdOpt::AddValue(const std::string& switchName, const std::string& value) {
+  if (value.empty()) return;
+  if (switchName.empty()) {
+    AddRaw("\"" + value + "\"");
+    return;
+  }
+  std::string word = switchName[0] == ' ' ? switchName.substr(1) : "-" + switchName;
+  if (SeparateValue) {
+    AddRaw(word);
+    AddRaw("\"" + value + "\"");
+  } else {
+    AddRaw("\"" + word + value + "\"");
+  }
+}
+
+void TCmdOpt::AddNumber(const std::string& switchName, int number) {
+  if (number >= 0) AddRaw("-" + switchName + std::to_string(number));
+}
+
+void TCmdOpt::AddFlag(const std::string& switchName, bool flag) {
+  if (flag) AddRaw("-" + switchName);
+}
+
+void TCmdOpt::AddDir(const std::string& switchName, const std::string& directory) {
+  if (directory.empty()) return;
+  AddValue(switchName, EndsWithBackslash(directory) ? directory : directory + "\\");
+}
+
+std::string TCmdOpt::Filtered(const std::string& name) const {
+  return NameFilter ? NameFilter(name) : name;
+}
+
+void TCmdOpt::AddFileName(const std::string& switchName, const std::string& name) {
+  AddValue(switchName, Filtered(name));
+}
+
+int TCmdOpt::AddFiles(const std::string& switchName, const TNameList& files) {
+  auto names = FlattenNames(files);
+  for (const auto& name : names) AddFileName(switchName, name);
+  return static_cast<int>(names.size());
+}
+
+int TCmdOpt::WriteResponseFile(const TNameList& files, const std::string& path) {
+  auto names = FlattenNames(files);
+  std::string block;
+  for (const auto& name : names) block += "\"" + Filtered(name) + "\"\r\n";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool written = file != INVALID_HANDLE_VALUE;
+  if (written && !block.empty()) {
+    DWORD count = 0;
+    written = WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &count, nullptr) &&
+              count == block.size();
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!written) {
+    // A half-written list would make the library work on the wrong names.
+    DeleteFileA(path.c_str());
+    throw EArchiver(FormatMessageText(L"レスポンスファイル %s に書き込めません。", {AnsiToWide(path)}));
+  }
+  AddValue("", "@" + path);
+  return static_cast<int>(names.size());
+}

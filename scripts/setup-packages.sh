@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tavix needs to build, run and test, and the
+# deb-src entry the dependency build uses. Run as root; a second run is quick.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev
+  wine wine64 locales xvfb xauth imagemagick fonts-ipafont-gothic fonts-ipafont-mincho
+  googletest libz-mingw-w64-dev
+  lhasa jlha-utils zip unzip 7zip libarchive-tools gcab cabextract arj unar sharutils
+  clang libclang-rt-14-dev
+)
+
+src_list=/etc/apt/sources.list.d/tavix-deb-src.sources
+need_update=0
+if [ ! -f "$src_list" ]; then
+  # Same archive and suites as the binary entries, for apt-get source.
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+  else
+    grep -h -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' > /etc/apt/sources.list.d/tavix-deb-src.list
+    touch "$src_list"
+  fi
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
+  apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Code page 932 under Wine needs the glibc Japanese locale.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf-\?8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -1,0 +1,22 @@
+// Access to a loaded spy archiver library's recordings.
+#pragma once
+
+#include "ArchiverApi.h"
+
+#include <string>
+#include <vector>
+
+class SpyLibrary {
+ public:
+  explicit SpyLibrary(const wchar_t* fileName);  // the library must be loaded
+  void Reset() const;
+  std::vector<std::string> Calls() const;  // one "Entry(args)" per call
+  void AddEntry(const char* name, WORD date, WORD time) const;
+  void SetResult(int result, const char* output = "") const;
+
+ private:
+  HMODULE module_;
+};
+
+// The calls whose entry name starts with the given text.
+std::vector<std::string> CallsTo(const std::vector<std::string>& calls, const std::string& entry);
