@@ -1,0 +1,147 @@
+// Extraction shared by every family: selection, safe destinations, the
+// existing-file rule, progress with cancel, and no partial file left behind.
+#include "ArcCore.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace arc {
+
+namespace {
+
+const Error Cancelled{ERROR_USER_CANCEL, L""};
+
+// Existing files are kept unless the entry is newer (by more than the two
+// seconds of DOS time resolution).
+bool EntryIsNewer(const EntryInfo& entry, const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return true;
+  return UnixFromFileTime(entry.writeTime) > UnixFromFileTime(data.ftLastWriteTime) + 1;
+}
+
+// Reads the rest of the entry's data to check it (test mode, skipped entries
+// need nothing: the reader skips by itself).
+uint64_t Drain(EntryReader& reader, std::vector<char>& block, Progress* progress) {
+  uint64_t total = 0;
+  while (size_t got = reader.Read(block.data(), block.size())) {
+    total += got;
+    if (progress != nullptr && !progress->Advance(got)) throw Cancelled;
+  }
+  return total;
+}
+
+}  // namespace
+
+ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, const ExtractOptions& options,
+                             Output& output) {
+  ExtractResult result;
+  auto warn = [&](int code, const std::wstring& name) {
+    output.Message(code, name);
+    if (result.code == 0) result.code = code;
+    ++result.skipped;
+  };
+  Progress progress(archive);
+  if (!progress.Open()) throw Cancelled;
+  std::vector<char> block(256 * 1024);
+  std::wstring root = FullPath(options.destination.empty() ? L"." : options.destination);
+  if (!options.testOnly && !CreateFolders(root)) throw Error{ERROR_MAKEDIRECTORY, root};
+  EntryInfo entry;
+  while (reader.Next(entry)) {
+    if (!options.patterns.Matches(entry.name) || options.exclusions.MatchesAny(entry.name)) continue;
+    if (options.testOnly) {
+      if (entry.isDirectory || entry.isLink) continue;
+      if (!progress.Begin(entry, L"")) throw Cancelled;
+      try {
+        Drain(reader, block, &progress);
+      } catch (const Error& error) {
+        if (error.code == ERROR_USER_CANCEL || error.code >= ERROR_MAKEDIRECTORY) throw;
+        warn(error.code, entry.name);
+        continue;
+      }
+      if (!progress.Finish()) throw Cancelled;
+      ++result.extracted;
+      output.Line(L"OK  " + entry.name);
+      continue;
+    }
+    std::wstring destination;
+    try {
+      destination = SafeDestination(root, entry.name, options.keepFolders);
+    } catch (const Error& error) {
+      warn(error.code, entry.name);
+      continue;
+    }
+    if (entry.isDirectory) {
+      if (options.keepFolders && !CreateFolders(destination)) throw Error{ERROR_MAKEDIRECTORY, destination};
+      continue;
+    }
+    if (entry.isLink) {
+      warn(ERROR_NOT_SUPPORT, entry.name + L" -> " + entry.linkTarget);
+      continue;
+    }
+    if (DirectoryExists(destination)) {
+      warn(ERROR_ALREADY_EXIST, destination);
+      continue;
+    }
+    if (FileExists(destination)) {
+      if (!options.overwrite) {
+        if (!EntryIsNewer(entry, destination)) {
+          ++result.skipped;  // the silent skip the caller asked for
+          continue;
+        }
+      }
+      if (GetFileAttributesW(destination.c_str()) & FILE_ATTRIBUTE_READONLY) {
+        warn(ERROR_READ_ONLY, destination);
+        continue;
+      }
+    }
+    if (!CreateFolders(FolderOf(destination))) throw Error{ERROR_MAKEDIRECTORY, FolderOf(destination)};
+    if (!progress.Begin(entry, destination)) throw Cancelled;
+    {
+      AtomicFile file(destination);
+      try {
+        while (size_t got = reader.Read(block.data(), block.size())) {
+          file.Write(block.data(), got);
+          if (!progress.Advance(got)) throw Cancelled;
+        }
+      } catch (const Error& error) {
+        file.Drop();
+        if (error.code == ERROR_USER_CANCEL || error.code >= ERROR_MAKEDIRECTORY) throw;
+        warn(error.code, entry.name);
+        continue;
+      }
+      if (!progress.Finish()) throw Cancelled;  // the file is dropped with `file`
+      DWORD keep = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_ARCHIVE);
+      file.Commit(&entry.writeTime, keep);
+    }
+    ++result.extracted;
+    output.Line(entry.name);
+  }
+  progress.End();
+  return result;
+}
+
+int ExtractToMemory(EntryReader& reader, const std::wstring& name, MemoryTarget& target) {
+  EntryInfo entry;
+  while (reader.Next(entry)) {
+    if (entry.isDirectory || entry.isLink || !WildcardMatch(name, entry.name)) continue;
+    uint64_t total = 0;
+    std::vector<char> block(64 * 1024);
+    while (size_t got = reader.Read(block.data(), block.size())) {
+      if (target.buffer != nullptr && total < target.size) {
+        size_t room = static_cast<size_t>(std::min<uint64_t>(got, target.size - total));
+        std::memcpy(target.buffer + total, block.data(), room);
+      }
+      total += got;
+    }
+    DWORD copied = static_cast<DWORD>(std::min<uint64_t>(total, target.buffer != nullptr ? target.size : 0));
+    if (target.written != nullptr) *target.written = copied;
+    if (target.time != nullptr) *target.time = static_cast<time_t>(UnixFromFileTime(entry.writeTime));
+    if (target.attributes != nullptr) *target.attributes = static_cast<WORD>(entry.attributes);
+    return total > copied ? ERROR_MORE_HEAP_MEMORY : 0;
+  }
+  throw Error{ERROR_NOT_FIND_FILE, name};
+}
+
+}  // namespace arc

@@ -1,0 +1,206 @@
+// Paths made safe for extraction, and files written beside their target.
+#include "ArcCore.h"
+
+#include <algorithm>
+
+namespace arc {
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  if (path.empty()) return path;
+  DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::wstring result(length, L'\0');
+  length = GetFullPathNameW(path.c_str(), length, result.data(), nullptr);
+  result.resize(length);
+  return result;
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == L'\\' || folder.back() == L'/') return folder + name;
+  return folder + L"\\" + name;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return L"";
+  if (slash == 2 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, slash);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/:");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool CreateFolders(const std::wstring& folder) {
+  if (folder.empty() || DirectoryExists(folder)) return true;
+  std::wstring parent = FolderOf(folder);
+  if (!parent.empty() && parent != folder && !CreateFolders(parent)) return false;
+  return CreateDirectoryW(folder.c_str(), nullptr) || DirectoryExists(folder);
+}
+
+namespace {
+
+bool IsDeviceName(const std::wstring& component) {
+  std::wstring base = Lower(component.substr(0, component.find(L'.')));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  static const wchar_t* const devices[] = {L"con", L"prn", L"aux", L"nul", L"clock$", L"conin$", L"conout$"};
+  for (auto device : devices) {
+    if (base == device) return true;
+  }
+  if (base.size() == 4 && (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0) && base[3] >= L'0' &&
+      base[3] <= L'9')
+    return true;
+  return false;
+}
+
+}  // namespace
+
+std::wstring SanitizeEntryPath(const std::wstring& stored) {
+  std::wstring path = stored;
+  // A drive ("C:") or a UNC/device prefix ("\\?\", "\\server\") is dropped with the root.
+  if (path.size() >= 2 && path[1] == L':') path = path.substr(2);
+  std::vector<std::wstring> parts;
+  std::wstring part;
+  auto flush = [&]() {
+    // Windows drops trailing dots and blanks, which would turn "..." into "..".
+    while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+    if (!part.empty()) {
+      for (auto& c : part) {
+        if (c < 0x20 || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|')
+          c = L'_';
+      }
+      if (IsDeviceName(part)) part = L"_" + part;
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (wchar_t c : path) {
+    if (c == L'/' || c == L'\\') flush();
+    else part += c;
+  }
+  flush();
+  std::wstring result;
+  for (const auto& p : parts) {
+    if (!result.empty()) result += L'\\';
+    result += p;
+  }
+  return result;
+}
+
+std::wstring SafeDestination(const std::wstring& destination, const std::wstring& stored, bool keepFolders) {
+  std::wstring relative = SanitizeEntryPath(stored);
+  if (!keepFolders) relative = FileNameOf(relative);
+  if (relative.empty()) throw Error{ERROR_INVALID_PATH, stored};
+  std::wstring root = FullPath(destination.empty() ? L"." : destination);
+  while (root.size() > 3 && (root.back() == L'\\' || root.back() == L'/')) root.pop_back();
+  std::wstring result = FullPath(JoinPath(root, relative));
+  std::wstring prefix = root.back() == L'\\' ? root : root + L"\\";
+  if (Lower(result).compare(0, prefix.size(), Lower(prefix)) != 0) throw Error{ERROR_INVALID_PATH, stored};
+  return result;
+}
+
+AtomicFile::AtomicFile(const std::wstring& target) : target_(FullPath(target)) {
+  std::wstring folder = FolderOf(target_);
+  if (folder.empty()) folder = L".";
+  wchar_t name[MAX_PATH + 1];
+  if (GetTempFileNameW(folder.c_str(), L"arc", 0, name) == 0) throw Error{ERROR_TMP_OPEN, folder};
+  temporary_ = name;
+  file_ = CreateFileW(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) {
+    DeleteFileW(temporary_.c_str());
+    throw Error{ERROR_TMP_OPEN, temporary_};
+  }
+}
+
+AtomicFile::~AtomicFile() { Drop(); }
+
+void AtomicFile::Write(const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), done = 0;
+    if (!WriteFile(file_, bytes, chunk, &done, nullptr) || done != chunk) {
+      DWORD error = GetLastError();
+      throw Error{error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ERROR_DISK_SPACE : ERROR_CANNOT_WRITE,
+                  target_};
+    }
+    bytes += chunk;
+    size -= chunk;
+    position_ += chunk;
+  }
+}
+
+void AtomicFile::Seek(uint64_t position) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(position);
+  if (!SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN)) throw Error{ERROR_CANNOT_WRITE, target_};
+  position_ = position;
+}
+
+void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
+  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
+  ::CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+  if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary_.c_str());
+    temporary_.clear();
+    throw Error{ERROR_CANNOT_WRITE, target_};
+  }
+  temporary_.clear();
+  if (attributes != 0) SetFileAttributesW(target_.c_str(), attributes);
+}
+
+void AtomicFile::Drop() {
+  if (file_ != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+  }
+  if (!temporary_.empty()) {
+    DeleteFileW(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+InputFile::InputFile(const std::wstring& path) {
+  file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    throw Error{error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_NOT_FIND_ARC_FILE
+                                                                                 : ERROR_ARC_FILE_OPEN,
+                path};
+  }
+  LARGE_INTEGER size{};
+  GetFileSizeEx(file_, &size);
+  size_ = static_cast<uint64_t>(size.QuadPart);
+}
+
+InputFile::~InputFile() {
+  if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+}
+
+size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &got, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    throw Error{ERROR_CANNOT_READ, L""};
+  }
+  return got;
+}
+
+}  // namespace arc
