@@ -187,7 +187,9 @@ std::wstring SafeDestination(const std::wstring& destination, const std::wstring
 // the target only by Commit; dropped (deleted) otherwise.
 class AtomicFile {
  public:
-  explicit AtomicFile(const std::wstring& target);  // throws 0x8025 when no temporary can be made
+  // workFolder: where the file is built (the -w switch); it is copied beside
+  // the target before the final rename. Throws 0x8025 when no temporary can be made.
+  explicit AtomicFile(const std::wstring& target, const std::wstring& workFolder = L"");
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -201,6 +203,7 @@ class AtomicFile {
 
  private:
   std::wstring target_, temporary_;
+  bool elsewhere_ = false;
   HANDLE file_ = INVALID_HANDLE_VALUE;
   uint64_t position_ = 0;
 };
@@ -220,6 +223,35 @@ class InputFile {
   HANDLE file_ = INVALID_HANDLE_VALUE;
   uint64_t size_ = 0;
 };
+
+// ---- files to add ----
+// A file found for adding. relative: its path relative to the base folder as
+// the name was given ("sub\\a.txt"), or the full path when it lies elsewhere.
+struct FoundFile {
+  std::wstring fullPath;
+  std::wstring relative;
+  bool isDirectory = false;
+  DWORD attributes = 0;
+  uint64_t size = 0;
+  FILETIME writeTime{}, createTime{}, accessTime{};
+};
+struct CollectOptions {
+  int recursion = 0;            // 0 none, 1 wildcards search sub-folders, 2 also named folders whole
+  bool fullPathMatch = false;   // with recursion 1: plain names are not searched in sub-folders
+  bool includeHidden = false;   // hidden and system files too
+  bool shortNames = false;      // 8.3 names where a file has one
+  bool folders = false;         // also report the folders passed on the way (ZIP folder entries)
+  int64_t notBefore = 0, notAfter = 0;  // local-time bounds as Unix-like seconds, 0 = none
+  PatternSet exclusions;        // against the relative path and the file name, case-blind
+};
+// The names are paths or wildcards, absolute or relative to base. An empty list
+// means every file of the base folder. Each file appears once.
+std::vector<FoundFile> CollectFiles(const std::wstring& base, const std::vector<std::wstring>& names,
+                                    const CollectOptions& options);
+// "YYMMDD[hhmmss]" or "YYYYMMDD[hhmmss]" (an "l" in front is dropped) to
+// local seconds; 0 for any other length. Throws 0x8024 on a bad date.
+int64_t ParseDateBound(const std::wstring& text, bool endOfDay);
+int64_t LocalSeconds(const FILETIME& utc);
 
 // ---- progress ----
 // The owner window (and callback) registered with SetOwnerWindowEx.

@@ -111,9 +111,13 @@ std::wstring SafeDestination(const std::wstring& destination, const std::wstring
   return result;
 }
 
-AtomicFile::AtomicFile(const std::wstring& target) : target_(FullPath(target)) {
+AtomicFile::AtomicFile(const std::wstring& target, const std::wstring& workFolder) : target_(FullPath(target)) {
   std::wstring folder = FolderOf(target_);
   if (folder.empty()) folder = L".";
+  if (!workFolder.empty() && DirectoryExists(workFolder) && Lower(FullPath(workFolder)) != Lower(folder)) {
+    folder = workFolder;
+    elsewhere_ = true;
+  }
   wchar_t name[MAX_PATH + 1];
   if (GetTempFileNameW(folder.c_str(), L"arc", 0, name) == 0) throw Error{ERROR_TMP_OPEN, folder};
   temporary_ = name;
@@ -153,6 +157,23 @@ void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
   if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
   ::CloseHandle(file_);
   file_ = INVALID_HANDLE_VALUE;
+  if (elsewhere_) {
+    // Built in the work folder: copy beside the target first, so the final
+    // step is still a rename within one folder.
+    std::wstring folder = FolderOf(target_);
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"arc", 0, name) == 0) {
+      Drop();
+      throw Error{ERROR_TMP_COPY, target_};
+    }
+    if (!CopyFileW(temporary_.c_str(), name, FALSE)) {
+      DeleteFileW(name);
+      Drop();
+      throw Error{ERROR_TMP_COPY, target_};
+    }
+    DeleteFileW(temporary_.c_str());
+    temporary_ = name;
+  }
   if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary_.c_str());
     temporary_.clear();
