@@ -1,0 +1,77 @@
+// Reading ZIP archives for listing and extraction. Stored and deflated
+// entries, plain or with traditional encryption, are read here straight from
+// the central directory (it carries the CRC, sizes and method the records
+// show); archives with other methods go through libarchive.
+#pragma once
+
+#include "../core/ArcCore.h"
+#include "ZipFormat.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zip {
+
+// Info-ZIP style wildcards against a whole entry path, case-insensitive:
+// '*' (also across folders), '?', '[set]', '[!set]'; "[[]" is a literal '['.
+// '\' and '/' are the same; a last part "*.*" matches names without a dot too.
+bool ZipWildcard(const std::wstring& pattern, const std::wstring& name);
+
+// A '/'-separated pattern with its bracket escapes removed: the literal path
+// it names ("sub/[[]x].txt" -> "sub/[x].txt"). Real sets stay as written.
+std::wstring Unescape(const std::wstring& pattern);
+bool HasWildcard(const std::wstring& pattern);
+
+// The entry as the records show it.
+arc::EntryInfo Describe(const Entry& entry);
+
+// Opens the central directory (salvage: walk local headers when it is
+// damaged). Throws arc::Error with the family's codes.
+void LoadDirectory(File& file, const std::wstring& path, Directory& directory, bool salvage);
+
+class ZipReader : public arc::EntryReader {
+ public:
+  ZipReader(const std::wstring& path, std::string password, bool salvage = false);
+  ~ZipReader() override;
+  bool Next(arc::EntryInfo& entry) override;
+  size_t Read(void* buffer, size_t size) override;
+  const Directory& Contents() const { return directory_; }
+  // Whether every entry can be read here (otherwise use libarchive).
+  bool Supported() const;
+
+ private:
+  void StartData();
+  File file_;
+  Directory directory_;
+  std::string password_;
+  size_t next_ = 0;
+  const Entry* current_ = nullptr;
+  bool started_ = false, finished_ = false;
+  uint64_t remaining_ = 0, produced_ = 0;
+  uint32_t crc_ = 0;
+  std::unique_ptr<Cipher> cipher_;
+  struct Inflater;
+  std::unique_ptr<Inflater> inflater_;
+  std::vector<unsigned char> input_;
+};
+
+// Lets through only entries whose names match one of the patterns (all when
+// there are none).
+class FilteredReader : public arc::EntryReader {
+ public:
+  FilteredReader(std::unique_ptr<arc::EntryReader> inner, std::vector<std::wstring> patterns)
+      : inner_(std::move(inner)), patterns_(std::move(patterns)) {}
+  bool Next(arc::EntryInfo& entry) override;
+  size_t Read(void* buffer, size_t size) override { return inner_->Read(buffer, size); }
+
+ private:
+  std::unique_ptr<arc::EntryReader> inner_;
+  std::vector<std::wstring> patterns_;
+};
+
+// Reader for extraction: ours when it can, libarchive otherwise.
+std::unique_ptr<arc::EntryReader> OpenForExtraction(const std::wstring& path, const std::string& password,
+                                                    std::vector<std::wstring> patterns);
+
+}  // namespace zip

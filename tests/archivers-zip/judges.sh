@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Independent judges for our ZIP libraries. Archives our ZIP32J writes must
+# pass Info-ZIP unzip, 7zz and Python's zipfile; archives that zip, 7zz and
+# Python write must come out of our UNZIP32 byte for byte. Our libraries run
+# under Wine through zipcall.exe; the judges run natively on the same files.
+# usage: judges.sh BUILD_DIR
+set -u
+build=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+run="$root/scripts/wine-run"
+call="$build/bin/zipcall.exe"
+lib="$build/bin/archivers"
+work=$(mktemp -d /tmp/zipjudge.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fails=0
+
+win() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
+zipdll() { "$run" "$call" "$(win "$lib/ZIP32J.DLL")" Zip "$1"; }
+unzipdll() { "$run" "$call" "$(win "$lib/UNZIP32.DLL")" UnZip "$1"; }
+qxzip() { "$run" "$call" "$(win "$lib/QXZIP32.DLL")" Zip "$1"; }
+export run call lib
+export -f win zipdll unzipdll qxzip
+check() {
+  local what=$1
+  shift
+  if "$@" >"$work/log" 2>&1; then
+    echo "ok   $what"
+  else
+    echo "FAIL $what"
+    sed 's/^/     /' "$work/log"
+    fails=$((fails + 1))
+  fi
+}
+same_tree() { diff -r "$1" "$2"; }
+
+# The corpus: text, random data, an empty file, a file named with brackets,
+# Japanese names (all in CP932) in a sub-folder, and a file bigger than one block.
+src=$work/src
+mkdir -p "$src/sub/日本語" "$src/deep/a/b"
+seq 1 20000 > "$src/numbers.txt"
+head -c 300000 /dev/urandom > "$src/sub/random.bin"
+: > "$src/empty.txt"
+echo bracket > "$src/sub/[x].txt"
+echo 表示 > "$src/sub/日本語/表.txt"
+yes 'compressible line of text' | head -c 3000000 > "$src/deep/a/b/big.txt"
+
+# ---- archives we write, read by the native tools
+check "ZIP32J creates a recursive archive" zipdll "-r -9 -D $(win "$work/ours.zip") $(win "$src")\\ *.*"
+check "unzip tests it" unzip -tq "$work/ours.zip"
+check "7zz tests it" 7zz t "$work/ours.zip"
+mkdir "$work/out-unzip"
+check "unzip extracts it byte for byte" bash -c "unzip -q '$work/ours.zip' -d '$work/out-unzip'"
+check "Python extracts it byte for byte, reading the names as CP932" bash -c "python3 -c \"import sys, zipfile; zipfile.ZipFile(sys.argv[1], metadata_encoding='cp932').extractall(sys.argv[2])\" '$work/ours.zip' '$work/out-py932' && diff -r '$src' '$work/out-py932'"
+check "names are stored in CP932 without the UTF-8 flag" python3 - "$work/ours.zip" <<'EOF'
+import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+names = {}
+for i in z.infolist():
+    assert not i.flag_bits & 0x800, i.filename
+    names[i.filename.encode('cp437').decode('cp932')] = i
+assert 'sub/日本語/表.txt' in names, sorted(names)
+assert names['sub/random.bin'].compress_type == zipfile.ZIP_STORED  # deflate could not shrink it
+assert names['deep/a/b/big.txt'].compress_type == zipfile.ZIP_DEFLATED
+assert not any(n.endswith('/') for n in names)  # -D: no folder entries
+EOF
+
+check "ZIP32J encrypts with -P" zipdll "-P secret $(win "$work/secret.zip") $(win "$src")\\ numbers.txt sub\\random.bin"
+check "unzip decrypts it" unzip -tq -P secret "$work/secret.zip"
+check "7zz decrypts it" 7zz t -psecret "$work/secret.zip"
+check "unzip refuses a wrong password" bash -c "! unzip -tq -P wrong '$work/secret.zip'"
+
+check "ZIP32J stores folder entries without -D" zipdll "-r -0 $(win "$work/folders.zip") $(win "$src")\\ deep"
+check "unzip sees the folders and stored data" bash -c "unzip -Z1 '$work/folders.zip' | grep -qx 'deep/a/' && unzip -v '$work/folders.zip' | grep -q Stored"
+
+cp "$work/ours.zip" "$work/del.zip"
+check "ZIP32J deletes an entry" zipdll "-d $(win "$work/del.zip") numbers.txt"
+check "the rest stays valid" bash -c "unzip -tq '$work/del.zip' && ! unzip -Z1 '$work/del.zip' | grep -q numbers.txt"
+
+cp "$work/ours.zip" "$work/upd.zip"
+cp -a "$src" "$work/src2"
+sleep 2
+echo changed > "$work/src2/numbers.txt"
+check "ZIP32J freshens a changed file" zipdll "-f $(win "$work/upd.zip") $(win "$work/src2")\\ numbers.txt sub\\random.bin"
+check "the new content is in" bash -c "[ \"\$(unzip -p '$work/upd.zip' numbers.txt)\" = changed ] && unzip -tq '$work/upd.zip'"
+check "QXZIP32 -ru adds to an existing archive" qxzip "-ru $(win "$work/upd.zip") $(win "$src/empty.txt")"
+check "the entry count grows by one" bash -c "[ \$(unzip -Z1 '$work/upd.zip' | wc -l) -eq \$(( \$(unzip -Z1 '$work/ours.zip' | wc -l) + 1 )) ]"
+
+# ---- a self-extractor: our -A makes the offsets right for every reader
+head -c 5000 /dev/urandom > "$work/stub.bin"
+cat "$work/stub.bin" "$work/ours.zip" > "$work/sfx.exe"
+check "UNZIP32 extracts from behind a stub" bash -c "unzipdll '-x -o $(win "$work/sfx.exe") $(win "$work/out-sfx")\\' >/dev/null && diff -r '$src' '$work/out-sfx'"
+check "ZIP32J -A adjusts the offsets" zipdll "-A $(win "$work/sfx.exe")"
+check "unzip reads it without complaint" unzip -tq "$work/sfx.exe"
+check "the stub is still in front" cmp -n 5000 "$work/stub.bin" "$work/sfx.exe"
+check "ZIP32J -J removes the stub" bash -c "zipdll '-J -u $(win "$work/sfx.exe") $(win "$src")\\ empty.txt' >/dev/null && head -c 4 '$work/sfx.exe' | od -An -tx1 | grep -q '50 4b 03 04' && unzip -tq '$work/sfx.exe'"
+
+# ---- archives the native tools write, read by us
+(cd "$src" && zip -qr -X "$work/native.zip" .)
+check "UNZIP32 extracts Info-ZIP's archive" bash -c "unzipdll '-x -o $(win "$work/native.zip") $(win "$work/out-native")\\' >/dev/null && diff -r '$src' '$work/out-native'"
+(cd "$src" && zip -qr -X -P secret "$work/native-secret.zip" .)
+check "UNZIP32 decrypts Info-ZIP's encryption" bash -c "unzipdll '-x -o -Psecret $(win "$work/native-secret.zip") $(win "$work/out-native-secret")\\' >/dev/null && diff -r '$src' '$work/out-native-secret'"
+check "UNZIP32 fails on a wrong password and writes nothing" bash -c "! unzipdll '-x -o -Pwrong $(win "$work/native-secret.zip") $(win "$work/out-wrong")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong' -type f 2>/dev/null)\" ]"
+(cd "$src" && zip -qr -X -fz "$work/native64.zip" .)
+check "UNZIP32 extracts a zip64 archive" bash -c "unzipdll '-x -o $(win "$work/native64.zip") $(win "$work/out-native64")\\' >/dev/null && diff -r '$src' '$work/out-native64'"
+(cd "$src" && 7zz a -tzip -mx=5 "$work/7z.zip" . >/dev/null)
+check "UNZIP32 extracts 7zz's archive (UTF-8 names)" bash -c "unzipdll '-x -o $(win "$work/7z.zip") $(win "$work/out-7z")\\' >/dev/null && diff -r '$src' '$work/out-7z'"
+(cd "$src" && 7zz a -tzip -mm=BZip2 "$work/7z-bzip2.zip" . >/dev/null)
+check "UNZIP32 extracts bzip2 entries (through libarchive)" bash -c "unzipdll '-x -o $(win "$work/7z-bzip2.zip") $(win "$work/out-bz")\\' >/dev/null && diff -r '$src' '$work/out-bz'"
+python3 - "$src" "$work/py932.zip" <<'EOF'
+import os, sys, zipfile
+class Cp932Info(zipfile.ZipInfo):
+    def _encodeFilenameFlags(self):
+        return self.filename.encode('cp932'), self.flag_bits & ~0x800
+root, out = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:
+    for folder, dirs, files in os.walk(root):
+        for f in files:
+            path = os.path.join(folder, f)
+            info = Cp932Info(os.path.relpath(path, root), zipfile.ZipInfo.from_file(path).date_time)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(info, open(path, 'rb').read())
+EOF
+check "UNZIP32 extracts CP932 names without the flag (Python)" bash -c "unzipdll '-x -o $(win "$work/py932.zip") $(win "$work/out-py")\\' >/dev/null && diff -r '$src' '$work/out-py'"
+
+echo "$fails failed"
+[ "$fails" -eq 0 ]
