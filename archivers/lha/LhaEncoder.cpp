@@ -1,0 +1,424 @@
+#include "LhaEncoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lha {
+
+namespace {
+
+constexpr int MaxMatch = 256;
+constexpr int MinMatch = 3;
+constexpr int NC = 256 + MaxMatch - MinMatch + 2;  // 510 literal/length symbols
+constexpr int CBIT = 9;
+constexpr int NT = 19;  // code-length symbols
+constexpr int TBIT = 5;
+constexpr int MaxCodeLength = 16;
+constexpr int HashBits = 16;
+constexpr int HashSize = 1 << HashBits;
+// Short blocks follow changes in the data; measured best among 2K-64K tokens.
+constexpr int BlockTokens = 8192;
+constexpr int Lookahead = 1 << 18;
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::function<void(const uint8_t*, size_t)>& sink) : sink_(sink) {}
+  void Put(int bits, uint32_t value) {
+    if (bits == 0) return;
+    acc_ = (acc_ << bits) | (value & ((1u << bits) - 1));
+    count_ += bits;
+    while (count_ >= 8) {
+      count_ -= 8;
+      out_.push_back(static_cast<uint8_t>(acc_ >> count_));
+    }
+    if (out_.size() >= 65536) Flush();
+  }
+  void Align() {
+    if (count_ > 0) Put(8 - count_, 0);
+  }
+  void Flush() {
+    if (out_.empty()) return;
+    sink_(out_.data(), out_.size());
+    total_ += out_.size();
+    out_.clear();
+  }
+  uint64_t Total() const { return total_ + out_.size(); }
+
+ private:
+  std::function<void(const uint8_t*, size_t)>& sink_;
+  std::vector<uint8_t> out_;
+  uint64_t acc_ = 0;
+  int count_ = 0;
+  uint64_t total_ = 0;
+};
+
+// Code lengths limited to 16 bits, then canonical codes.
+void BuildLengths(const uint32_t* freq, int n, uint8_t* length) {
+  std::memset(length, 0, n);
+  std::vector<int> symbols;
+  for (int i = 0; i < n; ++i) {
+    if (freq[i] != 0) symbols.push_back(i);
+  }
+  if (symbols.size() < 2) return;
+  // Plain Huffman depths through a node array and a sorted merge.
+  struct Node {
+    uint64_t weight;
+    int left, right;
+  };
+  std::vector<Node> nodes;
+  std::vector<int> leaves = symbols;
+  std::stable_sort(leaves.begin(), leaves.end(), [&](int a, int b) { return freq[a] < freq[b]; });
+  for (int s : leaves) nodes.push_back({freq[s], -1, s});
+  size_t leafNext = 0, innerNext = leaves.size();
+  auto take = [&]() {
+    if (leafNext < leaves.size() && (innerNext >= nodes.size() || nodes[leafNext].weight <= nodes[innerNext].weight))
+      return static_cast<int>(leafNext++);
+    return static_cast<int>(innerNext++);
+  };
+  for (size_t merged = 0; merged + 1 < leaves.size(); ++merged) {
+    int a = take(), b = take();
+    nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
+  }
+  std::vector<int> depth(nodes.size(), 0);
+  for (int i = static_cast<int>(nodes.size()) - 1; i >= static_cast<int>(leaves.size()); --i) {
+    depth[nodes[i].left] = depth[i] + 1;
+    depth[nodes[i].right] = depth[i] + 1;
+  }
+  int count[MaxCodeLength + 1] = {};
+  for (size_t i = 0; i < leaves.size(); ++i) count[std::min(depth[i], MaxCodeLength)]++;
+  // Fold over-long codes back until the lengths form a complete prefix code.
+  uint32_t kraft = 0;
+  for (int i = 1; i <= MaxCodeLength; ++i) kraft += static_cast<uint32_t>(count[i]) << (MaxCodeLength - i);
+  while (kraft != (1u << MaxCodeLength)) {
+    count[MaxCodeLength]--;
+    for (int i = MaxCodeLength - 1; i > 0; --i) {
+      if (count[i] != 0) {
+        count[i]--;
+        count[i + 1] += 2;
+        break;
+      }
+    }
+    kraft--;
+  }
+  // Most frequent symbols get the shortest codes.
+  size_t at = leaves.size();
+  for (int len = 1; len <= MaxCodeLength; ++len) {
+    for (int k = 0; k < count[len]; ++k) length[leaves[--at]] = static_cast<uint8_t>(len);
+  }
+}
+
+void MakeCodes(int n, const uint8_t* length, uint16_t* code) {
+  uint16_t start[MaxCodeLength + 2] = {};
+  int count[MaxCodeLength + 1] = {};
+  for (int i = 0; i < n; ++i) count[length[i]]++;
+  count[0] = 0;
+  for (int i = 1; i <= MaxCodeLength; ++i) start[i + 1] = static_cast<uint16_t>((start[i] + count[i]) << 1);
+  for (int i = 0; i < n; ++i) code[i] = length[i] ? start[length[i]]++ : 0;
+}
+
+int SingleSymbol(const uint32_t* freq, int n) {
+  int found = -1;
+  for (int i = 0; i < n; ++i) {
+    if (freq[i] == 0) continue;
+    if (found >= 0) return -1;
+    found = i;
+  }
+  return found < 0 ? 0 : found;
+}
+
+}  // namespace
+
+struct Encoder::State {
+  State(int bits, std::function<void(const uint8_t*, size_t)> s)
+      : dictionaryBits(bits), dictionarySize(1 << bits), np(bits + 1), pbit(bits == 13 ? 4 : 5), sink(std::move(s)),
+        writer(sink) {
+    window.resize(dictionarySize + Lookahead + MaxMatch);
+    head.assign(HashSize, -1);
+    prev.assign(window.size(), -1);
+    maxChain = 256;
+  }
+
+  int dictionaryBits, dictionarySize, np, pbit;
+  std::function<void(const uint8_t*, size_t)> sink;
+  BitWriter writer;
+  std::vector<uint8_t> window;
+  std::vector<int> head, prev;
+  int filled = 0, position = 0, inserted = 0;
+  int maxChain;
+  // Pending block: tokens as (length, distance - 1); length 0 = literal in distance.
+  std::vector<uint16_t> tokenLength, tokenValue;
+  uint32_t cFreq[NC] = {}, pFreq[18] = {};
+  // Lazy matching state.
+  bool havePending = false;
+  int pendingLength = 0, pendingDistance = 0;
+  uint8_t pendingLiteral = 0;
+
+  static uint32_t Hash(const uint8_t* p) {
+    return ((p[0] << 10) ^ (p[1] << 5) ^ p[2]) & (HashSize - 1);
+  }
+
+  void Insert(int at) {
+    uint32_t h = Hash(&window[at]);
+    prev[at] = head[h];
+    head[h] = at;
+  }
+
+  int LongestMatch(int at, int available, int& distance) {
+    int best = 0;
+    int limit = std::min(available, MaxMatch);
+    if (limit < MinMatch) return 0;
+    int candidate = head[Hash(&window[at])];
+    int chain = maxChain;
+    const uint8_t* here = &window[at];
+    while (candidate >= 0 && chain-- > 0) {
+      int d = at - candidate;
+      if (d > dictionarySize || d <= 0) break;
+      const uint8_t* there = &window[candidate];
+      if (there[best] == here[best] && there[0] == here[0]) {
+        int len = 0;
+        while (len < limit && there[len] == here[len]) ++len;
+        if (len > best) {
+          best = len;
+          distance = d;
+          if (len >= limit) break;
+        }
+      }
+      candidate = prev[candidate];
+    }
+    return best >= MinMatch ? best : 0;
+  }
+
+  void Literal(uint8_t c) {
+    tokenLength.push_back(0);
+    tokenValue.push_back(c);
+    cFreq[c]++;
+    if (tokenLength.size() >= BlockTokens) SendBlock();
+  }
+
+  static int BitLength(uint32_t p) {
+    int c = 0;
+    while (p) {
+      p >>= 1;
+      ++c;
+    }
+    return c;
+  }
+
+  void Match(int length, int distance) {
+    tokenLength.push_back(static_cast<uint16_t>(length));
+    tokenValue.push_back(static_cast<uint16_t>(distance - 1));
+    cFreq[length + 256 - MinMatch]++;
+    pFreq[BitLength(distance - 1)]++;
+    if (tokenLength.size() >= BlockTokens) SendBlock();
+  }
+
+  void WritePtLengths(const uint8_t* length, int n, int nbit, int special) {
+    while (n > 0 && length[n - 1] == 0) --n;
+    writer.Put(nbit, n);
+    int i = 0;
+    while (i < n) {
+      int k = length[i++];
+      if (k <= 6) writer.Put(3, k);
+      else writer.Put(k - 3, (1u << (k - 3)) - 2);
+      if (i == special) {
+        while (i < 6 && length[i] == 0) ++i;
+        writer.Put(2, (i - 3) & 3);
+      }
+    }
+  }
+
+  // The code lengths of the literal/length tree, run-length coded.
+  template <typename Emit>
+  static void WalkCLengths(const uint8_t* cLength, Emit emit) {
+    int n = NC;
+    while (n > 0 && cLength[n - 1] == 0) --n;
+    int i = 0;
+    while (i < n) {
+      int k = cLength[i++];
+      if (k == 0) {
+        int count = 1;
+        while (i < n && cLength[i] == 0) {
+          ++i;
+          ++count;
+        }
+        if (count <= 2) {
+          for (int j = 0; j < count; ++j) emit(0, 0, 0);
+        } else if (count <= 18) {
+          emit(1, 4, count - 3);
+        } else if (count == 19) {
+          emit(0, 0, 0);
+          emit(1, 4, 15);
+        } else {
+          emit(2, CBIT, count - 20);
+        }
+      } else {
+        emit(k + 2, 0, 0);
+      }
+    }
+  }
+
+  void SendBlock() {
+    if (tokenLength.empty()) return;
+    uint8_t cLength[NC];
+    uint16_t cCode[NC];
+    BuildLengths(cFreq, NC, cLength);
+    MakeCodes(NC, cLength, cCode);
+    writer.Put(16, static_cast<uint32_t>(tokenLength.size()));
+    int single = SingleSymbol(cFreq, NC);
+    if (single < 0) {
+      uint32_t tFreq[NT] = {};
+      WalkCLengths(cLength, [&](int symbol, int, int) { tFreq[symbol]++; });
+      uint8_t tLength[NT];
+      uint16_t tCode[NT];
+      BuildLengths(tFreq, NT, tLength);
+      MakeCodes(NT, tLength, tCode);
+      int tSingle = SingleSymbol(tFreq, NT);
+      if (tSingle < 0) {
+        WritePtLengths(tLength, NT, TBIT, 3);
+      } else {
+        writer.Put(TBIT, 0);
+        writer.Put(TBIT, tSingle);
+      }
+      int n = NC;
+      while (n > 0 && cLength[n - 1] == 0) --n;
+      writer.Put(CBIT, n);
+      WalkCLengths(cLength, [&](int symbol, int extraBits, int extra) {
+        writer.Put(tLength[symbol], tCode[symbol]);
+        writer.Put(extraBits, extra);
+      });
+    } else {
+      writer.Put(TBIT, 0);
+      writer.Put(TBIT, 0);
+      writer.Put(CBIT, 0);
+      writer.Put(CBIT, single);
+    }
+    uint8_t pLength[18];
+    uint16_t pCode[18];
+    BuildLengths(pFreq, np, pLength);
+    MakeCodes(np, pLength, pCode);
+    int pSingle = SingleSymbol(pFreq, np);
+    if (pSingle < 0) {
+      WritePtLengths(pLength, np, pbit, -1);
+    } else {
+      writer.Put(pbit, 0);
+      writer.Put(pbit, pSingle);
+    }
+    for (size_t i = 0; i < tokenLength.size(); ++i) {
+      if (tokenLength[i] == 0) {
+        int c = tokenValue[i];
+        writer.Put(cLength[c], cCode[c]);
+      } else {
+        int c = tokenLength[i] + 256 - MinMatch;
+        writer.Put(cLength[c], cCode[c]);
+        uint32_t p = tokenValue[i];
+        int bits = BitLength(p);
+        writer.Put(pLength[bits], pCode[bits]);
+        if (bits > 1) writer.Put(bits - 1, p & ((1u << (bits - 1)) - 1));
+      }
+    }
+    tokenLength.clear();
+    tokenValue.clear();
+    std::memset(cFreq, 0, sizeof cFreq);
+    std::memset(pFreq, 0, sizeof pFreq);
+  }
+
+  // Moves the last dictionary's worth of data to the front of the window.
+  void Slide() {
+    int keep = dictionarySize;
+    int delta = position - keep;
+    if (delta <= 0) return;
+    std::memmove(window.data(), window.data() + delta, filled - delta);
+    filled -= delta;
+    position -= delta;
+    inserted -= delta;
+    for (auto& h : head) h = h >= delta ? h - delta : -1;
+    for (int i = 0; i < filled; ++i) {
+      int p = prev[i + delta];
+      prev[i] = p >= delta ? p - delta : -1;
+    }
+  }
+
+  // Encodes what is in the window, keeping MaxMatch bytes of look-ahead
+  // unless this is the end.
+  void Compress(bool final) {
+    int stop = final ? filled : filled - MaxMatch;
+    while (position < stop) {
+      int available = filled - position;
+      // Everything before this position is searchable; this one is not yet.
+      while (inserted < position && inserted + MinMatch <= filled) Insert(inserted++);
+      int distance = 0;
+      int length = available >= MinMatch ? LongestMatch(position, available, distance) : 0;
+      if (havePending) {
+        // The later match wins only when it pays for the literal it costs.
+        if (length > pendingLength + 1 ||
+            (length == pendingLength + 1 && BitLength(distance - 1) <= BitLength(pendingDistance - 1))) {
+          Literal(pendingLiteral);
+          pendingLength = length;
+          pendingDistance = distance;
+          pendingLiteral = window[position];
+          ++position;
+          continue;
+        }
+        Match(pendingLength, pendingDistance);
+        int end = position - 1 + pendingLength;
+        havePending = false;
+        position = end;
+        continue;
+      }
+      if (length >= MinMatch) {
+        // Look one byte further before committing to a short match.
+        if (length < 32 && position + 1 < stop) {
+          havePending = true;
+          pendingLength = length;
+          pendingDistance = distance;
+          pendingLiteral = window[position];
+          ++position;
+          continue;
+        }
+        Match(length, distance);
+        int end = position + length;
+        position = end;
+        continue;
+      }
+      Literal(window[position]);
+      ++position;
+    }
+    if (final && havePending) {
+      Match(pendingLength, pendingDistance);
+      havePending = false;
+    }
+  }
+};
+
+Encoder::Encoder(int dictionaryBits, std::function<void(const uint8_t*, size_t)> sink)
+    : s_(std::make_unique<State>(dictionaryBits, std::move(sink))) {}
+
+Encoder::~Encoder() = default;
+
+void Encoder::Write(const uint8_t* data, size_t size) {
+  State& s = *s_;
+  while (size > 0) {
+    if (s.filled == static_cast<int>(s.window.size())) {
+      s.Compress(false);
+      s.Slide();
+    }
+    size_t room = s.window.size() - s.filled;
+    size_t take = std::min(room, size);
+    std::memcpy(s.window.data() + s.filled, data, take);
+    s.filled += static_cast<int>(take);
+    data += take;
+    size -= take;
+  }
+}
+
+void Encoder::Finish() {
+  State& s = *s_;
+  s.Compress(true);
+  s.SendBlock();
+  s.writer.Align();
+  s.writer.Flush();
+}
+
+uint64_t Encoder::OutputSize() const { return s_->writer.Total(); }
+
+}  // namespace lha

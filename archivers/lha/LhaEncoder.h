@@ -1,0 +1,28 @@
+// Our -lh5-/-lh6-/-lh7- encoder: LZ77 over an 8/32/64 KiB window with
+// static Huffman blocks in the classic LHA bit layout.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace lha {
+
+class Encoder {
+ public:
+  // dictionaryBits: 13 (lh5), 15 (lh6) or 16 (lh7). sink receives the
+  // compressed bytes as they are ready.
+  Encoder(int dictionaryBits, std::function<void(const uint8_t*, size_t)> sink);
+  ~Encoder();
+  void Write(const uint8_t* data, size_t size);
+  void Finish();
+  uint64_t OutputSize() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace lha
