@@ -20,7 +20,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$1" explorer /desktop=Tavix,1024x768 "$2" "$3" &
   sleep "$4"
   import -window root "$5"
-  . "$6/scripts/wine-env.sh"; wineserver -k
-' run "$root/scripts/wine-run" "$bin/Tavix.exe" "$winarchive" "$seconds" "$shot" "$root" >/dev/null 2>&1 || true
+  # Only our program ends: the Wine server may serve others (tests, builds).
+  "$1" taskkill /f /im Tavix.exe
+' run "$root/scripts/wine-run" "$bin/Tavix.exe" "$winarchive" "$seconds" "$shot" >/dev/null 2>&1 || true
 [ -f "$shot" ] || { echo "run: no screenshot was taken" >&2; exit 1; }
 echo "Screenshot: $shot"
