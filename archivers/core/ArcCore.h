@@ -134,8 +134,10 @@ struct EntryInfo {
   std::string method;  // "-lh5-"
   FILETIME writeTime{}, createTime{}, accessTime{};  // UTC; 0 = unknown
   bool isDirectory = false;
-  bool isLink = false;  // symbolic or hard link: never extracted as a file
+  bool isLink = false;      // symbolic or hard link: never extracted as a link
+  bool isHardLink = false;  // extracted as a copy of its target when that was extracted
   std::wstring linkTarget;
+  int format = 0;  // libarchive's format code when read through it (ARCHIVE_FORMAT_RAW etc.)
 };
 FILETIME FileTimeFromUnix(int64_t seconds, long nanoseconds = 0);
 int64_t UnixFromFileTime(const FILETIME& time);

@@ -64,6 +64,8 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       output.Line(L"OK  " + entry.name);
       continue;
     }
+    // "." and "./" name the destination itself.
+    if (entry.isDirectory && SanitizeEntryPath(entry.name).empty()) continue;
     std::wstring destination;
     try {
       destination = SafeDestination(root, entry.name, options.keepFolders);
@@ -73,6 +75,24 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     }
     if (entry.isDirectory) {
       if (options.keepFolders && !CreateFolders(destination)) throw Error{ERROR_MAKEDIRECTORY, destination};
+      continue;
+    }
+    if (entry.isHardLink && !entry.linkTarget.empty()) {
+      // A hard link becomes a copy of the file it names, when that one was written here.
+      std::wstring target;
+      try {
+        target = SafeDestination(root, entry.linkTarget, options.keepFolders);
+      } catch (const Error& error) {
+        warn(error.code, entry.name);
+        continue;
+      }
+      if (FileExists(target) && (options.overwrite || !FileExists(destination)) && CreateFolders(FolderOf(destination)) &&
+          CopyFileW(target.c_str(), destination.c_str(), FALSE)) {
+        ++result.extracted;
+        output.Line(entry.name);
+      } else {
+        warn(ERROR_NOT_SUPPORT, entry.name + L" -> " + entry.linkTarget);
+      }
       continue;
     }
     if (entry.isLink) {

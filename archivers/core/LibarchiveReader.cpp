@@ -103,7 +103,7 @@ class LibarchiveReader : public EntryReader {
     if (wide != nullptr) {
       entry.name = wide;
     } else if (const char* bytes = archive_entry_pathname(e)) {
-      entry.name = FromCodePage(bytes, CP_UTF8);
+      entry.name = FromCodePage(bytes, CP_ACP);  // names no conversion could read: the ANSI code page
     }
     for (auto& c : entry.name) {
       if (c == L'\\') c = L'/';
@@ -111,11 +111,16 @@ class LibarchiveReader : public EntryReader {
     if (!entry.name.empty() && entry.name.back() == L'/') entry.name.pop_back();
     unsigned type = archive_entry_filetype(e);
     entry.isDirectory = type == AE_IFDIR;
-    entry.isLink = type == AE_IFLNK || archive_entry_hardlink_w(e) != nullptr || archive_entry_hardlink(e) != nullptr;
+    entry.isHardLink = archive_entry_hardlink_w(e) != nullptr || archive_entry_hardlink(e) != nullptr;
+    entry.isLink = type == AE_IFLNK || entry.isHardLink;
+    entry.format = archive_format(a_);
     if (entry.isLink) {
       const wchar_t* target = archive_entry_symlink_w(e);
       if (target == nullptr) target = archive_entry_hardlink_w(e);
       if (target != nullptr) entry.linkTarget = target;
+      for (auto& c : entry.linkTarget) {
+        if (c == L'\\') c = L'/';
+      }
     }
     entry.originalSize = archive_entry_size_is_set(e) ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
     entry.compressedSize = entry.originalSize;

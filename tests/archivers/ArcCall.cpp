@@ -4,6 +4,7 @@
 //   arccall DLL PREFIX list ARCHIVE [WILDCARD] OpenArchive/FindFirst/FindNext, one line per entry
 //   arccall DLL PREFIX count ARCHIVE           the same, printing only the number of entries
 //   arccall DLL PREFIX check ARCHIVE MODE      CheckArchive
+//   arccall DLL PREFIX type ARCHIVE            GetArchiveType (TAR32)
 // Output is UTF-8; the exit code is the library's result (0x8000+ as 1).
 #include <windows.h>
 #include <shellapi.h>
@@ -72,6 +73,11 @@ int main() {
     std::snprintf(text, sizeof text, "result=0x%X\n", code);
     Print(text);
     return code == 0 ? 0 : 1;
+  }
+  if (mode == L"type") {
+    auto type = reinterpret_cast<int(WINAPI*)(LPCSTR)>(entry("GetArchiveType"));
+    Print(std::to_string(type(Ansi(argv[4]).c_str())) + "\n");
+    return 0;
   }
   if (mode == L"check") {
     auto check = reinterpret_cast<BOOL(WINAPI*)(LPCSTR, int)>(entry("CheckArchive"));
