@@ -18,6 +18,7 @@ constexpr uint32_t SigLocator64 = 0x07064b50;
 constexpr uint32_t SigDescriptor = 0x08074b50;
 constexpr uint64_t Max32 = 0xFFFFFFFFull;
 constexpr size_t BlockSize = 256 * 1024;
+constexpr size_t ProgressBlock = 64 * 1024;  // input per progress report
 constexpr int64_t UnixEpochAsFileTime = 116444736000000000LL;
 
 uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -520,7 +521,7 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
     AddResult result = AddResult::Ok;
     bool end = false;
     while (result == AddResult::Ok && !end) {
-      size_t got = source->ReadSome(in.get(), BlockSize);
+      size_t got = source->ReadSome(in.get(), ProgressBlock);
       if (got == 0) {
         if (source->Failed()) {
           result = AddResult::ReadError;

@@ -239,6 +239,9 @@ size_t ZipReader::Read(void* buffer, size_t size) {
     StartData();
   }
   if (finished_ || size == 0) return 0;
+  // Progress is reported per call: at most 64 KiB each, so reports come at
+  // least that often.
+  size = std::min<size_t>(size, 64 * 1024);
   const Entry& e = *current_;
   size_t produced = 0;
   if (!inflater_) {
