@@ -1,4 +1,5 @@
 // Settings code that works on real windows; needs a display (Xvfb on CI).
+#include "HistoryEx.h"
 #include "IniGT.h"
 #include "SettingsTestSupport.h"
 
@@ -35,6 +36,67 @@ TEST(WindowPlacement, SavedAndRestored) {
   GetWindowRect(window, &r);
   EXPECT_EQ(r.left, 10);
   DestroyWindow(window);
+}
+
+}  // namespace
+
+namespace {
+
+struct Controls : ::testing::Test {
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ~Controls() override { DestroyWindow(parent); }
+  HWND Child(const wchar_t* cls, DWORD style) {
+    return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VSCROLL | style, 0, 0, 200, 150, parent,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  static std::vector<std::wstring> Items(HWND control, UINT countMessage, UINT textMessage) {
+    std::vector<std::wstring> items;
+    LRESULT count = SendMessageW(control, countMessage, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      wchar_t text[512] = {};
+      SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text));
+      items.push_back(text);
+    }
+    return items;
+  }
+  static std::wstring Text(HWND control) {
+    wchar_t text[512] = {};
+    GetWindowTextW(control, text, 512);
+    return text;
+  }
+};
+
+TEST_F(Controls, HistoryMirrorsIntoComboAndListBox) {
+  HWND combo = Child(L"COMBOBOX", CBS_DROPDOWN);
+  HWND list = Child(L"LISTBOX", 0);
+  ASSERT_TRUE(combo && list);
+  SetWindowTextW(combo, L"typed");
+  THistoryEx h(L"H");
+  h.SetComboBox(combo);
+  h.SetListBox(list);
+  h.Add(L"C:\\一");
+  h.Add(L"C:\\二");
+  h.Add(L"C:\\一");
+  std::vector<std::wstring> expected{L"C:\\一", L"C:\\二"};
+  EXPECT_EQ(Items(combo, CB_GETCOUNT, CB_GETLBTEXT), expected);
+  EXPECT_EQ(Text(combo), L"C:\\一");
+  EXPECT_EQ(Items(list, LB_GETCOUNT, LB_GETTEXT), expected);
+
+  h.SetFromList({L"x", L"y", L"z"});
+  EXPECT_EQ(Items(combo, CB_GETCOUNT, CB_GETLBTEXT), (std::vector<std::wstring>{L"x", L"y", L"z"}));
+  EXPECT_EQ(Text(combo), L"x");
+  EXPECT_EQ(Items(list, LB_GETCOUNT, LB_GETTEXT).size(), 3u);
+}
+
+TEST_F(Controls, DropDownListShowsTheFirstLine) {
+  HWND combo = Child(L"COMBOBOX", CBS_DROPDOWNLIST);
+  THistoryEx h(L"H");
+  h.SetComboBox(combo);
+  h.Add(L"b");
+  h.Add(L"a");
+  EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Text(combo), L"a");
 }
 
 }  // namespace
