@@ -33,7 +33,7 @@ const std::array<std::uint32_t, 256>& CrcTable() {
 // a truncated entry is found out instead of decoded into garbage forever.
 class BitReader {
  public:
-  BitReader(const Source& source, std::uint32_t limit) : source_(source), remaining_(limit) { Fill(); }
+  BitReader(Source source, std::uint32_t limit) : source_(std::move(source)), remaining_(limit) { Fill(); }
 
   std::uint32_t Peek(int bits) const { return static_cast<std::uint32_t>(buffer_ >> (64 - bits)); }
   void Skip(int bits) {
@@ -73,61 +73,13 @@ class BitReader {
     if (size_ == 0) remaining_ = 0;  // the file itself ends early
   }
 
-  const Source& source_;
+  Source source_;
   std::uint32_t remaining_;
   std::uint64_t buffer_ = 0;
   int count_ = 0;
   std::uint8_t chunk_[16384];
   std::size_t pos_ = 0, size_ = 0;
   std::size_t padding_ = 0;
-};
-
-// The output window: decoded bytes go to the sink whenever it fills, and at
-// the end; the CRC is taken on the way.
-class Window {
- public:
-  Window(const Sink& sink) : sink_(sink), data_(new std::uint8_t[Size]) {}
-
-  bool Put(std::uint8_t byte) {
-    data_[pos_++] = byte;
-    ++total_;
-    return pos_ < Size || Flush();
-  }
-  // Copies `length` bytes from `distance` + 1 back; false when that reaches
-  // before the first byte (damaged data) or the sink refused.
-  bool Copy(std::uint32_t distance, std::uint32_t length, bool& refused) {
-    if (static_cast<std::uint64_t>(distance) + 1 > total_ || distance + 1 > Size) return false;
-    std::size_t from = (pos_ + Size - distance - 1) % Size;
-    while (length-- > 0) {
-      data_[pos_++] = data_[from];
-      from = (from + 1) % Size;
-      ++total_;
-      if (pos_ == Size && !Flush()) {
-        refused = true;
-        return false;
-      }
-    }
-    return true;
-  }
-  bool Flush() {
-    if (flushed_ < pos_) {
-      crc_ = Crc32(crc_, data_.get() + flushed_, pos_ - flushed_);
-      if (!sink_(data_.get() + flushed_, pos_ - flushed_)) return false;
-    }
-    if (pos_ == Size) pos_ = 0;
-    flushed_ = pos_;
-    return true;
-  }
-  std::uint64_t Total() const { return total_; }
-  std::uint32_t Crc() const { return crc_; }
-
- private:
-  static constexpr std::size_t Size = 65536;
-  const Sink& sink_;
-  std::unique_ptr<std::uint8_t[]> data_;
-  std::size_t pos_ = 0, flushed_ = 0;
-  std::uint64_t total_ = 0;
-  std::uint32_t crc_ = 0;
 };
 
 // A canonical Huffman code read through one lookup over its longest code.
@@ -175,43 +127,49 @@ class HuffmanTable {
   std::array<std::uint8_t, 512> lengths_{};
 };
 
+constexpr int Threshold = 3;
+
+// One step of a compressed stream: a literal, or a match to copy.
+struct Step {
+  bool ok = true;
+  bool literal = true;
+  std::uint8_t byte = 0;
+  std::uint32_t length = 0, distance = 0;
+};
+
 // Methods 1 to 3: LZ77 with static Huffman blocks.
-class HuffmanDecoder {
+class HuffmanSteps {
  public:
-  static constexpr int Threshold = 3;
   static constexpr int NC = 255 + 256 + 2 - Threshold;  // literals and lengths
   static constexpr int NP = 17;                         // distance classes
   static constexpr int NT = 19;                         // code-length codes
   static constexpr int CBit = 9, PBit = 5, TBit = 5;
 
-  explicit HuffmanDecoder(BitReader& in) : in_(in) {}
+  explicit HuffmanSteps(BitReader& in) : in_(in) {}
 
-  DecodeResult Run(Window& out, std::uint32_t originalSize) {
-    bool refused = false;
-    while (out.Total() < originalSize) {
-      if (blockSize_ == 0) {
-        blockSize_ = in_.Get(16);
-        if (!ReadLengths(ptTable_, NT, TBit, 3) || !ReadLiteralLengths() || !ReadLengths(ptTable_, NP, PBit, -1))
-          return DecodeResult::Corrupt;
-        if (in_.Overrun()) return DecodeResult::Corrupt;
+  Step Next() {
+    Step step;
+    if (blockSize_ == 0) {
+      blockSize_ = in_.Get(16);
+      if (!ReadLengths(ptTable_, NT, TBit, 3) || !ReadLiteralLengths() || !ReadLengths(ptTable_, NP, PBit, -1)) {
+        step.ok = false;
+        return step;
       }
-      --blockSize_;
-      std::uint16_t c = cTable_.Decode(in_);
-      if (c == HuffmanTable::Invalid) return DecodeResult::Corrupt;
-      if (c <= 255) {
-        if (!out.Put(static_cast<std::uint8_t>(c))) return DecodeResult::Cancelled;
-      } else {
-        std::uint32_t length = c - (256 - Threshold);
-        std::uint16_t p = ptTable_.Decode(in_);
-        if (p == HuffmanTable::Invalid) return DecodeResult::Corrupt;
-        std::uint32_t distance = p;
-        if (p > 1) distance = (1u << (p - 1)) + in_.Get(p - 1);
-        length = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(originalSize - out.Total()));
-        if (!out.Copy(distance, length, refused)) return refused ? DecodeResult::Cancelled : DecodeResult::Corrupt;
-      }
-      if (in_.Overrun()) return DecodeResult::Corrupt;
     }
-    return DecodeResult::Ok;
+    --blockSize_;
+    std::uint16_t c = cTable_.Decode(in_);
+    if (c == HuffmanTable::Invalid) {
+      step.ok = false;
+    } else if (c <= 255) {
+      step.byte = static_cast<std::uint8_t>(c);
+    } else {
+      step.literal = false;
+      step.length = c - (256 - Threshold);
+      std::uint16_t p = ptTable_.Decode(in_);
+      if (p == HuffmanTable::Invalid) step.ok = false;
+      step.distance = p > 1 ? (1u << (p - 1)) + in_.Get(p - 1) : p;
+    }
+    return step;
   }
 
  private:
@@ -222,12 +180,11 @@ class HuffmanDecoder {
       int symbol = static_cast<int>(in_.Get(countBits));
       if (symbol >= count) return false;
       table.SetConstant(symbol);
-      std::fill_n(ptLengths_.begin(), count, 0);
-      ptLengths_[symbol] = 0;
+      std::fill(ptLengths_.begin(), ptLengths_.end(), 0);
       return true;
     }
     if (n > count) return false;
-    std::fill_n(ptLengths_.begin(), NT > NP ? NT : NP, 0);
+    std::fill(ptLengths_.begin(), ptLengths_.end(), 0);
     int i = 0;
     while (i < n) {
       int c = static_cast<int>(in_.Peek(3));
@@ -285,35 +242,135 @@ class HuffmanDecoder {
 };
 
 // Method 4: literals and matches with simple unary-prefixed numbers.
-DecodeResult DecodeFastest(BitReader& in, Window& out, std::uint32_t originalSize) {
-  // A number coded as up to (stop - start) one-bits, then `width` bits.
-  auto number = [&in](int start, int stop) {
+class FastestSteps {
+ public:
+  explicit FastestSteps(BitReader& in) : in_(in) {}
+
+  Step Next() {
+    Step step;
+    std::uint32_t c = Number(0, 7);
+    if (c == 0) {
+      step.byte = static_cast<std::uint8_t>(in_.Get(8));
+    } else {
+      step.literal = false;
+      step.length = c - 1 + Threshold;
+      step.distance = Number(9, 13);
+    }
+    return step;
+  }
+
+ private:
+  // Up to (stop - start) one-bits, then `width` bits.
+  std::uint32_t Number(int start, int stop) {
     std::uint32_t plus = 0, power = 1u << start;
     int width = start;
     for (; width < stop; ++width) {
-      if (in.Get(1) == 0) break;
+      if (in_.Get(1) == 0) break;
       plus += power;
       power <<= 1;
     }
-    return in.Get(width) + plus;
-  };
-  bool refused = false;
-  while (out.Total() < originalSize) {
-    std::uint32_t c = number(0, 7);
-    if (c == 0) {
-      if (!out.Put(static_cast<std::uint8_t>(in.Get(8)))) return DecodeResult::Cancelled;
-    } else {
-      std::uint32_t length = c - 1 + HuffmanDecoder::Threshold;
-      std::uint32_t distance = number(9, 13);
-      length = std::min<std::uint32_t>(length, static_cast<std::uint32_t>(originalSize - out.Total()));
-      if (!out.Copy(distance, length, refused)) return refused ? DecodeResult::Cancelled : DecodeResult::Corrupt;
-    }
-    if (in.Overrun()) return DecodeResult::Corrupt;
+    return in_.Get(width) + plus;
   }
-  return DecodeResult::Ok;
-}
+
+  BitReader& in_;
+};
 
 }  // namespace
+
+struct Decoder::State {
+  static constexpr std::size_t WindowSize = 65536;
+
+  int method;
+  std::uint32_t compressedSize, originalSize, expectedCrc;
+  Source source;
+  std::unique_ptr<BitReader> bits;
+  std::unique_ptr<HuffmanSteps> huffman;
+  std::unique_ptr<FastestSteps> fastest;
+  std::vector<std::uint8_t> window;
+  std::uint64_t total = 0;
+  std::uint32_t crc = 0;
+  std::uint32_t pendingLength = 0, pendingDistance = 0;
+};
+
+Decoder::Decoder(int method, std::uint32_t compressedSize, std::uint32_t originalSize, std::uint32_t expectedCrc,
+                 Source source)
+    : state_(std::make_unique<State>()) {
+  State& s = *state_;
+  s.method = method;
+  s.compressedSize = compressedSize;
+  s.originalSize = originalSize;
+  s.expectedCrc = expectedCrc;
+  s.source = std::move(source);
+  if (method < 0 || method > 4) {
+    status_ = DecodeResult::Unsupported;
+  } else if (method == 0) {
+    if (compressedSize != originalSize) status_ = DecodeResult::Corrupt;
+  } else {
+    s.bits = std::make_unique<BitReader>(s.source, compressedSize);
+    if (method == 4) {
+      s.fastest = std::make_unique<FastestSteps>(*s.bits);
+    } else {
+      s.huffman = std::make_unique<HuffmanSteps>(*s.bits);
+    }
+    s.window.resize(State::WindowSize);
+  }
+  if (status_ == DecodeResult::Ok && originalSize == 0 && expectedCrc != 0) status_ = DecodeResult::BadCrc;
+}
+
+Decoder::~Decoder() = default;
+
+std::size_t Decoder::Read(void* buffer, std::size_t size) {
+  State& s = *state_;
+  if (status_ != DecodeResult::Ok || s.total >= s.originalSize) return 0;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t produced = 0;
+  size = static_cast<std::size_t>(std::min<std::uint64_t>(size, s.originalSize - s.total));
+  if (s.method == 0) {
+    while (produced < size) {
+      std::size_t got = s.source(out + produced, size - produced);
+      if (got == 0) {
+        status_ = DecodeResult::Corrupt;
+        return 0;
+      }
+      produced += got;
+    }
+  } else {
+    const std::size_t mask = State::WindowSize - 1;
+    while (produced < size) {
+      if (s.pendingLength > 0) {
+        std::size_t from = static_cast<std::size_t>(s.total - s.pendingDistance - 1);
+        while (s.pendingLength > 0 && produced < size) {
+          std::uint8_t byte = s.window[from++ & mask];
+          s.window[s.total++ & mask] = byte;
+          out[produced++] = byte;
+          --s.pendingLength;
+        }
+        continue;
+      }
+      Step step = s.huffman ? s.huffman->Next() : s.fastest->Next();
+      if (!step.ok || s.bits->Overrun()) {
+        status_ = DecodeResult::Corrupt;
+        return 0;
+      }
+      if (step.literal) {
+        s.window[s.total++ & mask] = step.byte;
+        out[produced++] = step.byte;
+        continue;
+      }
+      // A match may not reach before the first byte, nor past the window.
+      if (step.distance + 1ull > s.total || step.distance + 1ull > State::WindowSize) {
+        status_ = DecodeResult::Corrupt;
+        return 0;
+      }
+      s.pendingDistance = step.distance;
+      s.pendingLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(step.length, s.originalSize - s.total));
+    }
+  }
+  if (s.method == 0) s.total += produced;
+  s.crc = Crc32(s.crc, out, produced);
+  if (s.total >= s.originalSize && s.crc != s.expectedCrc) status_ = DecodeResult::BadCrc;
+  return produced;
+}
 
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size) {
   const auto& table = CrcTable();
@@ -404,33 +461,12 @@ bool FindMainHeader(const ReadAt& read, std::uint64_t fileSize, bool searchAll, 
 
 DecodeResult Decode(int method, std::uint32_t compressedSize, std::uint32_t originalSize,
                     std::uint32_t expectedCrc, const Source& source, const Sink& sink) {
-  Window out(sink);
-  DecodeResult result = DecodeResult::Ok;
-  if (method == 0) {
-    std::uint8_t buffer[16384];
-    std::uint32_t remaining = compressedSize;
-    std::uint32_t crc = 0;
-    if (compressedSize != originalSize) return DecodeResult::Corrupt;
-    while (remaining > 0) {
-      std::size_t got = source(buffer, std::min<std::size_t>(sizeof buffer, remaining));
-      if (got == 0) return DecodeResult::Corrupt;
-      crc = Crc32(crc, buffer, got);
-      if (!sink(buffer, got)) return DecodeResult::Cancelled;
-      remaining -= static_cast<std::uint32_t>(got);
-    }
-    return crc == expectedCrc ? DecodeResult::Ok : DecodeResult::BadCrc;
+  Decoder decoder(method, compressedSize, originalSize, expectedCrc, source);
+  std::vector<std::uint8_t> buffer(65536);
+  while (std::size_t got = decoder.Read(buffer.data(), buffer.size())) {
+    if (!sink(buffer.data(), got)) return DecodeResult::Cancelled;
   }
-  if (method < 1 || method > 4) return DecodeResult::Unsupported;
-  auto in = std::make_unique<BitReader>(source, compressedSize);
-  if (method == 4) {
-    result = DecodeFastest(*in, out, originalSize);
-  } else {
-    auto decoder = std::make_unique<HuffmanDecoder>(*in);
-    result = decoder->Run(out, originalSize);
-  }
-  if (result != DecodeResult::Ok) return result;
-  if (!out.Flush()) return DecodeResult::Cancelled;
-  return out.Crc() == expectedCrc ? DecodeResult::Ok : DecodeResult::BadCrc;
+  return decoder.Status();
 }
 
 std::string MethodText(int method) {

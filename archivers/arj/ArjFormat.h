@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,7 @@ struct Header {
   std::uint8_t flags = 0;
   std::uint8_t method = 0;
   std::uint8_t fileType = 0;
-  std::uint32_t dosDateTime = 0;  // date in the high word
+  std::uint32_t dosDateTime = 0;  // date in the high word; Unix time from Unix hosts
   std::uint32_t compressedSize = 0;
   std::uint32_t originalSize = 0;
   std::uint32_t crc = 0;
@@ -100,7 +101,28 @@ using Source = std::function<std::size_t(void*, std::size_t)>;
 // Decoded bytes; false stops decoding (DecodeResult::Cancelled).
 using Sink = std::function<bool(const void*, std::size_t)>;
 
-// Decodes one entry's data (methods 0 to 4) and checks its CRC.
+// Decodes one entry's data (methods 0 to 4) on demand and checks its CRC at
+// the end.
+class Decoder {
+ public:
+  Decoder(int method, std::uint32_t compressedSize, std::uint32_t originalSize, std::uint32_t expectedCrc,
+          Source source);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  // Fills up to `size` bytes; 0 at the end of the data or after an error.
+  // Once the last byte is out, Status() tells whether the CRC matched.
+  std::size_t Read(void* buffer, std::size_t size);
+  DecodeResult Status() const { return status_; }
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  DecodeResult status_ = DecodeResult::Ok;
+};
+
+// The whole entry at once into a sink.
 DecodeResult Decode(int method, std::uint32_t compressedSize, std::uint32_t originalSize,
                     std::uint32_t expectedCrc, const Source& source, const Sink& sink);
 

@@ -1,0 +1,71 @@
+// Pieces shared by CAB32, UNRAR32 and UNARJ32 on top of the core: the words
+// after the switches, entry selection by name, readers that filter or adjust
+// entries, archives inside self-extractors, and the text listing.
+#pragma once
+
+#include "ArcCore.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace family {
+
+// Archive, base or destination folder (a word ending in '\' or '/' right after
+// the archive) and the names that follow.
+struct Positional {
+  std::wstring archive;
+  std::wstring folder;
+  std::vector<std::wstring> names;
+};
+// Throws 0x802B when there is no archive name.
+Positional SplitPositional(const arc::CommandLine& line);
+
+// Which entries a command works on. Strict: each pattern against the whole
+// stored path. Otherwise a pattern without a folder part also matches the
+// entry's file name in any folder. No patterns: everything.
+class Selection {
+ public:
+  Selection(std::vector<std::wstring> patterns, bool strict);
+  bool Matches(const std::wstring& path) const;
+
+ private:
+  std::vector<std::wstring> patterns_;
+  bool strict_;
+};
+
+// A reader that passes on only the entries `keep` accepts; keep may adjust
+// the entry (method text, attributes) on the way.
+class AdaptedReader : public arc::EntryReader {
+ public:
+  AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep);
+  bool Next(arc::EntryInfo& entry) override;
+  size_t Read(void* buffer, size_t size) override;
+  bool BackslashNames() const override { return inner_->BackslashNames(); }
+
+ private:
+  std::unique_ptr<arc::EntryReader> inner_;
+  std::function<bool(arc::EntryInfo&)> keep_;
+};
+
+// Where an archive with this signature starts: at 0, or, in an executable (a
+// self-extractor) or when searchAll, at the first place `valid` accepts.
+// Returns false when there is none. An executable is searched within its
+// first `executableLimit` bytes unless searchAll.
+bool FindArchiveStart(const std::wstring& path, std::string_view signature, bool searchAll,
+                      const std::function<bool(arc::InputFile&, uint64_t)>& valid, uint64_t& offset,
+                      uint64_t executableLimit = 4u << 20);
+
+// Writes a listing of every entry the reader gives into the output.
+int ListEntries(arc::EntryCursor& cursor, const Selection& selection, arc::Output& output);
+
+// Reads every entry's data: CheckArchive's full level. False on any error.
+bool ReadAllData(arc::EntryReader& reader);
+
+// "hdrcharset=CP932" for the system code page: names stored without a UTF-8
+// mark are in it.
+std::string AnsiCharsetOption();
+
+}  // namespace family
