@@ -3,6 +3,8 @@
 #include "ZipFormat.h"
 #include "ZipReader.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -192,6 +194,7 @@ class Collector {
   // matched nothing.
   bool AddName(const std::wstring& name) {
     size_t before = sources_.size();
+    matchedExisting_ = false;
     std::wstring path = name;
     std::replace(path.begin(), path.end(), L'/', L'\\');
     bool absolute = (path.size() >= 2 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
@@ -357,6 +360,20 @@ Entry NewEntry(const Source& s) {
     e.modifiedUnix = unix;
     e.extra = std::string("\x55\x54\x05\x00\x01", 5);
     for (int i = 0; i < 4; ++i) e.extra += static_cast<char>((unix >> (8 * i)) & 0xFF);
+  }
+  if (!(e.flags & FlagUtf8) && arc::ToCodePage(s.stored, CP_UTF8) != e.name) {
+    // A CP932 name also goes out in UTF-8 (Info-ZIP's unicode path field),
+    // for tools that do not know the code page; readers that do keep ours.
+    std::string utf8 = arc::ToCodePage(s.stored, CP_UTF8);
+    uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.name.data()),
+                                               static_cast<uInt>(e.name.size())));
+    size_t length = 5 + utf8.size();
+    e.extra += std::string("\x75\x70", 2);
+    e.extra += static_cast<char>(length & 0xFF);
+    e.extra += static_cast<char>(length >> 8);
+    e.extra += '\x01';
+    for (int i = 0; i < 4; ++i) e.extra += static_cast<char>((crc >> (8 * i)) & 0xFF);
+    e.extra += utf8;
   }
   e.size = s.size;
   return e;
@@ -599,7 +616,8 @@ bool CheckZip(const std::wstring& path, int mode) {
   // The directory is found from the end of the file, so archives behind a
   // self-extractor stub pass at every level.
   ZipReader reader(path, std::string());
-  if ((mode & 3) != CHECKARCHIVE_FULLCRC) return true;
+  if ((mode & 3) == CHECKARCHIVE_RAPID) return true;
+  if ((mode & 3) == CHECKARCHIVE_BASIC) return reader.HeadersPresent();
   arc::EntryInfo entry;
   std::vector<char> block(256 * 1024);
   while (reader.Next(entry)) {

@@ -191,6 +191,13 @@ bool ZipReader::Supported() const {
   });
 }
 
+bool ZipReader::HeadersPresent() {
+  uint64_t span = 0;
+  return std::all_of(directory_.entries.begin(), directory_.entries.end(), [&](const Entry& e) {
+    return EntrySpan(file_, e, e.localOffset + directory_.bias, span);
+  });
+}
+
 bool ZipReader::Next(arc::EntryInfo& entry) {
   if (next_ >= directory_.entries.size()) return false;
   current_ = &directory_.entries[next_++];

@@ -39,6 +39,8 @@ class ZipReader : public arc::EntryReader {
   const Directory& Contents() const { return directory_; }
   // Whether every entry can be read here (otherwise use libarchive).
   bool Supported() const;
+  // Whether every entry's local header is where the directory says.
+  bool HeadersPresent();
 
  private:
   void StartData();

@@ -416,17 +416,21 @@ TEST_F(ZipTest, DamagedArchivesFailCleanly) {
   struct Case {
     const char* what;
     std::string bytes;
-    bool listable;
+    bool listable;     // the directory reads (CheckArchive's first level too)
+    bool headersFound;  // CheckArchive's second level
   } cases[] = {
-      {"truncated", good.substr(0, good.size() / 2), false},
-      {"tail cut", good.substr(0, good.size() - 10), false},
-      {"not a zip", Noise(5000), false},
-      {"empty file", "", false},
-      {"data damaged", good, true},
+      {"truncated", good.substr(0, good.size() / 2), false, false},
+      {"tail cut", good.substr(0, good.size() - 10), false, false},
+      {"not a zip", Noise(5000), false, false},
+      {"empty file", "", false, false},
+      {"data damaged", good, true, true},
+      {"local header damaged", good, true, false},
   };
-  // Damage inside a.txt's deflate data (it starts near the front).
+  // Damage inside a.txt's deflate data (it starts near the front), and a.txt's
+  // local header signature.
   cases[4].bytes[200] ^= 0x55;
   cases[4].bytes[201] ^= 0x55;
+  cases[5].bytes[0] = 'X';
   for (auto& c : cases) {
     std::string damaged = dir + "\\damaged.zip";
     WriteAll(damaged, c.bytes);
@@ -438,6 +442,7 @@ TEST_F(ZipTest, DamagedArchivesFailCleanly) {
     EXPECT_EQ(!List(Unzip32(), "UnZip", damaged).empty(), c.listable) << c.what;
     EXPECT_EQ(check(damaged.c_str(), 2) != FALSE, false) << c.what;  // every CRC
     EXPECT_EQ(check(damaged.c_str(), 0) != FALSE, c.listable) << c.what;
+    EXPECT_EQ(check(damaged.c_str(), 1) != FALSE, c.headersFound) << c.what;
   }
 }
 
