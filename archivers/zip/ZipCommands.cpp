@@ -433,6 +433,7 @@ int Modify(const ZipOptions& o, const Words& words, arc::Output& output) {
       return 0;
     }
   } else if (o.mode == Mode::Adjust) {
+    if (old.bias == 0 && !(o.junkStub && old.prefixSize > 0)) return 0;  // offsets already count from the start
     for (const Entry& e : old.entries) plan.push_back({&e, nullptr});
   } else {
     std::vector<std::wstring> names = words.names;

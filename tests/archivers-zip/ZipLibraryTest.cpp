@@ -276,6 +276,23 @@ TEST_F(ZipTest, BracketNamesAsTavixConvertsThem) {
   EXPECT_EQ(FilesBelow(out), std::vector<std::string>{"sub\\[x].txt"});
 }
 
+TEST_F(ZipTest, ResponseFilesAndDashNames) {
+  WriteAll(src + "\\-dash.txt", "dash");
+  WriteAll(src + "\\@at.txt", "at");
+  WriteAll(src + "\\" + Ansi(L"表示.txt"), "kanji");
+  std::string list = dir + "\\list.txt";
+  WriteAll(list, "\"-dash.txt\"\r\n" + Ansi(L"表示.txt") + "\r\n");
+  ASSERT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + " @" + list + " -gb@at.txt").code, 0);
+  std::vector<std::string> names;
+  for (auto& r : List(Zip32j(), "UnZip", archive)) names.push_back(r.name);
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> expected = {"-dash.txt", "@at.txt", Ansi(L"表示.txt")};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+  ASSERT_EQ(Zip("-d " + Quote(archive) + " -gb-dash.txt").code, 0);
+  EXPECT_EQ(List(Zip32j(), "UnZip", archive).size(), 2u);
+}
+
 TEST_F(ZipTest, LevelSwitchChoosesTheMethod) {
   WriteAll(src + "\\a.txt", Text(100000));
   struct Case {
