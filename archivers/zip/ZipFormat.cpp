@@ -308,12 +308,18 @@ ReadResult ReadDirectory(File& file, Directory& directory, std::string& message)
   uint64_t recordPos = endPos;
   if ((count == 0xFFFF || cdSize == Max32 || cdOffset == Max32) && endPos >= 20 + 56) {
     unsigned char locator[20], end64[56];
-    if (file.Seek(endPos - 20) && file.ReadExact(locator, 20) && Get32(locator) == SigLocator64 &&
-        file.Seek(endPos - 20 - 56) && file.ReadExact(end64, 56) && Get32(end64) == SigEnd64) {
-      count = Get64(end64 + 32);
-      cdSize = Get64(end64 + 40);
-      cdOffset = Get64(end64 + 48);
-      recordPos = endPos - 20 - 56;
+    if (file.Seek(endPos - 20) && file.ReadExact(locator, 20) && Get32(locator) == SigLocator64) {
+      // Normally right before the locator; otherwise where the locator says.
+      uint64_t candidates[] = {endPos - 20 - 56, Get64(locator + 8)};
+      for (uint64_t at : candidates) {
+        if (at + 56 <= endPos && file.Seek(at) && file.ReadExact(end64, 56) && Get32(end64) == SigEnd64) {
+          count = Get64(end64 + 32);
+          cdSize = Get64(end64 + 40);
+          cdOffset = Get64(end64 + 48);
+          recordPos = at;
+          break;
+        }
+      }
     }
   }
   if (cdSize > recordPos) {
@@ -359,7 +365,8 @@ ReadResult ReadDirectory(File& file, Directory& directory, std::string& message)
     directory.entries.push_back(std::move(e));
     i = next;
   }
-  if (i != cd.size() || directory.entries.size() != count) {
+  // Some writers keep only the low 16 bits of a large count.
+  if (i != cd.size() || (directory.entries.size() & 0xFFFF) != (count & 0xFFFF)) {
     // A directory that does not parse to its end, or disagrees with the
     // count, is damaged: better to say so than to drop entries silently.
     message = "central directory damaged";

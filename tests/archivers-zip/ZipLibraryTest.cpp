@@ -423,6 +423,24 @@ TEST_F(ZipTest, SelfExtractorStubAdjustAndCheck) {
   EXPECT_EQ(ReadAll(out + "\\a.txt"), Text(200000));
 }
 
+TEST_F(ZipTest, MoreThan65535EntriesUseZip64Records) {
+  {
+    zip::File file;
+    ASSERT_TRUE(file.Create(std::wstring(archive.begin(), archive.end())));
+    zip::Writer writer(file);
+    for (int i = 0; i < 70000; ++i) {
+      zip::Entry e;
+      e.name = "d" + std::to_string(i) + "/";
+      e.externalAttributes = FILE_ATTRIBUTE_DIRECTORY;
+      ASSERT_EQ(writer.Add(e, nullptr, 6, "", nullptr), zip::Writer::AddResult::Ok);
+    }
+    ASSERT_TRUE(writer.Finish(""));
+  }
+  auto records = List(Unzip32(), "UnZip", archive);
+  ASSERT_EQ(records.size(), 70000u);
+  EXPECT_STREQ(records.back().name, "d69999/");
+}
+
 // ---------------------------------------------------------------- bad input
 
 TEST_F(ZipTest, DamagedArchivesFailCleanly) {
