@@ -99,6 +99,8 @@ class TArchiveFile {
   void Hook();
   void Unhook();
   void RethrowProgressFailure();
+  template <typename Command>
+  int RunHooked(TArchiver& archiver, Command command);
   int AddWithArchiver(HWND window, const TArchiverOptions& options,
                       const std::string& baseDirectory, const TNameList& files);
   static LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam,

@@ -7,18 +7,18 @@
 
 namespace {
 
-void AppendVariantText(const VARIANT& value, std::vector<std::string>& names) {
+void AppendVariantText(const VARIANT& value, std::vector<std::string>& names, bool keepEmpty) {
   VARIANT text;
   VariantInit(&text);
   if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR))) {
     std::wstring wide(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
     std::string name = WideToAnsi(wide);
-    if (!name.empty()) names.push_back(std::move(name));
+    if (keepEmpty || !name.empty()) names.push_back(std::move(name));
   }
   VariantClear(&text);
 }
 
-void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names) {
+void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names, bool keepEmpty) {
   if (array == nullptr || SafeArrayGetDim(array) == 0) return;
   VARTYPE type = VT_EMPTY;
   if (FAILED(SafeArrayGetVartype(array, &type))) return;
@@ -34,11 +34,11 @@ void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names) {
     VARIANT element;
     VariantInit(&element);
     if (type == VT_VARIANT) {
-      if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element))) AppendVariantText(element, names);
+      if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element))) AppendVariantText(element, names, keepEmpty);
     } else {
       element.vt = type;
       if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element.byref)))
-        AppendVariantText(element, names);
+        AppendVariantText(element, names, keepEmpty);
     }
     VariantClear(&element);
   }
@@ -46,15 +46,15 @@ void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names) {
 
 }  // namespace
 
-void TNameSource::AppendTo(std::vector<std::string>& names) const {
-  auto add = [&names](const char* name) {
-    if (name != nullptr && *name != '\0') names.emplace_back(name);
+void TNameSource::AppendTo(std::vector<std::string>& names, bool keepEmpty) const {
+  auto add = [&names, keepEmpty](const char* name) {
+    if (name != nullptr && (keepEmpty || *name != '\0')) names.emplace_back(name);
   };
   switch (kind_) {
     case Kind::Skipped:
       break;
     case Kind::Text:
-      if (!text_.empty()) names.push_back(text_);
+      if (keepEmpty || !text_.empty()) names.push_back(text_);
       break;
     case Kind::CString:
       add(cstring_);
@@ -65,21 +65,22 @@ void TNameSource::AppendTo(std::vector<std::string>& names) const {
     case Kind::StringList:
       if (list_ != nullptr)
         for (const auto& line : *list_)
-          if (!line.empty()) names.push_back(line);
+          if (keepEmpty || !line.empty()) names.push_back(line);
       break;
     case Kind::Variant:
       if (variant_ == nullptr) break;
       if (variant_->vt & VT_ARRAY)
-        AppendVariantArray((variant_->vt & VT_BYREF) ? *variant_->pparray : variant_->parray, names);
+        AppendVariantArray((variant_->vt & VT_BYREF) ? *variant_->pparray : variant_->parray, names,
+                           keepEmpty);
       else
-        AppendVariantText(*variant_, names);
+        AppendVariantText(*variant_, names, keepEmpty);
       break;
   }
 }
 
-std::vector<std::string> FlattenNames(const TNameList& list) {
+std::vector<std::string> FlattenNames(const TNameList& list, bool keepEmpty) {
   std::vector<std::string> names;
-  for (const auto& source : list) source.AppendTo(names);
+  for (const auto& source : list) source.AppendTo(names, keepEmpty);
   return names;
 }
 

@@ -29,8 +29,8 @@ class TNameSource {
     requires std::is_arithmetic_v<T>
   TNameSource(T) : kind_(Kind::Skipped) {}
 
-  // Appends this source's names in order, dropping empty ones.
-  void AppendTo(std::vector<std::string>& names) const;
+  // Appends this source's names in order, dropping empty ones unless keepEmpty.
+  void AppendTo(std::vector<std::string>& names, bool keepEmpty = false) const;
 
  private:
   Kind kind_;
@@ -43,7 +43,7 @@ class TNameSource {
 
 using TNameList = std::vector<TNameSource>;
 
-std::vector<std::string> FlattenNames(const TNameList& list);
+std::vector<std::string> FlattenNames(const TNameList& list, bool keepEmpty = false);
 
 using TNameFilter = std::string (*)(const std::string& name);
 

@@ -88,10 +88,14 @@ TEST_F(LhaDriver, OwnerWindowForcesProgressSwitchWhateverTheOption) {
   };
   for (const auto& c : cases) {
     options_.n = c.n;
-    if (c.owner) EXPECT_TRUE(driver_->SetOwnerWindow(Window));
+    if (c.owner) {
+      EXPECT_TRUE(driver_->SetOwnerWindow(Window));
+    }
     driver_->Extract(nullptr, "a.lzh", options_, "", {}, false, output_);
     EXPECT_EQ(driver_->LastCommandLine, c.expected);
-    if (c.owner) EXPECT_TRUE(driver_->KillOwnerWindow(Window));
+    if (c.owner) {
+      EXPECT_TRUE(driver_->KillOwnerWindow(Window));
+    }
   }
   auto calls = lha_.Calls();
   EXPECT_EQ(CallsTo(calls, "UnlhaSetOwnerWindowEx").size(), 3u);

@@ -1,0 +1,306 @@
+#include "FileCollector.h"
+
+#include "TextUtil.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace {
+
+constexpr ULONGLONG TicksPerSecond = 10000000ULL;
+
+// The system's case-insensitive order as a byte string, so that a large list
+// is sorted and searched without a system call per comparison.
+std::string SortKey(const std::string& name) {
+  int size = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(),
+                          static_cast<int>(name.size()), nullptr, 0);
+  if (size <= 0) return name;
+  std::string key(size, '\0');
+  LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(),
+               static_cast<int>(name.size()), reinterpret_cast<char*>(key.data()), size);
+  return key;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// Byte offset just past the last "\", "/" or ":", double-byte aware.
+size_t NameStart(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+      ++i;
+    else if (IsSeparator(path[i]))
+      start = i + 1;
+  }
+  return start;
+}
+
+bool EndsWithSeparator(const std::string& path) {
+  if (path.empty()) return false;
+  if (EndsWithBackslash(path)) return true;
+  // "/" and ":" are never trail bytes of a double-byte character.
+  return path.back() == '/' || path.back() == ':';
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return EndsWithSeparator(folder) ? folder + name : folder + "\\" + name;
+}
+
+// The directory part without its trailing backslash, except at a root.
+std::string DirectoryPart(const std::string& path) {
+  std::string folder = path.substr(0, NameStart(path));
+  bool root = folder == "\\" || folder == "/" || (folder.size() == 3 && folder[1] == ':');
+  if (!root && folder.size() > 1 && (folder.back() == '/' || EndsWithBackslash(folder)) &&
+      folder[folder.size() - 2] != ':')
+    folder.pop_back();
+  return folder;
+}
+
+bool HasWildcard(const std::string& mask) { return mask.find_first_of("*?") != std::string::npos; }
+
+bool IsDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsAbsolute(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+// Enters a folder and returns to where it was (the drive's own current folder
+// first), also when the collection fails.
+class TDirectoryVisit {
+ public:
+  explicit TDirectoryVisit(const std::string& folder) {
+    if (folder.empty()) return;
+    saved_ = CurrentDirectory();
+    if (folder.size() >= 2 && folder[1] == ':' && IsCharAlphaA(folder[0])) {
+      char drive[3] = {folder[0], ':', '\0'};
+      char full[MAX_PATH * 2];
+      DWORD length = GetFullPathNameA(drive, sizeof full, full, nullptr);
+      if (length > 0 && length < sizeof full) driveSaved_ = full;
+    }
+    if (!SetCurrentDirectoryA(folder.c_str()))
+      // Collecting elsewhere would add the wrong files.
+      throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+    entered_ = true;
+  }
+  ~TDirectoryVisit() {
+    if (!entered_) return;
+    if (!driveSaved_.empty()) SetCurrentDirectoryA(driveSaved_.c_str());
+    SetCurrentDirectoryA(saved_.c_str());
+  }
+  TDirectoryVisit(const TDirectoryVisit&) = delete;
+  TDirectoryVisit& operator=(const TDirectoryVisit&) = delete;
+
+ private:
+  static std::string CurrentDirectory() {
+    DWORD length = GetCurrentDirectoryA(0, nullptr);
+    std::string path(length, '\0');
+    length = GetCurrentDirectoryA(length, path.data());
+    path.resize(length);
+    return path;
+  }
+  std::string saved_, driveSaved_;
+  bool entered_ = false;
+};
+
+class TCollector {
+ public:
+  TCollector(const TArchiverOptions& options, const std::string& baseDirectory, bool& cancel)
+      : options_(options), base_(baseDirectory), cancel_(cancel) {
+    lower_ = DateTextToLocalTime(options.jo, "000000");
+    upper_ = DateTextToLocalTime(options.job, "235959");
+    // Delphi-style attribute mask: hidden and system files only when asked.
+    excluded_ = FILE_ATTRIBUTE_DIRECTORY;
+    if (options.a <= 0) excluded_ |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  }
+
+  // Runs the search over names; found files go into result (key -> name).
+  void Search(const std::vector<std::string>& names, std::map<std::string, std::string>& result,
+              const std::set<std::string>* exclusions, const TCollectProgress* progress,
+              bool emptyListFallback) {
+    result_ = &result;
+    exclusions_ = exclusions;
+    progress_ = progress;
+    if (progress_ != nullptr) record_ = TExtractingInfoEx{};
+    for (const auto& name : names) {
+      if (cancel_) return;
+      if (options_.r > 1 && !name.empty() && IsDirectory(name))
+        Scan(name, "*.*");
+      else
+        Scan(DirectoryPart(name), name.substr(NameStart(name)));
+    }
+    if (names.empty() && emptyListFallback) Scan("", "*.*");
+  }
+
+ private:
+  void Scan(const std::string& folder, const std::string& mask) {
+    if (mask.empty()) return;  // an empty name matches nothing
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(Join(folder, mask).c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        if (cancel_) break;
+        if (IsDots(data.cFileName) || (data.dwFileAttributes & excluded_) != 0) continue;
+        if (!InDateWindow(data.ftLastWriteTime)) continue;
+        Take(PathOf(folder, data));
+      } while (FindNextFileA(find, &data));
+      FindClose(find);
+    }
+    if (cancel_ || options_.r <= 0 || (options_.p > 0 && !HasWildcard(mask))) return;
+    find = FindFirstFileA(Join(folder, "*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    // Finish the listing before descending, so only one search handle per level stays open.
+    std::vector<std::string> folders;
+    do {
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(data.cFileName))
+        folders.push_back(PathOf(folder, data));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    for (const auto& sub : folders) {
+      if (cancel_) return;
+      Scan(sub, mask);
+    }
+  }
+
+  static bool IsDots(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+  }
+
+  bool InDateWindow(const FILETIME& written) const {
+    if (lower_ == 0 && upper_ == 0) return true;
+    ULONGLONG time = 0;
+    FILETIME local;
+    if ((written.dwLowDateTime | written.dwHighDateTime) != 0 &&
+        FileTimeToLocalFileTime(&written, &local)) {
+      time = (static_cast<ULONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
+      // Whole seconds: a file written at 23:59:59.5 belongs to that day.
+      time -= time % TicksPerSecond;
+    }
+    return (lower_ == 0 || lower_ <= time) && (upper_ == 0 || time <= upper_);
+  }
+
+  std::string PathOf(const std::string& folder, const WIN32_FIND_DATAA& data) const {
+    const char* name = options_.ji > 0 && data.cAlternateFileName[0] != '\0'
+                           ? data.cAlternateFileName
+                           : data.cFileName;
+    std::string path = Join(folder, name);
+    if (options_.jf == -2 && !base_.empty()) path = RelativeToBase(path);
+    return path;
+  }
+
+  // A path below the base directory without the base; others stay as they are.
+  std::string RelativeToBase(const std::string& path) const {
+    if (!IsAbsolute(path)) return path;
+    std::string base = EndsWithSeparator(base_) ? base_ : base_ + "\\";
+    if (path.size() > base.size() &&
+        CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, path.c_str(),
+                       static_cast<int>(base.size()), base.c_str(),
+                       static_cast<int>(base.size())) == CSTR_EQUAL)
+      return path.substr(base.size());
+    return path;
+  }
+
+  void Take(const std::string& path) {
+    std::string key = SortKey(path);
+    if (exclusions_ != nullptr && exclusions_->count(key) != 0) return;
+    if (!result_->emplace(std::move(key), path).second || progress_ == nullptr) return;
+    // The name field holds 512 bytes and a NUL; never split a double-byte character.
+    size_t length = 0;
+    while (length < path.size()) {
+      size_t step = IsDBCSLeadByte(static_cast<BYTE>(path[length])) ? 2 : 1;
+      if (length + step > FNAME_MAX32) break;
+      length += step;
+    }
+    std::memcpy(record_.szSourceFileName, path.data(), length);
+    record_.szSourceFileName[length] = '\0';
+    (*progress_)(CollectProgressState, &record_, cancel_);
+  }
+
+  const TArchiverOptions& options_;
+  std::string base_;
+  bool& cancel_;
+  ULONGLONG lower_ = 0, upper_ = 0;
+  DWORD excluded_ = 0;
+  std::map<std::string, std::string>* result_ = nullptr;
+  const std::set<std::string>* exclusions_ = nullptr;
+  const TCollectProgress* progress_ = nullptr;
+  TExtractingInfoEx record_{};
+};
+
+int Digits(const std::string& text, size_t start, size_t count, const std::string& whole) {
+  int value = 0;
+  for (size_t i = start; i < start + count; ++i) {
+    if (text[i] < '0' || text[i] > '9')
+      throw EConvertError(
+          FormatMessageText(L"日付の指定 '%s' は正しい日付ではありません。", {AnsiToWide(whole)}));
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+ULONGLONG DateTextToLocalTime(const std::string& original, const std::string& defaultTime) {
+  std::string text = original;
+  if (text.size() > 1 && text[0] == 'l') text.erase(0, 1);
+  SYSTEMTIME date{};
+  size_t timeStart;
+  if (text.size() == 6 || text.size() == 12) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    date.wYear = static_cast<WORD>(now.wYear / 100 * 100 + Digits(text, 0, 2, original));
+    timeStart = 6;
+  } else if (text.size() == 8 || text.size() == 14) {
+    date.wYear = static_cast<WORD>(Digits(text, 0, 4, original));
+    timeStart = 8;
+  } else {
+    return 0;
+  }
+  date.wMonth = static_cast<WORD>(Digits(text, timeStart - 4, 2, original));
+  date.wDay = static_cast<WORD>(Digits(text, timeStart - 2, 2, original));
+  std::string clock = text.size() > timeStart ? text.substr(timeStart) : defaultTime;
+  date.wHour = static_cast<WORD>(Digits(clock, 0, 2, original));
+  date.wMinute = static_cast<WORD>(Digits(clock, 2, 2, original));
+  date.wSecond = static_cast<WORD>(Digits(clock, 4, 2, original));
+  FILETIME value;
+  // The conversion checks the calendar: month 13, 30 February or hour 24 fail.
+  if (date.wYear < 1601 || date.wHour > 23 || date.wMinute > 59 || date.wSecond > 59 ||
+      !SystemTimeToFileTime(&date, &value))
+    throw EConvertError(
+        FormatMessageText(L"日付の指定 '%s' は正しい日付ではありません。", {AnsiToWide(original)}));
+  return (static_cast<ULONGLONG>(value.dwHighDateTime) << 32) | value.dwLowDateTime;
+}
+
+std::vector<std::string> CollectFiles(TArchiverOptions& options, const std::string& baseDirectory,
+                                      const TNameList& files, bool& cancel,
+                                      const TCollectProgress& progress) {
+  std::vector<std::string> names = FlattenNames(files, true);
+  TDirectoryVisit visit(baseDirectory);
+  TCollector collector(options, baseDirectory, cancel);
+
+  std::map<std::string, std::string> excluded;
+  bool noCancel = false;
+  {
+    // The exclusion search never reports and is never cancelled.
+    TCollector exclusionCollector(options, baseDirectory, noCancel);
+    exclusionCollector.Search(options.jx, excluded, nullptr, nullptr, false);
+  }
+  std::set<std::string> exclusions;
+  for (auto& [key, name] : excluded) exclusions.insert(key);
+
+  std::map<std::string, std::string> found;
+  collector.Search(names, found, &exclusions, progress ? &progress : nullptr, true);
+
+  options.r = -1;
+  options.jo.clear();
+  options.job.clear();
+  options.p = 1;
+  std::vector<std::string> result;
+  result.reserve(found.size());
+  for (auto& [key, name] : found) result.push_back(std::move(name));
+  return result;
+}
