@@ -1,6 +1,7 @@
 // The self-extractor stubs. One source, three programs:
 //   GUI stub (sfx32gui.dat, kmtarsef.exe): asks for the destination folder;
-//   installer stub (SFX_INSTALLER, sfxinst.dat): follows the "$" definition;
+//   installer stub (SFX_INSTALLER, sfxinst.dat): follows the "$" definition
+//     (the GUI stub does too when its archive carries one);
 //   console stub (SFX_CONSOLE, sfx16.dat): for the DOS roles.
 // Command line (GUI and installer): [/s] [/o] [/r] [/d folder]
 //   /s no windows at all, /o replace existing files, /r run the installer's
@@ -145,6 +146,21 @@ int wmain() { return Run(); }
 
 HINSTANCE instance;
 
+#ifdef SFX_INSTALLER
+constexpr bool ForcedInstaller = true;
+#else
+constexpr bool ForcedInstaller = false;
+#endif
+
+// A "$" entry is a definition of ours when it sets at least one known key.
+bool IsDefinition(const sfx::Survey& survey) {
+  if (!survey.hasDefinition) return false;
+  for (const char* key : {"$WindowTitle=", "$InstallTitle=", "$InstallDir=", "$Flag="}) {
+    if (survey.definition.find(key) != std::string::npos) return true;
+  }
+  return false;
+}
+
 struct FolderDialogState {
   std::wstring caption;
   std::wstring label;
@@ -243,34 +259,37 @@ int Run() {
 
   sfx::ExtractSettings settings;
   FolderDialogState folder{caption, L"展開先のフォルダを指定してください", L""};
-#ifdef SFX_INSTALLER
+  // The installer stub always follows the definition; the GUI stub does when
+  // the archive carries one (UNLHA32 may join any of our GUI stubs to it).
+  const bool installer = ForcedInstaller || IsDefinition(survey);
   sfx::InstallDefinition definition = sfx::ParseDefinition(survey.definition);
-  if (!definition.windowTitle.empty()) caption = folder.caption = definition.windowTitle;
-  if (!definition.installTitle.empty()) folder.label = definition.installTitle;
-  folder.folder = sfx::ExpandInstallFolder(definition.installDir);
-  bool interactive = !arguments.silent && !definition.flags.autoExecute;
-  if (interactive && survey.hasMessage) {
-    std::wstring message = sfx::DecodeMessage(survey.message);
-    if (!message.empty() && MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
-      return sfx::ExitCancelled;
-  }
-  settings.skipInstallerFiles = true;
-  settings.restoreAttributes = definition.flags.restoreAttributes;
-  if (arguments.overwrite) {
-    settings.overwrite = sfx::Overwrite::Always;
-  } else if (definition.flags.askOverwrite && interactive) {
-    settings.overwrite = sfx::Overwrite::Ask;
-    settings.askWhenNewerOnly = !definition.flags.ignoreTimestamps;
+  const bool interactive = !arguments.silent && !(installer && definition.flags.autoExecute);
+  if (installer) {
+    if (!definition.windowTitle.empty()) caption = folder.caption = definition.windowTitle;
+    if (!definition.installTitle.empty()) folder.label = definition.installTitle;
+    folder.folder = sfx::ExpandInstallFolder(definition.installDir);
+    if (interactive && survey.hasMessage) {
+      std::wstring message = sfx::DecodeMessage(survey.message);
+      if (!message.empty() &&
+          MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return sfx::ExitCancelled;
+    }
+    settings.skipInstallerFiles = true;
+    settings.restoreAttributes = definition.flags.restoreAttributes;
+    if (arguments.overwrite) {
+      settings.overwrite = sfx::Overwrite::Always;
+    } else if (definition.flags.askOverwrite && interactive) {
+      settings.overwrite = sfx::Overwrite::Ask;
+      settings.askWhenNewerOnly = !definition.flags.ignoreTimestamps;
+    } else {
+      settings.overwrite = definition.flags.ignoreTimestamps ? sfx::Overwrite::Always : sfx::Overwrite::IfNewer;
+    }
   } else {
-    settings.overwrite = definition.flags.ignoreTimestamps ? sfx::Overwrite::Always : sfx::Overwrite::IfNewer;
+    folder.folder = arc::FolderOf(program);
+    settings.overwrite = arguments.overwrite ? sfx::Overwrite::Always
+                         : interactive       ? sfx::Overwrite::Ask
+                                             : sfx::Overwrite::Never;
   }
-#else
-  const bool interactive = !arguments.silent;
-  folder.folder = arc::FolderOf(program);
-  settings.overwrite = arguments.overwrite ? sfx::Overwrite::Always
-                       : interactive       ? sfx::Overwrite::Ask
-                                           : sfx::Overwrite::Never;
-#endif
   if (!arguments.destination.empty()) folder.folder = arguments.destination;
   if (folder.folder.empty()) folder.folder = arc::FolderOf(program);
   if (interactive && arguments.destination.empty() && !AskFolder(folder)) return sfx::ExitCancelled;
@@ -285,7 +304,10 @@ int Run() {
     return ExitFor(outcome);
   }
 
-#ifdef SFX_INSTALLER
+  if (!installer) {
+    if (interactive) say(L"展開が終了しました。", MB_ICONINFORMATION);
+    return sfx::ExitOk;
+  }
   std::wstring installed = arc::FullPath(settings.destination);
   std::wstring failures;
   if (!definition.associations.empty()) {
@@ -316,9 +338,6 @@ int Run() {
   } else if (interactive) {
     say(L"インストールが終了しました。", MB_ICONINFORMATION);
   }
-#else
-  if (interactive) say(L"展開が終了しました。", MB_ICONINFORMATION);
-#endif
   return sfx::ExitOk;
 }
 

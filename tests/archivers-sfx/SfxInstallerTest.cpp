@@ -191,20 +191,23 @@ TEST_F(Installer, SilentInstallationRegistersAndRunsTheCommand) {
   EXPECT_TRUE(fs::exists(folder / L"ran.txt"));
 }
 
-TEST_F(Installer, WithoutTheRunSwitchSilentModeRunsNothing) {
+// The GUI stub installs too when its archive carries a definition: UNLHA32
+// may join any of our GUI stubs to an archive made by the wizard.
+TEST_F(Installer, GuiStubFollowsADefinitionButRunsNothingWithoutTheRunSwitch) {
   std::string zip = InstallerZip({
       {L"$", "$InstallDir=%WORK%\r\n$Command=run.bat\r\n$Flag=1\r\n"},
       {L"run.bat", "@echo off\r\necho ran> ran.txt\r\n"},
   });
   WriteFile(scratch / L"archive.zip", zip);
   wchar_t stub[MAX_PATH];
-  ASSERT_NE(SearchPathW(nullptr, sfx::InstallerStub, nullptr, MAX_PATH, stub, nullptr), 0u);
+  ASSERT_NE(SearchPathW(nullptr, sfx::GuiStub, nullptr, MAX_PATH, stub, nullptr), 0u);
   fs::path program = scratch / L"setup.exe";
   ASSERT_EQ(sfx::JoinStubAndArchive(stub, (scratch / L"archive.zip").wstring(), program.wstring()), 0u);
   fs::path folder = scratch / L"installed";
   ASSERT_EQ(RunProgram(L"\"" + program.wstring() + L"\" /s /d \"" + folder.wstring() + L"\""), 0);
   Sleep(500);
   EXPECT_TRUE(fs::exists(folder / L"run.bat"));
+  EXPECT_FALSE(fs::exists(folder / L"$"));
   EXPECT_FALSE(fs::exists(folder / L"ran.txt"));
 }
 
