@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -164,10 +165,17 @@ class EntryReader : public EntryCursor {
 
 // libarchive-based reader for everything libarchive reads. offset: where the
 // archive starts inside the file (self-extractors); options such as
-// "hdrcharset=CP932".
+// "hdrcharset=CP932". Names come with '/' separators, except with
+// "hdrcharset=ISO-8859-1": then they come unchanged, one character per byte,
+// for the family to decode.
 enum class ReadFormats { All, Lha, Tar, Raw };
 std::unique_ptr<EntryReader> OpenLibarchive(const std::wstring& path, ReadFormats formats, const char* options = nullptr,
                                             uint64_t offset = 0);
+
+// The same over a stream of bytes (a decompressed stream, say); source returns
+// 0 at its end and may throw Error.
+std::unique_ptr<EntryReader> OpenLibarchiveStream(std::function<size_t(void*, size_t)> source, ReadFormats formats,
+                                                  const char* options = nullptr);
 
 // ---- files and paths ----
 bool FileExists(const std::wstring& path);
@@ -201,6 +209,7 @@ class AtomicFile {
   HANDLE Handle() const { return file_; }
   const std::wstring& TemporaryPath() const { return temporary_; }
   void Commit(const FILETIME* writeTime = nullptr, DWORD attributes = 0);  // throws 0x8013
+  void Close(const FILETIME* writeTime);  // complete, not yet in place; Commit later
   void Drop();
 
  private:
@@ -285,6 +294,7 @@ struct ExtractOptions {
   bool keepFolders = true;
   bool overwrite = false;  // otherwise only entries newer than the file on disk
   bool testOnly = false;   // read and verify every entry, write nothing
+  bool commitAtEnd = false;  // files appear only after the whole archive read without error
 };
 struct ExtractResult {
   int code = 0;  // 0 or the first warning

@@ -43,7 +43,12 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
   };
   Progress progress(archive);
   if (!progress.Open()) throw Cancelled;
-  std::vector<char> block(256 * 1024);
+  std::vector<char> block(64 * 1024);  // a progress report at least every 64 KiB
+  struct Pending {
+    std::unique_ptr<AtomicFile> file;
+    DWORD attributes;
+  };
+  std::vector<Pending> pending;
   std::wstring root = FullPath(options.destination.empty() ? L"." : options.destination);
   if (!options.testOnly && !CreateFolders(root)) throw Error{ERROR_MAKEDIRECTORY, root};
   EntryInfo entry;
@@ -118,7 +123,8 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     if (!CreateFolders(FolderOf(destination))) throw Error{ERROR_MAKEDIRECTORY, FolderOf(destination)};
     if (!progress.Begin(entry, destination)) throw Cancelled;
     {
-      AtomicFile file(destination);
+      auto owned = std::make_unique<AtomicFile>(destination);
+      AtomicFile& file = *owned;
       try {
         while (size_t got = reader.Read(block.data(), block.size())) {
           file.Write(block.data(), got);
@@ -133,11 +139,17 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       if (!progress.Finish()) throw Cancelled;  // the file is dropped with `file`
       DWORD keep = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                        FILE_ATTRIBUTE_ARCHIVE);
-      file.Commit(&entry.writeTime, keep);
+      if (options.commitAtEnd) {
+        file.Close(&entry.writeTime);
+        pending.push_back({std::move(owned), keep});
+      } else {
+        file.Commit(&entry.writeTime, keep);
+      }
     }
     ++result.extracted;
     output.Line(entry.name);
   }
+  for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
   progress.End();
   return result;
 }

@@ -153,10 +153,15 @@ void AtomicFile::Seek(uint64_t position) {
   position_ = position;
 }
 
-void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
+void AtomicFile::Close(const FILETIME* writeTime) {
+  if (file_ == INVALID_HANDLE_VALUE) return;
   if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
   ::CloseHandle(file_);
   file_ = INVALID_HANDLE_VALUE;
+}
+
+void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
+  Close(writeTime);
   if (elsewhere_) {
     // Built in the work folder: copy beside the target first, so the final
     // step is still a rename within one folder.

@@ -43,8 +43,18 @@ std::wstring ErrorText(struct archive* a) {
 class LibarchiveReader : public EntryReader {
  public:
   LibarchiveReader(const std::wstring& path, ReadFormats formats, const char* options, uint64_t offset)
-      : file_(path), offset_(offset), path_(path) {
+      : file_(std::make_unique<InputFile>(path)), offset_(offset), path_(path) {
+    Open(formats, options);
+  }
+
+  LibarchiveReader(std::function<size_t(void*, size_t)> source, ReadFormats formats, const char* options)
+      : source_(std::move(source)), offset_(0) {
+    Open(formats, options);
+  }
+
+  void Open(ReadFormats formats, const char* options) {
     EnsureLocale();
+    rawNames_ = options != nullptr && std::strstr(options, "hdrcharset=ISO-8859-1") != nullptr;
     a_ = archive_read_new();
     if (a_ == nullptr) throw Error{ERROR_ENOUGH_MEMORY, L""};
     switch (formats) {
@@ -75,22 +85,29 @@ class LibarchiveReader : public EntryReader {
     position_ = offset_;
     archive_read_set_callback_data(a_, this);
     archive_read_set_read_callback(a_, &LibarchiveReader::ReadCallback);
-    archive_read_set_skip_callback(a_, &LibarchiveReader::SkipCallback);
-    archive_read_set_seek_callback(a_, &LibarchiveReader::SeekCallback);
+    if (file_) {
+      archive_read_set_skip_callback(a_, &LibarchiveReader::SkipCallback);
+      archive_read_set_seek_callback(a_, &LibarchiveReader::SeekCallback);
+    }
     if (archive_read_open1(a_) != ARCHIVE_OK) {
       std::wstring text = ErrorText(a_);
       archive_read_free(a_);
-      throw Error{ERROR_NOT_ARC_FILE, path + L": " + text};
+      a_ = nullptr;
+      if (sourceError_.code != 0) throw sourceError_;
+      throw Error{ERROR_NOT_ARC_FILE, path_ + L": " + text};
     }
   }
 
-  ~LibarchiveReader() override { archive_read_free(a_); }
+  ~LibarchiveReader() override {
+    if (a_ != nullptr) archive_read_free(a_);
+  }
 
   bool Next(EntryInfo& entry) override {
     struct archive_entry* e = nullptr;
     int status = archive_read_next_header(a_, &e);
     if (status == ARCHIVE_EOF) return false;
     if (status < ARCHIVE_WARN) {
+      if (sourceError_.code != 0) throw sourceError_;
       int code = first_ ? ERROR_NOT_ARC_FILE : ERROR_HEADER_BROKEN;
       std::wstring text = ErrorText(a_);
       if (text.find(L"runcat") != std::wstring::npos || text.find(L"remature") != std::wstring::npos)
@@ -105,8 +122,10 @@ class LibarchiveReader : public EntryReader {
     } else if (const char* bytes = archive_entry_pathname(e)) {
       entry.name = FromCodePage(bytes, CP_ACP);  // names no conversion could read: the ANSI code page
     }
-    for (auto& c : entry.name) {
-      if (c == L'\\') c = L'/';
+    if (!rawNames_) {
+      for (auto& c : entry.name) {
+        if (c == L'\\') c = L'/';
+      }
     }
     if (!entry.name.empty() && entry.name.back() == L'/') entry.name.pop_back();
     unsigned type = archive_entry_filetype(e);
@@ -118,8 +137,10 @@ class LibarchiveReader : public EntryReader {
       const wchar_t* target = archive_entry_symlink_w(e);
       if (target == nullptr) target = archive_entry_hardlink_w(e);
       if (target != nullptr) entry.linkTarget = target;
-      for (auto& c : entry.linkTarget) {
-        if (c == L'\\') c = L'/';
+      if (!rawNames_) {
+        for (auto& c : entry.linkTarget) {
+          if (c == L'\\') c = L'/';
+        }
       }
     }
     entry.originalSize = archive_entry_size_is_set(e) ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
@@ -141,7 +162,10 @@ class LibarchiveReader : public EntryReader {
 
   size_t Read(void* buffer, size_t size) override {
     la_ssize_t got = archive_read_data(a_, buffer, size);
-    if (got < 0) throw Error{DataErrorCode(a_), ErrorText(a_)};
+    if (got < 0) {
+      if (sourceError_.code != 0) throw sourceError_;
+      throw Error{DataErrorCode(a_), ErrorText(a_)};
+    }
     return static_cast<size_t>(got);
   }
 
@@ -151,11 +175,18 @@ class LibarchiveReader : public EntryReader {
   static la_ssize_t ReadCallback(struct archive* a, void* self, const void** buffer) {
     auto* me = static_cast<LibarchiveReader*>(self);
     try {
-      size_t got = me->file_.ReadAt(me->position_, me->block_.data(), me->block_.size());
+      if (me->source_) {
+        size_t got = me->source_(me->block_.data(), me->block_.size());
+        *buffer = me->block_.data();
+        return static_cast<la_ssize_t>(got);
+      }
+      size_t got = me->file_->ReadAt(me->position_, me->block_.data(), me->block_.size());
       me->position_ += got;
       *buffer = me->block_.data();
       return static_cast<la_ssize_t>(got);
-    } catch (const Error&) {
+    } catch (const Error& error) {
+      // Errors must not cross libarchive's C frames: kept and raised afterwards.
+      me->sourceError_ = error;
       archive_set_error(a, EIO, "read error");
       return -1;
     }
@@ -163,7 +194,7 @@ class LibarchiveReader : public EntryReader {
 
   static la_int64_t SkipCallback(struct archive*, void* self, la_int64_t request) {
     auto* me = static_cast<LibarchiveReader*>(self);
-    uint64_t remaining = me->file_.Size() > me->position_ ? me->file_.Size() - me->position_ : 0;
+    uint64_t remaining = me->file_->Size() > me->position_ ? me->file_->Size() - me->position_ : 0;
     uint64_t step = static_cast<uint64_t>(request) < remaining ? static_cast<uint64_t>(request) : remaining;
     me->position_ += step;
     return static_cast<la_int64_t>(step);
@@ -173,22 +204,30 @@ class LibarchiveReader : public EntryReader {
     auto* me = static_cast<LibarchiveReader*>(self);
     int64_t base = whence == SEEK_SET ? static_cast<int64_t>(me->offset_)
                    : whence == SEEK_CUR ? static_cast<int64_t>(me->position_)
-                                        : static_cast<int64_t>(me->file_.Size());
+                                        : static_cast<int64_t>(me->file_->Size());
     int64_t target = base + offset;
     if (target < static_cast<int64_t>(me->offset_)) return ARCHIVE_FATAL;
     me->position_ = static_cast<uint64_t>(target);
     return target - static_cast<int64_t>(me->offset_);
   }
 
-  InputFile file_;
+  std::unique_ptr<InputFile> file_;
+  std::function<size_t(void*, size_t)> source_;
+  Error sourceError_{0, L""};
   uint64_t offset_, position_ = 0;
   std::wstring path_;
   std::vector<char> block_ = std::vector<char>(256 * 1024);
   struct archive* a_ = nullptr;
   bool first_ = true;
+  bool rawNames_ = false;
 };
 
 }  // namespace
+
+std::unique_ptr<EntryReader> OpenLibarchiveStream(std::function<size_t(void*, size_t)> source, ReadFormats formats,
+                                                  const char* options) {
+  return std::make_unique<LibarchiveReader>(std::move(source), formats, options);
+}
 
 std::unique_ptr<EntryReader> OpenLibarchive(const std::wstring& path, ReadFormats formats, const char* options,
                                             uint64_t offset) {

@@ -39,12 +39,14 @@ struct Request {
 };
 
 Request Parse(const std::string& line, bool needCommand) {
-  arc::CommandLine parsed = arc::ParseCommandLine(line);
+  arc::CommandLine parsed = arc::ParseCommandLine(line, {}, needCommand);
   Request request;
   request.switches = arc::Switches(parsed.switches, KnownSwitches);
   if (needCommand) {
     if (parsed.command.size() != 1) throw Error{ERROR_COMMAND_NAME, parsed.command};
     request.command = static_cast<wchar_t>(towlower(parsed.command[0]));
+    if (std::wstring(L"xetlvaufmds").find(request.command) == std::wstring::npos)
+      throw Error{ERROR_COMMAND_NAME, parsed.command};
   }
   size_t i = 0;
   if (i < parsed.words.size() && !parsed.words[i].listed) request.archive = parsed.words[i++].text;
@@ -192,7 +194,7 @@ class EntryWriter {
 
     uint16_t crc = 0;
     uint64_t original = 0;
-    std::vector<uint8_t> block(256 * 1024);
+    std::vector<uint8_t> block(64 * 1024);  // a progress report at least every 64 KiB
     auto readAll = [&](auto consume) {
       LARGE_INTEGER zero{};
       SetFilePointerEx(source, zero, nullptr, FILE_BEGIN);

@@ -15,6 +15,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <zlib.h>
+
 #include <clocale>
 #include <algorithm>
 #include <cstring>
@@ -84,22 +86,82 @@ std::wstring RawName(const std::wstring& archive) {
 
 int ArchiveType(const std::wstring& path);
 
-// Names without a pax header arrive decoded as Shift-JIS. Tar files from
-// Unix-like systems store UTF-8 there: bytes that form valid UTF-8 with at
-// least one non-ASCII character are taken as UTF-8 (Shift-JIS text almost
-// never is valid UTF-8).
-std::wstring RecodeUtf8(const std::wstring& name) {
-  bool lossy = false;
-  std::string bytes = arc::ToCodePage(name, 932, &lossy);
-  if (lossy) return name;
+// gzip through zlib: libarchive 3.6 does not check gzip's CRC-32, zlib does,
+// member by member.
+class GzipStream {
+ public:
+  explicit GzipStream(const std::wstring& path) : file_(path), input_(64 * 1024) {
+    if (inflateInit2(&z_, 15 + 32) != Z_OK) throw Error{ERROR_ENOUGH_MEMORY, L""};
+  }
+  ~GzipStream() { inflateEnd(&z_); }
+
+  size_t Read(void* buffer, size_t size) {
+    if (end_ || size == 0) return 0;
+    z_.next_out = static_cast<Bytef*>(buffer);
+    z_.avail_out = static_cast<uInt>(size);
+    while (z_.avail_out == size && !end_) {
+      if (z_.avail_in == 0 && !Fill()) throw Error{ERROR_UNEXPECTED_EOF, file_path()};
+      int status = inflate(&z_, Z_NO_FLUSH);
+      if (status == Z_STREAM_END) {
+        // Another member may follow; anything else after the data is ignored.
+        if (z_.avail_in < 2) Fill();
+        if (z_.avail_in >= 2 && z_.next_in[0] == 0x1F && z_.next_in[1] == 0x8B) inflateReset(&z_);
+        else end_ = true;
+      } else if (status == Z_DATA_ERROR) {
+        bool check = z_.msg != nullptr && std::strstr(z_.msg, "check") != nullptr;
+        throw Error{check ? ERROR_FILE_CRC : ERROR_BROKEN_DATA, file_path()};
+      } else if (status != Z_OK && status != Z_BUF_ERROR) {
+        throw Error{ERROR_BROKEN_DATA, file_path()};
+      }
+    }
+    return size - z_.avail_out;
+  }
+
+ private:
+  std::wstring file_path() const { return L""; }
+  // Appends input after what is left; false when the file has no more.
+  bool Fill() {
+    size_t left = z_.avail_in;
+    if (left > 0) std::memmove(input_.data(), z_.next_in, left);
+    size_t got = file_.ReadAt(position_, input_.data() + left, input_.size() - left);
+    position_ += got;
+    z_.next_in = input_.data();
+    z_.avail_in = static_cast<uInt>(left + got);
+    return got > 0;
+  }
+
+  arc::InputFile file_;
+  std::vector<Bytef> input_;
+  uint64_t position_ = 0;
+  z_stream z_{};
+  bool end_ = false;
+};
+
+// Names outside pax headers are raw bytes (read as ISO-8859-1, one character
+// per byte): UTF-8 from Unix-like systems when they form valid UTF-8 with a
+// non-ASCII character (Shift-JIS text almost never does), else Shift-JIS.
+std::wstring DecodeRawName(const std::wstring& latin1) {
+  std::string bytes;
   bool nonAscii = false;
-  for (char c : bytes) nonAscii = nonAscii || (c & 0x80);
-  if (!nonAscii) return name;
-  int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                                   nullptr, 0);
-  if (length <= 0) return name;
-  return arc::FromCodePage(bytes, CP_UTF8);
+  for (wchar_t c : latin1) {
+    if (c > 0xFF) return latin1;
+    bytes += static_cast<char>(c);
+    nonAscii = nonAscii || c >= 0x80;
+  }
+  if (!nonAscii) return latin1;
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) > 0)
+    return arc::FromCodePage(bytes, CP_UTF8);
+  return arc::FromCodePage(bytes, 932);
 }
+
+std::wstring Slashes(std::wstring name) {
+  for (auto& c : name) {
+    if (c == L'\\') c = L'/';
+  }
+  return name;
+}
+
+const char* const RawNames = "tar:hdrcharset=ISO-8859-1";
 
 class TarReader : public arc::EntryReader {
  public:
@@ -107,11 +169,28 @@ class TarReader : public arc::EntryReader {
     int type = ArchiveType(path);
     if (type < 0) throw Error{arc::FileExists(path) ? ERROR_ARC_FILE_OPEN : ERROR_NOT_FIND_ARC_FILE, path};
     if (type == 0) throw Error{ERROR_NOT_ARC_FILE, path};
-    reader_ = arc::OpenLibarchive(path, arc::ReadFormats::Tar);
+    if (type == 2 || type == 4) {
+      gzip_ = std::make_unique<GzipStream>(path);
+      GzipStream* gzip = gzip_.get();
+      reader_ = arc::OpenLibarchiveStream([gzip](void* buffer, size_t size) { return gzip->Read(buffer, size); },
+                                          type == 2 ? arc::ReadFormats::Tar : arc::ReadFormats::Raw,
+                                          type == 2 ? RawNames : nullptr);
+    } else {
+      bool tar = type == 1 || type == 3 || type == 6;
+      reader_ = arc::OpenLibarchive(path, arc::ReadFormats::Tar, tar ? RawNames : nullptr);
+    }
   }
 
   bool Next(arc::EntryInfo& entry) override {
-    if (!reader_->Next(entry)) return false;
+    if (!reader_->Next(entry)) {
+      // The rest of a gzip stream after the tar's end holds its check sum.
+      if (gzip_) {
+        std::vector<char> rest(64 * 1024);
+        while (gzip_->Read(rest.data(), rest.size()) > 0) {
+        }
+      }
+      return false;
+    }
     if (entry.format == ARCHIVE_FORMAT_RAW) {
       arc::InputFile file(path_);
       entry.name = RawName(path_);
@@ -130,8 +209,14 @@ class TarReader : public arc::EntryReader {
       if (magic[0] == 0x1F && magic[1] == 0x9D) entry.method = "-Z-";
     } else {
       entry.method = "-tar-";
-      entry.name = RecodeUtf8(entry.name);
-      if (entry.isLink) entry.linkTarget = RecodeUtf8(entry.linkTarget);
+      bool pax = entry.format == ARCHIVE_FORMAT_TAR_PAX_INTERCHANGE || entry.format == ARCHIVE_FORMAT_TAR_PAX_RESTRICTED;
+      if (!pax) {
+        entry.name = DecodeRawName(entry.name);
+        if (entry.isLink) entry.linkTarget = DecodeRawName(entry.linkTarget);
+      }
+      entry.name = Slashes(entry.name);
+      while (!entry.name.empty() && entry.name.back() == L'/') entry.name.pop_back();
+      entry.linkTarget = Slashes(entry.linkTarget);
     }
     return true;
   }
@@ -140,6 +225,7 @@ class TarReader : public arc::EntryReader {
 
  private:
   std::wstring path_;
+  std::unique_ptr<GzipStream> gzip_;
   std::unique_ptr<arc::EntryReader> reader_;
 };
 
@@ -211,6 +297,9 @@ int Extract(const Request& request, arc::Output& output, bool test) {
   options.keepFolders = sw.Number(L"-use-directory=", 1) != 0;
   options.overwrite = sw.Text(L"g").present;
   options.testOnly = test;
+  // A compressed stream is checked only at its end: nothing is kept unless
+  // the whole archive read without error.
+  options.commitAtEnd = ArchiveType(request.archive) >= 2;
   TarReader reader(request.archive);
   return arc::ExtractEntries(reader, request.archive, options, output).code;
 }
@@ -250,6 +339,7 @@ int Create(const Request& request, arc::Output& output) {
     throw Error{ERROR_ARC_READ_ONLY, request.archive};
   arc::CollectOptions collect;
   collect.recursion = 2;  // a named folder goes in whole, as tar does
+  collect.fullPathMatch = true;
   collect.includeHidden = !sw.Text(L"I").present || sw.Text(L"AH").present;
   collect.folders = true;
   std::vector<arc::FoundFile> files = arc::CollectFiles(request.folder, request.names, collect);
@@ -289,7 +379,7 @@ int Create(const Request& request, arc::Output& output) {
   check(archive_write_open(a, &target, nullptr, WriteCallback, nullptr), request.archive);
   arc::Progress progress(request.archive);
   if (!progress.Open()) throw Error{ERROR_USER_CANCEL, L""};
-  std::vector<char> block(256 * 1024);
+  std::vector<char> block(64 * 1024);  // a progress report at least every 64 KiB
   for (const auto& file : files) {
     if (arc::Lower(arc::FullPath(file.fullPath)) == self) continue;
     if (file.isDirectory && !keepFolders) continue;

@@ -1,0 +1,113 @@
+// Loads one of our archiver libraries by file name (as Tavix does) and gives
+// the tests typed entries, a scratch folder and small file helpers.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+#pragma pack(push, 1)
+struct EntryRecord {  // the 558 bytes a library fills
+  DWORD original, compressed, crc;
+  UINT flag, os;
+  WORD ratio, date, time;
+  char name[513];
+  char pad[3];
+  char attribute[8];
+  char method[8];
+};
+struct ProgressRecord {
+  DWORD fileSize, writeSize;
+  char source[513];
+  char pad1[3];
+  char destination[513];
+  char pad2[3];
+  DWORD compressed, crc;
+  UINT os;
+  WORD ratio, date, time;
+  char attribute[8];
+  char method[8];
+};
+#pragma pack(pop)
+static_assert(sizeof(EntryRecord) == 558);
+static_assert(sizeof(ProgressRecord) == 1074);
+
+class ArchiverLibrary {
+ public:
+  ArchiverLibrary(const wchar_t* file, const std::string& prefix);
+  int Command(const std::string& line, std::string* output = nullptr, HWND window = nullptr);
+  HGLOBAL Open(const std::string& path, DWORD mode = 0);
+  int FindFirst(HGLOBAL handle, const std::string& wildcard, EntryRecord* record);
+  int FindNext(HGLOBAL handle, EntryRecord* record);
+  int Close(HGLOBAL handle);
+  BOOL Check(const std::string& path, int mode);
+  int ExtractMem(const std::string& line, std::vector<char>& buffer, DWORD* written);
+  BOOL SetOwner(HWND window);
+  BOOL KillOwner(HWND window);
+  BOOL Running();
+  BOOL WriteTime(HGLOBAL handle, FILETIME* time);
+  int ArchiveType(const std::string& path);
+  // Every record of a listing (wildcard "*.*").
+  std::vector<EntryRecord> List(const std::string& path, const std::string& wildcard = "*.*");
+  HMODULE Module() const { return module_; }
+
+ private:
+  void* Entry(const char* suffix) const;
+  HMODULE module_;
+  std::string prefix_;
+};
+
+// A fresh folder per test, removed afterwards.
+class ScratchTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  fs::path Path(const std::wstring& relative) const { return root_ / relative; }
+  // ANSI text of a path for command lines.
+  static std::string A(const fs::path& path);
+  // A UTF-8 literal in the ANSI code page, as the libraries take and give names.
+  static std::string S(const char* utf8);
+  static std::string Q(const fs::path& path) { return "\"" + A(path) + "\""; }
+  static std::string QFolder(const fs::path& path) { return "\"" + A(path) + "\\\""; }
+  static void Write(const fs::path& path, const std::string& content);
+  static std::string Read(const fs::path& path);
+  static std::string Pattern(size_t size, uint32_t seed);  // compressible but not trivial
+  static void SetTime(const fs::path& path, int year);
+  fs::path root_;
+};
+
+// Window that records "wm_arcextract" reports and can answer "stop".
+class ProgressWindow {
+ public:
+  ProgressWindow();
+  ~ProgressWindow();
+  HWND Handle() const { return window_; }
+  struct Report {
+    WPARAM state;
+    ProgressRecord record;
+  };
+  std::vector<Report> reports;
+  int stopAtState = -1;  // answer non-zero to the first report of this state
+  std::function<void()> during;  // runs inside the first INPROCESS report
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND, UINT, WPARAM, LPARAM);
+  HWND window_;
+  UINT message_;
+  bool ran_ = false;
+};
+
+// Tiny archive builders for hostile input that our own writers refuse to make.
+std::string LhaLevel0Stored(const std::vector<std::pair<std::string, std::string>>& entries);
+std::string LhaLevel2Stored(const std::string& folderBytes, const std::string& name, const std::string& data);
+std::string TarStored(const std::vector<std::pair<std::string, std::string>>& entries);
+uint16_t Crc16(const std::string& data);

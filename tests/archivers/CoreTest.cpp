@@ -1,0 +1,100 @@
+// The shared core's text rules, called directly.
+#include "ArcCore.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Environment, RunsInJapaneseCodePage) { EXPECT_EQ(GetACP(), 932u); }
+
+TEST(CoreCommandLine, WordsQuotesResponseFilesAndLiteralNames) {
+  EXPECT_EQ(arc::Tokenize(R"( x -+  "a b.lzh"  "C:\out\" -jx"*.bak")"),
+            (std::vector<std::string>{"x", "-+", "a b.lzh", "C:\\out\\", "-jx*.bak"}));
+  arc::CommandLine line = arc::ParseCommandLine(R"(u -x1 "a.lzh" "C:\base\" -gb-dash.txt "-gb@at.txt" f.txt)");
+  EXPECT_EQ(line.command, L"u");
+  EXPECT_EQ(line.switches, (std::vector<std::wstring>{L"x1"}));
+  ASSERT_EQ(line.words.size(), 5u);
+  EXPECT_EQ(line.words[2].text, L"-dash.txt");
+  EXPECT_TRUE(line.words[2].listed);
+  EXPECT_EQ(line.words[3].text, L"@at.txt");
+  arc::CommandLine tar = arc::ParseCommandLine(R"(x -z9 -f "C:\a.tgz" -o "C:\out\" --use-directory=0)", {L"f", L"o"});
+  arc::Switches sw(tar.switches, {L"z", L"f", L"o", L"-use-directory="});
+  EXPECT_EQ(sw.Number(L"z", -1), 9);
+  EXPECT_EQ(sw.Text(L"f").value, L"C:\\a.tgz");
+  EXPECT_EQ(sw.Text(L"o").value, L"C:\\out\\");
+  EXPECT_EQ(sw.Number(L"-use-directory=", 1), 0);
+  EXPECT_THROW(arc::ParseCommandLine("x a.lzh @Z:\\no\\such\\list.txt"), arc::Error);
+}
+
+TEST(CoreCommandLine, LongestSwitchNameWins) {
+  arc::Switches sw({L"jo20240101", L"job20241231", L"jm3", L"x", L"c-", L"wC:\\tmp\\"},
+                   {L"jo", L"job", L"jm", L"x", L"c", L"w"});
+  EXPECT_EQ(sw.Text(L"jo").value, L"20240101");
+  EXPECT_EQ(sw.Text(L"job").value, L"20241231");
+  EXPECT_EQ(sw.Number(L"jm", 2), 3);
+  EXPECT_EQ(sw.Number(L"x", 0), 1);
+  EXPECT_EQ(sw.Number(L"c", 1), 0);
+  EXPECT_EQ(sw.Text(L"w").value, L"C:\\tmp\\");
+  EXPECT_EQ(sw.Number(L"r", -1), -1);
+}
+
+TEST(CoreWildcards, MatchWholePathCaseBlindAcrossSeparators) {
+  struct Case {
+    const wchar_t* pattern;
+    const wchar_t* name;
+    bool match;
+  } cases[] = {
+      {L"*.*", L"docs/a", true},        {L"*", L"x/y/z", true},           {L"*.TXT", L"docs/a.txt", true},
+      {L"docs/*.txt", L"docs\\b.txt", true}, {L"docs\\b.txt", L"docs/b.txt", true}, {L"a?c", L"abc", true},
+      {L"a?c", L"ac", false},           {L"readme.*", L"readme", true},   {L"b.txt", L"docs/b.txt", false},
+      {L"表*.txt", L"表示.txt", true},  {L"*.lzh", L"a.lzh.bak", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(arc::WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+}
+
+TEST(CoreSafePaths, StoredNamesNeverLeaveTheDestination) {
+  struct Case {
+    const wchar_t* stored;
+    const wchar_t* safe;
+  } cases[] = {
+      {L"../evil.txt", L"evil.txt"},         {L"a/../../b.txt", L"a\\b.txt"},   {L"C:\\win\\x.dll", L"win\\x.dll"},
+      {L"\\\\server\\share\\x", L"server\\share\\x"}, {L"/etc/passwd", L"etc\\passwd"}, {L"CON", L"_CON"},
+      {L"sub/nul.txt", L"sub\\_nul.txt"},     {L"dir/a:b.txt", L"dir\\a_b.txt"},           {L".../x", L"x"},
+      {L"..", L""},                           {L"ok/表示.txt", L"ok\\表示.txt"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(arc::SanitizeEntryPath(c.stored), c.safe) << c.stored;
+  std::wstring destination = arc::SafeDestination(L"C:\\out", L"../../x.txt", true);
+  EXPECT_EQ(destination, L"C:\\out\\x.txt");
+  EXPECT_EQ(arc::SafeDestination(L"C:\\out\\", L"a/b/c.txt", false), L"C:\\out\\c.txt");
+  EXPECT_THROW(arc::SafeDestination(L"C:\\out", L"../..", true), arc::Error);
+}
+
+TEST(CoreRecords, FieldsAreCutBetweenCharacters) {
+  char field[6];
+  arc::CopyAnsiField(field, sizeof field, "ab\x95\x5c\x8e\xa6");  // "ab表示": 6 bytes, room for 5
+  EXPECT_STREQ(field, "ab\x95\x5c");
+  arc::CopyAnsiField(field, sizeof field, "abc\x95\x5c");  // the pair does not fit after "abc"+1
+  EXPECT_STREQ(field, "abc\x95\x5c");
+  arc::CopyAnsiField(field, sizeof field, "abcd\x95\x5c");
+  EXPECT_STREQ(field, "abcd");
+  arc::Output output;
+  output.Line(L"日本語の長いメッセージ");
+  char small[4] = {'x', 'x', 'x', 'x'};
+  output.CopyTo(small, sizeof small);
+  EXPECT_EQ(small[2], '\0');  // two bytes of one character, no half character
+  output.CopyTo(nullptr, 0);
+}
+
+TEST(CoreDates, BoundsFromSixOrEightDigits) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  int64_t low = arc::ParseDateBound(L"240101", false);
+  int64_t high = arc::ParseDateBound(L"20241231", true);
+  EXPECT_EQ(high - low, 366 * 86400 - 1);  // 2024 is a leap year
+  EXPECT_EQ(arc::ParseDateBound(L"l20240101", false), arc::ParseDateBound(L"20240101", false));
+  EXPECT_EQ(arc::ParseDateBound(L"2024", false), 0);
+  EXPECT_THROW(arc::ParseDateBound(L"20241399", false), arc::Error);
+  EXPECT_THROW(arc::ParseDateBound(L"2024x101", false), arc::Error);
+}
+
+}  // namespace

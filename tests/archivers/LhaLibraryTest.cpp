@@ -1,0 +1,413 @@
+// UNLHA32.DLL through its exported entries, as Tavix drives it.
+#include "ArchiverFixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+namespace {
+
+ArchiverLibrary& Lha() {
+  static ArchiverLibrary library(L"UNLHA32.DLL", "Unlha");
+  return library;
+}
+
+class LhaTest : public ScratchTest {
+ protected:
+  // A small tree: text, incompressible bytes, an empty file, and a Shift-JIS
+  // name whose second byte is a backslash (表).
+  void MakeTree(const fs::path& base) {
+    Write(base / L"text.txt", Pattern(200000, 1));
+    std::mt19937 random(7);
+    std::string noise(70000, '\0');
+    for (auto& c : noise) c = static_cast<char>(random());
+    Write(base / L"noise.bin", noise);
+    Write(base / L"empty.txt", "");
+    Write(base / L"資料" / L"表示.txt", Pattern(3000, 2));
+  }
+  void ExpectSameTree(const fs::path& a, const fs::path& b) {
+    for (const auto* name : {L"text.txt", L"noise.bin", L"empty.txt", L"資料\\表示.txt"}) {
+      ASSERT_TRUE(fs::exists(b / name)) << A(b / name);
+      EXPECT_TRUE(Read(a / name) == Read(b / name)) << A(b / name);
+    }
+  }
+  int Run(const std::string& line, std::string* output = nullptr) { return Lha().Command(line, output); }
+};
+
+TEST_F(LhaTest, EveryMethodRoundTripsWithRecordsFilled) {
+  struct Case {
+    int jm;
+    const char* method;
+  } cases[] = {{0, "-lh0-"}, {1, "-lh5-"}, {2, "-lh5-"}, {3, "-lh6-"}, {4, "-lh7-"}};
+  MakeTree(Path(L"src"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.jm);
+    fs::path archive = Path(L"m" + std::to_wstring(c.jm) + L".lzh");
+    std::string output;
+    ASSERT_EQ(Run("u -+ -a1 -n1 -r2 -x1 -jf0 -jm" + std::to_string(c.jm) + " -p1 " + Q(archive) + " " +
+                      QFolder(Path(L"src")) + S(" \"text.txt\" \"noise.bin\" \"empty.txt\" \"資料\\表示.txt\""),
+                  &output),
+              0)
+        << output;
+    auto records = Lha().List(A(archive));
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_STREQ(records[0].name, "text.txt");
+    EXPECT_STREQ(records[0].method, c.method);
+    EXPECT_EQ(records[0].original, 200000u);
+    EXPECT_EQ(records[0].crc, Crc16(Read(Path(L"src\\text.txt"))));
+    if (c.jm != 0) {
+      EXPECT_LT(records[0].ratio, 500);
+    }
+    EXPECT_STREQ(records[1].method, "-lh0-");  // noise does not shrink: stored
+    EXPECT_EQ(records[1].ratio, 1000);
+    EXPECT_STREQ(records[2].method, "-lh0-");
+    EXPECT_STREQ(records[3].name, S("資料\\表示.txt").c_str());
+    EXPECT_STREQ(records[3].attribute, "--A--");
+    fs::path out = Path(L"out" + std::to_wstring(c.jm));
+    ASSERT_EQ(Run("x -+ -c1 -m0 -x1 -jf0 " + Q(archive) + " " + QFolder(out) + " \"*.*\"", &output), 0) << output;
+    ExpectSameTree(Path(L"src"), out);
+  }
+}
+
+TEST_F(LhaTest, SampleFromAnotherArchiverListsAndExtracts) {
+  fs::path sample = fs::path(TAVIX_SOURCE_DIR) / L"samples" / L"sample.lzh";
+  auto records = Lha().List(A(sample));
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_STREQ(records[1].name, S("日本語.txt").c_str());
+  EXPECT_STREQ(records[2].name, S("docs\\説明.txt").c_str());
+  EXPECT_STREQ(records[3].method, "-lh5-");
+  EXPECT_EQ(Run("t " + Q(sample)), 0);
+  ASSERT_EQ(Run("x -x1 " + Q(sample) + " " + QFolder(Path(L"out")) + S(" \"docs/説明.txt\"")), 0);
+  EXPECT_TRUE(fs::exists(Path(L"out\\docs\\説明.txt")));
+  EXPECT_FALSE(fs::exists(Path(L"out\\日本語.txt")));
+}
+
+TEST_F(LhaTest, ExtractionFolderAndSelectionSwitches) {
+  MakeTree(Path(L"src"));
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a -r2 -x1 " + Q(archive) + " " + QFolder(Path(L"src")) + " *.*"), 0);
+  struct Case {
+    const char* switches;
+    std::string names;
+    std::vector<const wchar_t*> present, absent;
+  } cases[] = {
+      {"-x0", S("\"資料/表示.txt\""), {L"表示.txt"}, {L"資料"}},
+      {"-x1", S("\"資料/表示.txt\""), {L"資料\\表示.txt"}, {L"text.txt"}},
+      {"-x1 -jx*.bin", "\"*.*\"", {L"text.txt", L"資料\\表示.txt"}, {L"noise.bin"}},
+      {"-x1 -p0", S("\"表示.txt\""), {L"資料\\表示.txt"}, {L"text.txt"}},
+      {"-x1 -p1", S("\"表示.txt\""), {}, {L"資料", L"text.txt"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.switches);
+    fs::path out = Path(L"x" + std::to_wstring(n++));
+    Run(std::string("x ") + c.switches + " " + Q(archive) + " " + QFolder(out) + " " + c.names);
+    for (auto* name : c.present) EXPECT_TRUE(fs::exists(out / name)) << A(out / name);
+    for (auto* name : c.absent) EXPECT_FALSE(fs::exists(out / name)) << A(out / name);
+  }
+}
+
+TEST_F(LhaTest, ExistingFilesAreOverwrittenOnlyWithC1OrWhenOlder) {
+  Write(Path(L"src\\f.txt"), "archived");
+  SetTime(Path(L"src\\f.txt"), 2020);
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " f.txt"), 0);
+  struct Case {
+    const char* switches;
+    int diskYear;
+    const char* expected;
+  } cases[] = {{"-c1 -m0", 2024, "archived"}, {"-c0 -m1", 2024, "on disk"}, {"-c0 -m1", 2010, "archived"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.switches) + " " + std::to_string(c.diskYear));
+    Write(Path(L"out\\f.txt"), "on disk");
+    SetTime(Path(L"out\\f.txt"), c.diskYear);
+    EXPECT_EQ(Run(std::string("x ") + c.switches + " " + Q(archive) + " " + QFolder(Path(L"out")) + " *.*"), 0);
+    EXPECT_EQ(Read(Path(L"out\\f.txt")), c.expected);
+  }
+}
+
+TEST_F(LhaTest, UpdateFreshenDeleteMove) {
+  Write(Path(L"src\\old.txt"), "old");
+  Write(Path(L"src\\new.txt"), "new");
+  SetTime(Path(L"src\\old.txt"), 2020);
+  SetTime(Path(L"src\\new.txt"), 2020);
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " old.txt new.txt"), 0);
+  Write(Path(L"src\\new.txt"), "newer content");
+  SetTime(Path(L"src\\new.txt"), 2022);
+  Write(Path(L"src\\old.txt"), "changed but older");
+  SetTime(Path(L"src\\old.txt"), 2019);
+  Write(Path(L"src\\extra.txt"), "extra");
+  // f: only newer files that are already in the archive.
+  ASSERT_EQ(Run("f " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
+  auto records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].original, 13u);
+  EXPECT_EQ(records[0].original, 3u);
+  // u: adds what is missing, keeps what is newer in the archive.
+  ASSERT_EQ(Run("u " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
+  records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].original, 3u);
+  EXPECT_STREQ(records[2].name, "extra.txt");
+  // d with an entry path as Tavix sends it, and a name that starts with '-'.
+  Write(Path(L"src\\-dash.txt"), "dash");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " -gb-dash.txt"), 0);
+  ASSERT_EQ(Run("d " + Q(archive) + " old.txt \"-gb-dash.txt\""), 0);
+  records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(Run("d " + Q(archive) + " nothing.txt"), 0x8031);
+  // m: the sources go once they are in the archive.
+  Write(Path(L"src\\moved.txt"), "moved");
+  ASSERT_EQ(Run("m " + Q(archive) + " " + QFolder(Path(L"src")) + " moved.txt"), 0);
+  EXPECT_FALSE(fs::exists(Path(L"src\\moved.txt")));
+  EXPECT_EQ(Lha().List(A(archive)).size(), 3u);
+  // Deleting everything removes the archive.
+  ASSERT_EQ(Run("d " + Q(archive) + " *.*"), 0);
+  EXPECT_FALSE(fs::exists(archive));
+}
+
+TEST_F(LhaTest, AddingSwitchesChooseNamesAndFiles) {
+  Write(Path(L"src\\sub\\deep\\a.txt"), "a");
+  Write(Path(L"src\\b.txt"), "b");
+  Write(Path(L"src\\hidden.txt"), "h");
+  SetFileAttributesW(Path(L"src\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  Write(Path(L"src\\old.txt"), "o");
+  SetTime(Path(L"src\\old.txt"), 2001);
+  Write(Path(L"list.txt"), "\"b.txt\"\r\n\r\n\"sub\\deep\\a.txt\"\r\n");
+  struct Case {
+    const char* switches;
+    const char* names;
+    std::vector<std::string> stored;
+  } cases[] = {
+      {"-r2 -x1", "sub", {"sub\\deep\\a.txt"}},
+      {"-r2 -x0", "sub", {"a.txt"}},
+      {"-r1 -x1", "*.txt", {"b.txt", "old.txt", "sub\\deep\\a.txt"}},
+      {"-r1 -x1 -a1", "*.txt", {"b.txt", "hidden.txt", "old.txt", "sub\\deep\\a.txt"}},
+      {"-x1 -jo20100101", "*.txt", {"b.txt"}},
+      {"-x1 -job20100101", "*.txt", {"old.txt"}},
+      {"-x1 -jxb.txt", "*.txt", {"old.txt"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.switches) + " " + c.names);
+    fs::path archive = Path(L"s" + std::to_wstring(n++) + L".lzh");
+    ASSERT_EQ(Run(std::string("a ") + c.switches + " " + Q(archive) + " " + QFolder(Path(L"src")) + " " + c.names), 0);
+    std::vector<std::string> stored;
+    for (const auto& record : Lha().List(A(archive))) stored.push_back(record.name);
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, c.stored);
+  }
+  // A response file with one quoted name per line; -jf1 keeps the path from the root.
+  fs::path archive = Path(L"resp.lzh");
+  ASSERT_EQ(Run("a -x1 -jf1 " + Q(archive) + " " + QFolder(Path(L"src")) + " @" + Q(Path(L"list.txt"))), 0);
+  auto records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), 2u);
+  std::string rooted = A(Path(L"src\\b.txt")).substr(3);  // without "X:\"
+  EXPECT_EQ(records[0].name, rooted);
+  // -w builds the archive in the work folder first.
+  fs::create_directories(Path(L"work"));
+  ASSERT_EQ(Run("a -w" + A(Path(L"work")) + "\\ " + Q(Path(L"w.lzh")) + " " + QFolder(Path(L"src")) + " b.txt"), 0);
+  EXPECT_EQ(Lha().List(A(Path(L"w.lzh"))).size(), 1u);
+  EXPECT_TRUE(fs::is_empty(Path(L"work")));
+}
+
+TEST_F(LhaTest, HostileNamesStayInsideTheDestination) {
+  fs::path archive = Path(L"evil.lzh");
+  Write(archive, LhaLevel0Stored({{"..\\evil1.txt", "1"},
+                                  {"C:\\evil2.txt", "2"},
+                                  {"\\abs\\evil3.txt", "3"},
+                                  {"a\\..\\..\\evil4.txt", "4"},
+                                  {"CON", "5"},
+                                  {"ok\\fine.txt", "6"}}));
+  fs::path out = Path(L"deep\\out");
+  std::string output;
+  Run("x -x1 -jf1 " + Q(archive) + " " + QFolder(out) + " *.*", &output);
+  std::vector<std::wstring> written;
+  for (auto& entry : fs::recursive_directory_iterator(root_)) {
+    if (entry.is_regular_file() && entry.path() != archive) written.push_back(entry.path().wstring());
+  }
+  for (const auto& path : written) EXPECT_EQ(path.rfind(out.wstring() + L"\\", 0), 0u) << A(path);
+  EXPECT_EQ(Read(out / L"evil1.txt"), "1");
+  EXPECT_EQ(Read(out / L"abs\\evil3.txt"), "3");
+  EXPECT_EQ(Read(out / L"_CON"), "5");
+  EXPECT_EQ(Read(out / L"ok\\fine.txt"), "6");
+}
+
+TEST_F(LhaTest, LongNamesAreCutBetweenCharacters) {
+  std::string folder, name;
+  for (int i = 0; i < 170; ++i) folder += "\x82\xa0";  // あ, 340 bytes
+  folder += '\xFF';
+  for (int i = 0; i < 150; ++i) name += "\x95\x5c";  // 表
+  name += ".txt";
+  fs::path archive = Path(L"long.lzh");
+  Write(archive, LhaLevel2Stored(folder, name, "data"));
+  auto records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), 1u);
+  size_t length = strnlen(records[0].name, sizeof records[0].name);
+  EXPECT_LE(length, 512u);
+  EXPECT_GE(length, 510u);
+  EXPECT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, records[0].name, static_cast<int>(length), nullptr, 0), 0);
+  EXPECT_EQ(std::string(records[0].name, 6), "\x82\xa0\x82\xa0\x82\xa0");
+}
+
+TEST_F(LhaTest, DamagedArchivesGiveErrorsAndLeaveNoPartialFiles) {
+  Write(Path(L"src\\big.txt"), Pattern(300000, 3));
+  fs::path good = Path(L"good.lzh");
+  ASSERT_EQ(Run("a " + Q(good) + " " + QFolder(Path(L"src")) + " big.txt"), 0);
+  std::string bytes = Read(good);
+  std::string flipped = bytes;
+  flipped[flipped.size() / 2] ^= 0x55;
+  struct Case {
+    const wchar_t* file;
+    std::string content;
+  } cases[] = {
+      {L"truncated.lzh", bytes.substr(0, bytes.size() / 2)},
+      {L"flipped.lzh", flipped},
+      {L"garbage.lzh", std::string(5000, '\x7f') + "-lh5- not really"},
+      {L"header.lzh", bytes.substr(0, 30)},
+      {L"empty.lzh", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(A(c.file));
+    fs::path archive = Path(c.file);
+    Write(archive, c.content);
+    fs::path out = Path(std::wstring(L"out-") + c.file);
+    std::string output;
+    int code = Run("x " + Q(archive) + " " + QFolder(out) + " *.*", &output);
+    EXPECT_GE(code, 0x8000);
+    EXPECT_FALSE(output.empty());
+    EXPECT_FALSE(fs::exists(out / L"big.txt"));
+    if (fs::exists(out)) {
+      EXPECT_TRUE(fs::is_empty(out));
+    }
+    EXPECT_FALSE(Lha().Check(A(archive), 2));
+  }
+  EXPECT_EQ(Run("x " + Q(Path(L"garbage.lzh"))), 0x8019);
+  EXPECT_EQ(Lha().Open(A(Path(L"garbage.lzh"))), nullptr);
+  EXPECT_TRUE(Lha().Check(A(good), 2));
+}
+
+TEST_F(LhaTest, ArchiveInsideSelfExtractorIsFoundByFullSearch) {
+  Write(Path(L"src\\a.txt"), "inside");
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " a.txt"), 0);
+  std::string stub = "MZ" + std::string(4000, '\x90') + "-lh5- decoy text" + std::string(100, '\0');
+  Write(Path(L"sfx.exe"), stub + Read(archive));
+  Write(Path(L"plain.bin"), "XX" + std::string(4000, '\x90') + "-lh5- decoy text");
+  EXPECT_TRUE(Lha().Check(A(Path(L"sfx.exe")), 16));
+  EXPECT_FALSE(Lha().Check(A(Path(L"plain.bin")), 16));
+  HGLOBAL handle = Lha().Open(A(Path(L"sfx.exe")), 0x00800002);
+  ASSERT_NE(handle, nullptr);
+  Lha().Close(handle);
+  ASSERT_EQ(Run("x " + Q(Path(L"sfx.exe")) + " " + QFolder(Path(L"out")) + " *.*"), 0);
+  EXPECT_EQ(Read(Path(L"out\\a.txt")), "inside");
+  // Without a self-extractor module the s command says so.
+  std::string output;
+  EXPECT_EQ(Run("s -gw1 " + Q(archive) + " " + QFolder(Path(L"sfxout")), &output), 0x8023);
+  EXPECT_NE(output.find("lhasfx32.dat"), std::string::npos) << output;
+}
+
+TEST_F(LhaTest, ReadOnlyArchiveAndUnwritableDestinationKeepEverything) {
+  Write(Path(L"src\\a.txt"), "a");
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " a.txt"), 0);
+  std::string before = Read(archive);
+  SetFileAttributesW(archive.c_str(), FILE_ATTRIBUTE_READONLY);
+  Write(Path(L"src\\b.txt"), "b");
+  std::string output;
+  EXPECT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " b.txt", &output), 0x8027);
+  EXPECT_FALSE(output.empty());
+  EXPECT_EQ(Read(archive), before);
+  // A destination below a file cannot be made.
+  Write(Path(L"blocker"), "file");
+  EXPECT_EQ(Run("x " + Q(archive) + " " + QFolder(Path(L"blocker\\out")) + " *.*"), 0x8012);
+  EXPECT_GE(Run("a " + Q(Path(L"blocker\\new.lzh")) + " " + QFolder(Path(L"src")) + " a.txt"), 0x8012);
+  EXPECT_FALSE(fs::exists(Path(L"blocker\\new.lzh")));
+}
+
+TEST_F(LhaTest, ProgressReportsAndCancelFromTheOwnerWindow) {
+  Write(Path(L"src\\big.txt"), Pattern(400000, 4));
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " big.txt"), 0);
+  std::string before = Read(archive);
+  ProgressWindow window;
+  ASSERT_TRUE(Lha().SetOwner(window.Handle()));
+  ASSERT_EQ(Run("x -n1 " + Q(archive) + " " + QFolder(Path(L"out")) + " *.*"), 0);
+  ASSERT_GE(window.reports.size(), 4u);
+  EXPECT_EQ(window.reports.front().state, 3u);  // OPEN
+  EXPECT_EQ(window.reports[1].state, 0u);       // BEGIN
+  EXPECT_EQ(window.reports[1].record.fileSize, 400000u);
+  EXPECT_STREQ(window.reports[1].record.source, "big.txt");
+  EXPECT_STREQ(window.reports[1].record.method, "-lh5-");
+  EXPECT_EQ(window.reports.back().state, 2u);  // END
+  size_t inProcess = std::count_if(window.reports.begin(), window.reports.end(), [](auto& r) { return r.state == 1; });
+  EXPECT_GE(inProcess, 400000u / 65536);
+  EXPECT_EQ(window.reports[window.reports.size() - 2].record.writeSize, 400000u);
+
+  // Cancel while extracting: no partial file.
+  window.reports.clear();
+  window.stopAtState = 1;
+  EXPECT_EQ(Run("x -c1 " + Q(archive) + " " + QFolder(Path(L"cancel")) + " *.*"), 0x8020);
+  EXPECT_FALSE(fs::exists(Path(L"cancel\\big.txt")));
+  // Cancel while adding: the old archive stays as it was, no temporary left.
+  Write(Path(L"src\\more.txt"), Pattern(300000, 5));
+  EXPECT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " more.txt"), 0x8020);
+  EXPECT_EQ(Read(archive), before);
+  for (auto& entry : fs::directory_iterator(root_)) EXPECT_NE(entry.path().extension(), L".tmp") << A(entry.path());
+
+  // A call from inside a report is refused: the library is busy.
+  window.stopAtState = -1;
+  int inner = 0;
+  BOOL running = FALSE;
+  window.during = [&] {
+    running = Lha().Running();
+    inner = Run("l " + Q(archive));
+  };
+  EXPECT_EQ(Run("x -c1 " + Q(archive) + " " + QFolder(Path(L"again")) + " *.*"), 0);
+  EXPECT_EQ(inner, 0x801F);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(Lha().Running());
+  EXPECT_FALSE(Lha().KillOwner(reinterpret_cast<HWND>(0x1234)));
+  EXPECT_TRUE(Lha().KillOwner(window.Handle()));
+}
+
+TEST_F(LhaTest, OutputBufferMemoryExtractionAndTimes) {
+  Write(Path(L"src\\a.txt"), "hello");
+  SetTime(Path(L"src\\a.txt"), 2021);
+  Write(Path(L"src\\big.txt"), Pattern(1000, 6));
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
+  using CommandEntry = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
+  auto command = reinterpret_cast<CommandEntry>(reinterpret_cast<void*>(GetProcAddress(Lha().Module(), "Unlha")));
+  EXPECT_EQ(command(nullptr, ("l " + Q(archive)).c_str(), nullptr, 0), 0);
+  char small[8];
+  std::memset(small, 'x', sizeof small);
+  EXPECT_EQ(command(nullptr, ("l " + Q(archive)).c_str(), small, sizeof small), 0);
+  EXPECT_LT(strnlen(small, sizeof small), sizeof small);
+  EXPECT_EQ(command(nullptr, "q", nullptr, 0), 0x801C);
+
+  std::vector<char> buffer(100);
+  DWORD written = 0;
+  EXPECT_EQ(Lha().ExtractMem(" -+ -n1 " + Q(archive) + " \"a.txt\"", buffer, &written), 0);
+  EXPECT_EQ(std::string(buffer.data(), written), "hello");
+  EXPECT_EQ(Lha().ExtractMem(Q(archive) + " big.txt", buffer, &written), 0x801D);
+  EXPECT_EQ(written, 100u);
+  EXPECT_EQ(Lha().ExtractMem(Q(archive) + " none.txt", buffer, &written), 0x8031);
+
+  HGLOBAL handle = Lha().Open(A(archive));
+  ASSERT_NE(handle, nullptr);
+  EntryRecord record;
+  ASSERT_EQ(Lha().FindFirst(handle, "A.TXT", &record), 0);
+  FILETIME time, expected;
+  ASSERT_TRUE(Lha().WriteTime(handle, &time));
+  HANDLE file = CreateFileW(Path(L"src\\a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  GetFileTime(file, nullptr, nullptr, &expected);
+  CloseHandle(file);
+  EXPECT_EQ(CompareFileTime(&time, &expected), 0);
+  EXPECT_EQ(Lha().FindNext(handle, &record), -1);
+  EXPECT_EQ(Lha().Close(handle), 0);
+  EXPECT_NE(Lha().Close(handle), 0);
+}
+
+}  // namespace

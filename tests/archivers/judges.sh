@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Independent judges for our archiver libraries: archives we write must be
+# read byte for byte by the native tools (lhasa, jlha, tar, bsdtar), and
+# archives they write must be listed and extracted byte for byte by ours.
+# Usage: judges.sh BUILD_DIR   (runs arccall.exe under Wine)
+set -euo pipefail
+build=$(cd "$1" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+export TAVIX_PATH=$build/bin/archivers
+work=$build/judges-work
+rm -rf "$work"
+mkdir -p "$work"
+win() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+call() { "$root/scripts/wine-run" "$build/bin/arccall.exe" "$@"; }
+lhacmd() { call UNLHA32.DLL Unlha cmd "$1" >"$work/last.txt" || { cat "$work/last.txt"; echo "FAILED: $1"; exit 1; }; }
+tarcmd() { call TAR32.DLL Tar cmd "$1" >"$work/last.txt" || { cat "$work/last.txt"; echo "FAILED: $1"; exit 1; }; }
+jlha() { java -Dlha.encoding=MS932 -jar /usr/share/java/jlhafrontend.jar "$@"; }
+same() { diff -r "$1" "$2" >/dev/null || { diff -r "$1" "$2" | head; echo "FAILED: $3"; exit 1; }; echo "ok   $3"; }
+
+# The corpus: text, incompressible bytes, an empty file, Japanese names.
+src=$work/src
+mkdir -p "$src/sub/資料"
+seq 1 40000 >"$src/numbers.txt"
+head -c 200000 /dev/urandom >"$src/noise.bin"
+cp /usr/share/common-licenses/GPL-3 "$src/sub/gpl.txt"
+: >"$src/empty.txt"
+printf '表示のテスト\n' >"$src/sub/資料/表示.txt"
+
+# LZH written by us, every method, read by lhasa and jlha.
+for jm in 0 2 3 4; do
+  lzh=$work/ours$jm.lzh
+  lhacmd "a -r2 -x1 -jm$jm \"$(win "$lzh")\" \"$(win "$src")\\\" *.*"
+  lha tq "$lzh" >/dev/null || { echo "FAILED: lhasa test of -jm$jm"; exit 1; }
+  mkdir -p "$work/lhasa$jm" && (cd "$work/lhasa$jm" && lha xq "$lzh")
+  cmp "$src/noise.bin" "$work/lhasa$jm/noise.bin" && cmp "$src/sub/gpl.txt" "$work/lhasa$jm/sub/gpl.txt"
+  mkdir -p "$work/jlha$jm" && (cd "$work/jlha$jm" && jlha x "$lzh" >/dev/null 2>&1)
+  same "$src" "$work/jlha$jm" "LZH -jm$jm written by us, read by lhasa and jlha"
+done
+
+# LZH written by jlha (Shift-JIS names), read by us.
+(cd "$src" && jlha c "$work/theirs.lzh" numbers.txt noise.bin empty.txt sub/gpl.txt sub/資料/表示.txt >/dev/null 2>&1)
+lhacmd "x -x1 \"$(win "$work/theirs.lzh")\" \"$(win "$work/fromjlha")\\\" *.*"
+same "$src" "$work/fromjlha" "LZH written by jlha, read by us"
+count=$(call UNLHA32.DLL Unlha count "$(win "$work/theirs.lzh")")
+[ "${count//[^0-9]/}" = 5 ] || { echo "FAILED: listing jlha's archive gave $count"; exit 1; }
+
+# TAR, TGZ, TBZ written by us, read by tar and bsdtar.
+for kind in "tar:" "tgz:-z9" "tbz:-B"; do
+  ext=${kind%%:*} switch=${kind#*:}
+  arc=$work/ours.$ext
+  tarcmd "c $switch -f \"$(win "$arc")\" -o \"$(win "$src")\\\" \"*.*\""
+  mkdir -p "$work/tar-$ext" "$work/bsdtar-$ext"
+  tar -xf "$arc" -C "$work/tar-$ext"
+  bsdtar -xf "$arc" -C "$work/bsdtar-$ext"
+  same "$src" "$work/tar-$ext" "$ext written by us, read by tar"
+  same "$src" "$work/bsdtar-$ext" "$ext written by us, read by bsdtar"
+done
+
+# Written by tar and bsdtar, read by us (tar, tgz, tbz, taz, single gz/bz2/Z).
+tar -cf "$work/theirs.tar" -C "$src" .
+tar -czf "$work/theirs.tgz" -C "$src" .
+tar -cjf "$work/theirs.tar.bz2" -C "$src" .
+bsdtar -cZf "$work/theirs.taz" -C "$src" .
+for arc in theirs.tar theirs.tgz theirs.tar.bz2 theirs.taz; do
+  tarcmd "x -f \"$(win "$work/$arc")\" -o \"$(win "$work/x-$arc")\\\""
+  same "$src" "$work/x-$arc" "$arc written by tar/bsdtar, read by us"
+done
+gzip -9c "$src/numbers.txt" >"$work/numbers.txt.gz"
+bzip2 -9c "$src/numbers.txt" >"$work/numbers.txt.bz2"
+bsdtar -cZ --format raw -f "$work/numbers.txt.Z" -C "$src" numbers.txt
+for single in numbers.txt.gz numbers.txt.bz2 numbers.txt.Z; do
+  tarcmd "x -f \"$(win "$work/$single")\" -o \"$(win "$work/s-$single")\\\""
+  cmp "$src/numbers.txt" "$work/s-$single/numbers.txt" || { echo "FAILED: $single"; exit 1; }
+  echo "ok   $single read by us"
+done
+rm -rf "$work"
+echo "all judges agree"
