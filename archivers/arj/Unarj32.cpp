@@ -104,6 +104,7 @@ class ArjReader : public arc::EntryReader {
     }
     entry = arc::EntryInfo{};
     entry.name = EntryName(header_.name);
+    name_ = entry.name;
     entry.isDirectory = header_.fileType == arj::Directory;
     entry.originalSize = entry.isDirectory ? 0 : header_.originalSize;
     entry.compressedSize = entry.isDirectory ? 0 : header_.compressedSize;
@@ -130,12 +131,12 @@ class ArjReader : public arc::EntryReader {
         case arj::DecodeResult::Ok:
           break;
         case arj::DecodeResult::BadCrc:
-          throw arc::Error{ERROR_FILE_CRC, L""};
+          throw arc::Error{ERROR_FILE_CRC, name_};
         case arj::DecodeResult::Unsupported:
-          throw arc::Error{ERROR_METHOD, L""};
+          throw arc::Error{ERROR_METHOD, name_};
         default:
           // Damaged data inside a complete archive spoils only this entry.
-          throw arc::Error{truncated_ ? ERROR_UNEXPECTED_EOF : ERROR_FILE_CRC, L""};
+          throw arc::Error{truncated_ ? ERROR_UNEXPECTED_EOF : ERROR_FILE_CRC, name_};
       }
     }
     return got;
@@ -148,9 +149,9 @@ class ArjReader : public arc::EntryReader {
 
   void Start() {
     started_ = true;
-    if (header_.flags & arj::Garbled) throw arc::Error{ERROR_PASSWORD_FILE, L""};
-    if (header_.flags & (arj::Volume | arj::ExtFile)) throw arc::Error{ERROR_NOT_SUPPORT, L""};
-    if (header_.method > 4) throw arc::Error{ERROR_METHOD, L""};
+    if (header_.flags & arj::Garbled) throw arc::Error{ERROR_PASSWORD_FILE, name_};
+    if (header_.flags & (arj::Volume | arj::ExtFile)) throw arc::Error{ERROR_NOT_SUPPORT, name_};
+    if (header_.method > 4) throw arc::Error{ERROR_METHOD, name_};
     truncated_ = header_.dataOffset + header_.compressedSize > file_.Size();
     position_ = header_.dataOffset;
     remaining_ = header_.compressedSize;
@@ -168,6 +169,7 @@ class ArjReader : public arc::EntryReader {
   uint64_t next_ = 0;
   bool ended_ = false;
   arj::Header header_;
+  std::wstring name_;
   std::unique_ptr<arj::Decoder> decoder_;
   bool started_ = false, truncated_ = false;
   uint64_t position_ = 0, remaining_ = 0;

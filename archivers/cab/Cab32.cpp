@@ -115,7 +115,7 @@ std::unique_ptr<arc::EntryReader> OpenData(const std::wstring& path, bool search
       break;
     }
     return true;
-  });
+  }, true);
 }
 
 // ------------------------------------------------------------------ adding
@@ -327,11 +327,13 @@ int Add(const family::Positional& words, const arc::Switches& options, arc::Outp
   }
   if (current != SIZE_MAX && !progress.Finish()) throw Error{ERROR_USER_CANCEL, L""};
   progress.End();
-  oldData.reset();
-  out.Commit();
   for (size_t i = firstNew; i < files.size(); ++i)
     output.Line(L"+ " + arc::FromCodePage(files[i].name, files[i].attributes & cab::AttributeNameIsUtf8 ? CP_UTF8
                                                                                                      : CP_ACP));
+  // The readers of the old cabinet hold it open; it is replaced next.
+  files.clear();
+  oldData.reset();
+  out.Commit();
   return warning;
 }
 

@@ -42,17 +42,33 @@ bool Selection::Matches(const std::wstring& path) const {
   return false;
 }
 
-AdaptedReader::AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep)
-    : inner_(std::move(inner)), keep_(std::move(keep)) {}
+AdaptedReader::AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep,
+                             bool readThrough, std::function<void()> atEnd)
+    : inner_(std::move(inner)), keep_(std::move(keep)), readThrough_(readThrough), atEnd_(std::move(atEnd)) {}
 
 bool AdaptedReader::Next(arc::EntryInfo& entry) {
-  while (inner_->Next(entry)) {
+  std::vector<char> block;
+  for (;;) {
+    if (readThrough_ && unread_) {
+      block.resize(64 * 1024);
+      while (inner_->Read(block.data(), block.size()) > 0) {
+      }
+    }
+    unread_ = false;
+    if (!inner_->Next(entry)) {
+      if (atEnd_) atEnd_();
+      return false;
+    }
+    unread_ = !entry.isDirectory && !entry.isLink;
     if (keep_(entry)) return true;
   }
-  return false;
 }
 
-size_t AdaptedReader::Read(void* buffer, size_t size) { return inner_->Read(buffer, size); }
+size_t AdaptedReader::Read(void* buffer, size_t size) {
+  size_t got = inner_->Read(buffer, size);
+  if (got == 0) unread_ = false;
+  return got;
+}
 
 bool FindArchiveStart(const std::wstring& path, std::string_view signature, bool searchAll,
                       const std::function<bool(arc::InputFile&, uint64_t)>& valid, uint64_t& offset,

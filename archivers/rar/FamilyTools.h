@@ -37,10 +37,14 @@ class Selection {
 };
 
 // A reader that passes on only the entries `keep` accepts; keep may adjust
-// the entry (method text, attributes) on the way.
+// the entry (method text, attributes) on the way. readThrough: an entry whose
+// data was not read is read to its end before the next one instead of being
+// skipped (libarchive's CAB reader loses its place when it skips into another
+// folder). atEnd runs when the inner reader ends and may throw.
 class AdaptedReader : public arc::EntryReader {
  public:
-  AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep);
+  AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep,
+                bool readThrough = false, std::function<void()> atEnd = nullptr);
   bool Next(arc::EntryInfo& entry) override;
   size_t Read(void* buffer, size_t size) override;
   bool BackslashNames() const override { return inner_->BackslashNames(); }
@@ -48,6 +52,9 @@ class AdaptedReader : public arc::EntryReader {
  private:
   std::unique_ptr<arc::EntryReader> inner_;
   std::function<bool(arc::EntryInfo&)> keep_;
+  bool readThrough_;
+  std::function<void()> atEnd_;
+  bool unread_ = false;  // the current entry's data is not finished
 };
 
 // Where an archive with this signature starts: at 0, or, in an executable (a

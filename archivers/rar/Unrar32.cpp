@@ -44,16 +44,86 @@ Located Locate(const std::wstring& path, bool searchAll) {
   return where;
 }
 
+// RAR 5 sizes: 7 bits a byte, low bits first.
+bool ReadVint(arc::InputFile& file, uint64_t& at, uint64_t& value) {
+  value = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    uint8_t byte = 0;
+    if (file.ReadAt(at++, &byte, 1) != 1) return false;
+    value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+    if (!(byte & 0x80)) return true;
+  }
+  return false;
+}
+
+// Whether the archive is cut short: libarchive ends quietly when a cut falls
+// between two entries. Walks the block sizes up to the end-of-archive block
+// (always there in RAR 5; RAR 4 archives of old versions may end without one).
+// Encrypted headers cannot be walked and count as complete.
+bool CutShort(const std::wstring& path, const Located& where) {
+  arc::InputFile file(path);
+  const uint64_t size = file.Size();
+  if (where.version == 5) {
+    uint64_t at = where.offset + 8;
+    while (at < size) {
+      uint64_t headerSize = 0, type = 0, flags = 0, extra = 0, data = 0;
+      uint64_t pos = at + 4;
+      if (!ReadVint(file, pos, headerSize)) return true;
+      uint64_t body = pos;
+      if (!ReadVint(file, pos, type) || !ReadVint(file, pos, flags)) return true;
+      if (flags & 0x1 && !ReadVint(file, pos, extra)) return true;
+      if (flags & 0x2 && !ReadVint(file, pos, data)) return true;
+      if (type == 5) return false;  // end of archive
+      if (type == 4) return false;  // headers encrypted from here on
+      at = body + headerSize + data;
+      if (headerSize == 0 || at > size) return true;
+    }
+    return true;
+  }
+  uint64_t at = where.offset + 7;
+  while (at < size) {
+    uint8_t h[11] = {};
+    size_t got = file.ReadAt(at, h, sizeof h);
+    if (got < 7) return true;
+    uint8_t type = h[2];
+    uint16_t flags = static_cast<uint16_t>(h[3] | h[4] << 8);
+    uint64_t block = static_cast<uint16_t>(h[5] | h[6] << 8);
+    if (block < 7) return false;  // broken rather than cut: libarchive says so
+    if (type == 0x7B) return false;
+    if (type == 0x73 && (flags & 0x80)) return false;  // encrypted headers
+    if (flags & 0x8000) {
+      if (got < 11) return true;
+      block += static_cast<uint64_t>(h[7]) | h[8] << 8 | h[9] << 16 | static_cast<uint64_t>(h[10]) << 24;
+      if (type == 0x74 && (flags & 0x100)) {
+        uint8_t high[4];
+        if (file.ReadAt(at + 32, high, 4) != 4) return true;
+        block += (static_cast<uint64_t>(high[0]) | high[1] << 8 | high[2] << 16 | static_cast<uint64_t>(high[3]) << 24)
+                 << 32;
+      }
+    }
+    at += block;
+    if (at > size) return true;
+  }
+  return false;
+}
+
 std::unique_ptr<arc::EntryReader> OpenRar(const std::wstring& path, bool searchAll) {
   Located where = Locate(path, searchAll);
   std::string charset = family::AnsiCharsetOption();
   auto inner = arc::OpenLibarchive(path, arc::ReadFormats::All, charset.c_str(), where.offset);
   std::string method = where.version == 5 ? "-rar5-" : "-rar4-";
-  return std::make_unique<family::AdaptedReader>(std::move(inner), [method](arc::EntryInfo& entry) {
-    entry.method = method;
-    entry.osType = OSTYPE_NTFS;
-    return true;
-  });
+  bool cut = CutShort(path, where);
+  return std::make_unique<family::AdaptedReader>(
+      std::move(inner),
+      [method](arc::EntryInfo& entry) {
+        entry.method = method;
+        entry.osType = OSTYPE_NTFS;
+        return true;
+      },
+      false,
+      [cut, path] {
+        if (cut) throw arc::Error{ERROR_UNEXPECTED_EOF, path};
+      });
 }
 
 enum class Existing { IfNewer, Overwrite, Never };

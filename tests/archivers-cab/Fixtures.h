@@ -23,3 +23,8 @@ inline std::vector<std::uint8_t> ReadFixture(const std::string& name) {
   std::ifstream in(FixturePath(name), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+inline std::string FixtureText(const std::string& name) {
+  auto bytes = ReadFixture(name);
+  return std::string(bytes.begin(), bytes.end());
+}
