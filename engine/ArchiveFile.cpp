@@ -50,6 +50,16 @@ const wchar_t ProgressWindowClass[] = L"TavixArchiveProgress";
 
 }  // namespace
 
+void TArchiveFile::RegisterProgressWindowClass(HINSTANCE instance) {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ProgressWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = ProgressWindowClass;
+  registered = RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 TArchiverType ArchiveKindFromExtension(const std::string& fileName) {
   std::string extension = ExtensionOf(fileName);
   for (const auto& row : ExtensionKinds)
@@ -136,17 +146,11 @@ void TArchiveFile::Hook() {
     ProgressMessage();
     if (progressWindow_ == nullptr) {
       HINSTANCE instance = GetModuleHandleW(nullptr);
-      WNDCLASSW windowClass{};
-      if (!GetClassInfoW(instance, ProgressWindowClass, &windowClass)) {
-        windowClass.lpfnWndProc = ProgressWindowProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = ProgressWindowClass;
-        RegisterClassW(&windowClass);
-      }
-      // A hidden top-level window: libraries may also use it as the owner of
-      // their own dialogs.
-      progressWindow_ = CreateWindowExW(0, ProgressWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                        nullptr, nullptr, instance, nullptr);
+      RegisterProgressWindowClass(instance);
+      // A message-only window: it is never shown, and it exists even where
+      // no display is attached (a service, a build machine).
+      progressWindow_ = CreateWindowExW(0, ProgressWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, instance, nullptr);
       if (progressWindow_ == nullptr) return;
       SetWindowLongPtrW(progressWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }

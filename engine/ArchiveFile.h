@@ -103,6 +103,7 @@ class TArchiveFile {
   int RunHooked(TArchiver& archiver, Command command);
   int AddWithArchiver(HWND window, const TArchiverOptions& options,
                       const std::string& baseDirectory, const TNameList& files);
+  static void RegisterProgressWindowClass(HINSTANCE instance);
   static LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
 
