@@ -181,7 +181,14 @@ bool TCLHA32::SetOwnerWindow(HWND window) {
 }
 
 bool TCLHA32::KillOwnerWindow(HWND window) {
-  bool done = Library().KillOwnerWindowEx(window) != FALSE;
+  bool done;
+  try {
+    done = Library().KillOwnerWindowEx(window) != FALSE;
+  } catch (...) {
+    // The window is gone for this driver either way: no -n1 on later lines.
+    TArchiver::KillOwnerWindow(window);
+    throw;
+  }
   TArchiver::KillOwnerWindow(window);
   return done;
 }
