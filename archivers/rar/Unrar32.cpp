@@ -56,11 +56,34 @@ bool ReadVint(arc::InputFile& file, uint64_t& at, uint64_t& value) {
   return false;
 }
 
+// What the block walk finds out beside libarchive.
+struct Layout {
+  bool cut = false;
+  // RAR 4 names without the Unicode form, raw, one per file header in order.
+  std::vector<std::string> plainNames;
+  std::vector<bool> hasPlainName;
+};
+
+bool IsUtf8BeyondAscii(const std::string& bytes) {
+  bool beyond = false;
+  for (size_t i = 0; i < bytes.size();) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    int follow = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (follow < 0 || (follow == 1 && c < 0xC2) || i + follow >= bytes.size()) return false;
+    for (int k = 1; k <= follow; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    beyond |= follow > 0;
+    i += follow + 1;
+  }
+  return beyond;
+}
+
 // Whether the archive is cut short: libarchive ends quietly when a cut falls
 // between two entries. Walks the block sizes up to the end-of-archive block
 // (always there in RAR 5; RAR 4 archives of old versions may end without one).
 // Encrypted headers cannot be walked and count as complete.
-bool CutShort(const std::wstring& path, const Located& where) {
+bool Walk(const std::wstring& path, const Located& where, Layout& layout) {
   arc::InputFile file(path);
   const uint64_t size = file.Size();
   if (where.version == 5) {
@@ -101,6 +124,18 @@ bool CutShort(const std::wstring& path, const Located& where) {
                  << 32;
       }
     }
+    if (type == 0x74) {
+      // A name without the Unicode form is in whatever code page its maker used.
+      uint8_t nameSize[2];
+      std::string name;
+      bool plain = false;
+      if (file.ReadAt(at + 26, nameSize, 2) == 2 && !(flags & 0x200)) {
+        name.resize(static_cast<size_t>(nameSize[0] | nameSize[1] << 8));
+        plain = file.ReadAt(at + (flags & 0x100 ? 40 : 32), name.data(), name.size()) == name.size();
+      }
+      layout.plainNames.push_back(plain ? name : std::string());
+      layout.hasPlainName.push_back(plain);
+    }
     at += block;
     if (at > size) return true;
   }
@@ -112,17 +147,28 @@ std::unique_ptr<arc::EntryReader> OpenRar(const std::wstring& path, bool searchA
   std::string charset = family::AnsiCharsetOption();
   auto inner = arc::OpenLibarchive(path, arc::ReadFormats::All, charset.c_str(), where.offset);
   std::string method = where.version == 5 ? "-rar5-" : "-rar4-";
-  bool cut = CutShort(path, where);
+  auto layout = std::make_shared<Layout>();
+  layout->cut = Walk(path, where, *layout);
+  auto index = std::make_shared<size_t>(0);
   return std::make_unique<family::AdaptedReader>(
       std::move(inner),
-      [method](arc::EntryInfo& entry) {
+      [method, layout, index](arc::EntryInfo& entry) {
         entry.method = method;
         entry.osType = OSTYPE_NTFS;
+        // Archives made on Unix-like systems store UTF-8 there; a name that
+        // reads as UTF-8 beyond ASCII is almost never meant as Shift-JIS.
+        size_t i = (*index)++;
+        if (i < layout->plainNames.size() && layout->hasPlainName[i] && IsUtf8BeyondAscii(layout->plainNames[i])) {
+          entry.name = arc::FromCodePage(layout->plainNames[i], CP_UTF8);
+          for (auto& c : entry.name) {
+            if (c == L'\\') c = L'/';
+          }
+        }
         return true;
       },
       false,
-      [cut, path] {
-        if (cut) throw arc::Error{ERROR_UNEXPECTED_EOF, path};
+      [layout, path] {
+        if (layout->cut) throw arc::Error{ERROR_UNEXPECTED_EOF, path};
       });
 }
 

@@ -55,6 +55,8 @@ TEST(Unrar32, ListsRar4AndRar5Archives) {
       {"rar5_stored.rar", 1, "helloworld.txt", 29, "-rar5-"},
       {"rar5_solid.rar", 7, "test6.bin", 4096, "-rar5-"},
       {"rar_unicode.rar", 6, AnsiOf(L"表だよ/漢字長いファイル名long-filename-in-漢字.txt"), 5, "-rar4-"},
+      // Stored without the Unicode form, in UTF-8 (made on a Unix-like system).
+      {"rar_unicode.rar", 6, AnsiOf(L"abcdefghijklmnopqrsテスト.txt"), 16, "-rar4-"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
