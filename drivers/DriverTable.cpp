@@ -1,7 +1,12 @@
 #include "DriverTable.h"
 
 #include "Arj.h"
+#include "Bga.h"
+#include "Cab.h"
 #include "Lha.h"
+#include "Rar.h"
+#include "Tar.h"
+#include "Zip.h"
 
 // Registration point of the drivers: a new family adds its row to
 // CreateArchiver and its probe to the probe table, nothing else.
@@ -9,16 +14,20 @@
 std::unique_ptr<TArchiver> CreateArchiver(TArchiverType kind) {
   switch (kind) {
     case atLha: return CreateDriver<TCLHA32>();
+    case atZip: return CreateDriver<TCZIP32>();
+    case atCab: return CreateDriver<TCCAB32>();
     case atArj: return CreateDriver<TCARJ32>();
+    case atTar: return CreateDriver<TCTAR32>();
+    case atTgz: return CreateDriver<TTgz32>();
+    case atBZ2: return CreateDriver<TBZ232>();
+    case atRar: return CreateDriver<TRar32>();
+    case atBga: return CreateDriver<TBGA32>();
     default:
       throw EArchiver(L"この形式の書庫を扱う機能が組み込まれていません。");
   }
 }
 
 namespace {
-
-// The TAR family probe answers with the kind itself.
-TArchiverType TarFamilyKind(const std::string&) { return atNone; }
 
 struct TProbe {
   TArchiverType kind;
@@ -27,11 +36,11 @@ struct TProbe {
 
 // After the TAR family, in the order they run; the last yes wins.
 const TProbe Probes[] = {
-    {atRar, nullptr},
+    {atRar, IsRarArchive},
     {atArj, IsArjArchive},
-    {atZip, nullptr},
-    {atBga, nullptr},
-    {atCab, nullptr},
+    {atZip, IsZipArchive},
+    {atBga, IsBgaArchive},
+    {atCab, IsCabArchive},
     {atLha, IsLhaArchive},
 };
 

@@ -1,7 +1,8 @@
 // A spy archiver library: built under several file names and prefixes, it
 // records every call and command line, and answers listings from entries the
 // test hands it. Leaving out an entry: define SPY_NO_<Suffix> (SPY_NO_Times
-// drops the three time entries). SPY_PREFIX2 adds a second command entry.
+// drops the three time entries, SPY_NO_Command the prefix's own command
+// entry). SPY_PREFIX2 adds a second command entry.
 #include <windows.h>
 
 #include <cstdio>
@@ -79,9 +80,11 @@ SPY_EXPORT void WINAPI SpySetResult(int result, const char* output) {
   commandOutput = output ? output : "";
 }
 
+#ifndef SPY_NO_Command
 SPY_EXPORT int WINAPI SPY_PREFIX(HWND window, LPCSTR command, LPSTR buffer, DWORD size) {
   return RunCommand(SPY_STR(SPY_PREFIX), window, command, buffer, size);
 }
+#endif
 
 #ifdef SPY_PREFIX2
 SPY_EXPORT int WINAPI SPY_PREFIX2(HWND window, LPCSTR command, LPSTR buffer, DWORD size) {

@@ -1,0 +1,121 @@
+#include "DriverSupport.h"
+
+#include "CmdOpt.h"
+#include "TextUtil.h"
+
+#include <vector>
+
+void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* description,
+                       const wchar_t* dllName, const char* prefix) {
+  if (binding) return;
+  binding = std::make_unique<TArchiverDll>(description, dllName, prefix);
+  binding->Load();
+}
+
+std::string SearchOutsideFile(const std::string& fileName) {
+  char found[512];
+  DWORD length = SearchPathA(nullptr, fileName.c_str(), nullptr, sizeof found, found, nullptr);
+  if (length == 0 || length >= sizeof found) return {};
+  return std::string(found, length);
+}
+
+namespace {
+
+// Byte offset just past the last path separator, double-byte aware.
+size_t FilePartStart(const std::string& path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;
+    } else if (path[i] == '\\' || path[i] == '/' || path[i] == ':') {
+      start = i + 1;
+    }
+  }
+  return start;
+}
+
+std::wstring Wide(const std::string& path) { return AnsiToWide(path); }
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  void close() {
+    if (valid()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE OpenSource(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// False on a read or write error; which one is told by readFailed.
+bool CopyAll(HANDLE from, HANDLE to, bool& readFailed) {
+  std::vector<char> block(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(from, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
+      readFailed = true;
+      return false;
+    }
+    if (got == 0) return true;
+    DWORD put = 0;
+    if (!WriteFile(to, block.data(), got, &put, nullptr) || put != got) {
+      readFailed = false;
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+std::string SelfExtractorName(const std::string& archivePath, const std::string& folder) {
+  size_t filePart = FilePartStart(archivePath);
+  size_t dot = archivePath.rfind('.');
+  std::string output =
+      (dot != std::string::npos && dot >= filePart ? archivePath.substr(0, dot) : archivePath) +
+      ".EXE";
+  if (folder.empty()) return output;
+  std::string name = output.substr(FilePartStart(output));
+  return EndsWithBackslash(folder) ? folder + name : folder + "\\" + name;
+}
+
+void JoinStubAndArchive(const std::string& stubPath, const std::string& archivePath,
+                        const std::string& outputPath) {
+  FileHandle stub(OpenSource(stubPath));
+  if (!stub.valid())
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(stubPath)}));
+  FileHandle archive(OpenSource(archivePath));
+  if (!archive.valid())
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(archivePath)}));
+  // The sources deny writing, so this fails rather than truncating either of them.
+  FileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output.valid())
+    throw EArchiver(FormatMessageText(L"%s を作成できません。", {Wide(outputPath)}));
+  bool readFailed = false;
+  bool copied = CopyAll(stub.get(), output.get(), readFailed);
+  const std::string* failedSource = &stubPath;
+  if (copied) {
+    failedSource = &archivePath;
+    copied = CopyAll(archive.get(), output.get(), readFailed);
+  }
+  output.close();
+  if (copied) return;
+  // A stub without its whole archive is no self-extractor: do not leave it.
+  DeleteFileA(outputPath.c_str());
+  if (readFailed)
+    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {Wide(*failedSource)}));
+  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {Wide(outputPath)}));
+}

@@ -1,0 +1,365 @@
+#include "Zip.h"
+
+#include "DriverSupport.h"
+#include "TextUtil.h"
+
+namespace {
+
+// Extraction (UnZip, UnZipExtractMem), in command-line order.
+void AddExtractionSwitches(TCmdOpt& cmd, const TArchiverOptions& o, bool ownerWindow) {
+  if (o.c == 1) cmd.AddRaw("-o");                  // overwrite without asking
+  if (o.n > 0 || ownerWindow) cmd.AddRaw("--i");   // report to the owner window, no dialog
+  if (o.x == 0) cmd.AddRaw("-j");                  // without folders
+  cmd.AddRaw(o.UserOptions);
+}
+
+// ZIP32J's Zip (add, delete, freshen), in command-line order.
+void AddZip32jSwitches(TCmdOpt& cmd, const TArchiverOptions& o) {
+  if (o.a > 0) cmd.AddRaw("-S");     // hidden and system files
+  if (o.a < 2) cmd.AddRaw("-D");     // no folder entries
+  if (o.l > 0) cmd.AddRaw("-v");
+  if (o.n > 0) cmd.AddRaw("-q");
+  if (o.r > 0) cmd.AddRaw("-r");
+  if (o.n > 0) cmd.AddRaw("-o");     // archive time = newest entry
+  if (o.u > 0) cmd.AddRaw("-u");
+  if (o.x == 0) cmd.AddRaw("-j");
+  if (o.jc > 0) cmd.AddRaw("-FF");
+  if (o.ji > 0) cmd.AddRaw("-k");    // DOS names
+  cmd.AddNumber("", o.jm);           // -0 ... -9: compression level
+  if (o.gd > 0) cmd.AddRaw("-J");
+  cmd.AddRaw(o.UserOptions);
+}
+
+// QXZIP32's Zip "-ru": names go as given, and there is no base folder.
+void AddQxzip32Switches(TCmdOpt& cmd, const TArchiverOptions& o) {
+  if (o.c == 1) cmd.AddRaw("-o");
+  if (o.x == 0) cmd.AddRaw("-j");
+  cmd.AddRaw(o.UserOptions);
+}
+
+std::unique_ptr<TZipDll> zipDll;
+
+TZipDll& Binding() {
+  if (!zipDll) {
+    zipDll = std::make_unique<TZipDll>();
+    zipDll->Load();
+  }
+  return *zipDll;
+}
+
+DWORD Size(const std::string& output) { return static_cast<DWORD>(output.size()); }
+
+std::string ExtractionLine(const char* word, const TArchiverOptions& options, bool ownerWindow,
+                           const std::string& archivePath, const std::string& directory,
+                           const TNameList& files, bool useResponseFile) {
+  TCmdOpt cmd;
+  cmd.NameFilter = ZipNameFilter;
+  AddExtractionSwitches(cmd, options, ownerWindow);
+  TArchiverAccess::AddTarget(cmd, archivePath, directory);
+  TArchiverAccess::AddFileList(cmd, options, useResponseFile, files);
+  return word + cmd.Text();
+}
+
+std::string Zip32jLine(const char* word, const TArchiverOptions& options,
+                       const std::string& archivePath, const std::string& directory,
+                       const TNameList& files, bool useResponseFile) {
+  TCmdOpt cmd;
+  cmd.NameFilter = ZipNameFilter;
+  AddZip32jSwitches(cmd, options);
+  TArchiverAccess::AddTarget(cmd, archivePath, directory);
+  TArchiverAccess::AddFileList(cmd, options, useResponseFile, files);
+  return word + cmd.Text();
+}
+
+// An archive file that holds no bytes is a placeholder "-ru" may refuse; one
+// with entries is left for "-ru" to update.
+void RemoveEmptyPlaceholder(const std::string& archivePath) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExA(archivePath.c_str(), GetFileExInfoStandard, &data) &&
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && data.nFileSizeLow == 0 &&
+      data.nFileSizeHigh == 0)
+    DeleteFileA(archivePath.c_str());
+}
+
+}  // namespace
+
+std::string ZipNameFilter(const std::string& name) {
+  std::string converted;
+  converted.reserve(name.size() + 8);
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < name.size()) {
+      converted += c;
+      converted += name[++i];
+    } else if (c == '\\') {
+      converted += '/';
+    } else if (c == '[') {
+      converted += "[[]";
+    } else {
+      converted += c;
+    }
+  }
+  return converted;
+}
+
+// ---- TZipDll ----
+
+TZipDll::~TZipDll() { Unload(); }
+
+void TZipDll::Load() {
+  if (unzip32_ == nullptr) unzip32_ = LoadLibraryW(L"UNZIP32.DLL");
+  if (zip32j_ == nullptr) zip32j_ = LoadLibraryW(L"ZIP32J.DLL");
+  if (qxzip32_ == nullptr) qxzip32_ = LoadLibraryW(L"QXZIP32.DLL");
+}
+
+void TZipDll::Unload() {
+  for (HMODULE* module : {&unzip32_, &zip32j_, &qxzip32_}) {
+    if (*module != nullptr) FreeLibrary(*module);
+    *module = nullptr;
+  }
+  zip_ = nullptr;
+  unzip_ = nullptr;
+  TCustomArchiverDll::Unload();
+}
+
+FARPROC TZipDll::Find(const char* name, std::initializer_list<Library> order,
+                      bool required) const {
+  for (Library library : order) {
+    HMODULE module = library == UNZIP32 ? unzip32_ : library == ZIP32J ? zip32j_ : qxzip32_;
+    if (module == nullptr) continue;
+    std::string spelled = name;
+    // QXZIP32 spells its entries "Unzip...".
+    if (library == QXZIP32 && spelled.size() >= 3 && spelled[2] == 'Z') spelled[2] = 'z';
+    if (FARPROC entry = GetProcAddress(module, spelled.c_str())) return entry;
+  }
+  if (!required) return nullptr;
+  throw EEntryNotFound(
+      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {AnsiToWide(name)}));
+}
+
+FARPROC TZipDll::FindInUnzip32(const char* name) const {
+  if (unzip32_ != nullptr)
+    if (FARPROC entry = GetProcAddress(unzip32_, name)) return entry;
+  wchar_t path[258] = L"UNZIP32.DLL";
+  if (unzip32_ != nullptr) GetModuleFileNameW(unzip32_, path, 258);
+  throw EEntryNotFound(FormatMessageText(L"%0:s に %1:s のエントリが見つかりません。",
+                                         {path, AnsiToWide(name)}));
+}
+
+template <typename Entry>
+static Entry As(FARPROC entry) {
+  return reinterpret_cast<Entry>(reinterpret_cast<void*>(entry));
+}
+
+int TZipDll::Command(HWND, const std::string&, char*, DWORD) {
+  throw EEntryNotFound(
+      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {L"Command"}));
+}
+
+int TZipDll::GetArchiveType(const std::string&) {
+  throw EEntryNotFound(
+      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {L"GetArchiveType"}));
+}
+
+int TZipDll::Zip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
+  Load();
+  zip_ = As<TArcCommand>(Find("Zip", {ZIP32J, QXZIP32}, true));
+  return zip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
+}
+
+int TZipDll::UnZip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
+  Load();
+  unzip_ = As<TArcCommand>(Find("UnZip", {UNZIP32, QXZIP32}, true));
+  return unzip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
+}
+
+HARC TZipDll::OpenArchive(HWND window, const std::string& path, DWORD mode) {
+  Load();
+  openArchive_ = As<TArcOpenArchive>(Find("UnZipOpenArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+  return TCustomArchiverDll::OpenArchive(window, path, mode);
+}
+
+int TZipDll::CloseArchive(HARC handle) {
+  Load();
+  closeArchive_ =
+      As<TArcCloseArchive>(Find("UnZipCloseArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+  return TCustomArchiverDll::CloseArchive(handle);
+}
+
+int TZipDll::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
+  Load();
+  findFirst_ = As<TArcFindFirst>(Find("UnZipFindFirst", {QXZIP32, ZIP32J, UNZIP32}, true));
+  return TCustomArchiverDll::FindFirst(handle, wildcard, record);
+}
+
+int TZipDll::FindNext(HARC handle, TIndividualInfo* record) {
+  findNext_ = As<TArcFindNext>(Find("UnZipFindNext", {QXZIP32, ZIP32J, UNZIP32}, true));
+  return TCustomArchiverDll::FindNext(handle, record);
+}
+
+BOOL TZipDll::GetWriteTimeEx(HARC handle, FILETIME* time) {
+  getWriteTimeEx_ =
+      As<TArcGetFileTime>(Find("UnzipGetWriteTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+  return TCustomArchiverDll::GetWriteTimeEx(handle, time);
+}
+
+BOOL TZipDll::GetCreateTimeEx(HARC handle, FILETIME* time) {
+  getCreateTimeEx_ =
+      As<TArcGetFileTime>(Find("UnZipGetCreateTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+  return TCustomArchiverDll::GetCreateTimeEx(handle, time);
+}
+
+BOOL TZipDll::GetAccessTimeEx(HARC handle, FILETIME* time) {
+  getAccessTimeEx_ =
+      As<TArcGetFileTime>(Find("UnZipGetAccessTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+  return TCustomArchiverDll::GetAccessTimeEx(handle, time);
+}
+
+BOOL TZipDll::CheckArchive(const std::string& path, int mode) {
+  Load();
+  checkArchive_ =
+      As<TArcCheckArchive>(Find("UnZipCheckArchive", {UNZIP32, QXZIP32, ZIP32J}, true));
+  return TCustomArchiverDll::CheckArchive(path, mode);
+}
+
+int TZipDll::ExtractMem(HWND window, const std::string& commandLine, BYTE* buffer, DWORD size,
+                        time_t* time, WORD* attributes, DWORD* written) {
+  extractMem_ = As<TArcExtractMem>(Find("UnZipExtractMem", {UNZIP32, QXZIP32, ZIP32J}, true));
+  return TCustomArchiverDll::ExtractMem(window, commandLine, buffer, size, time, attributes,
+                                        written);
+}
+
+BOOL TZipDll::SetOwnerWindowEx(HWND window, void* callback) {
+  setOwnerWindowEx_ = As<TArcSetOwnerWindowEx>(FindInUnzip32("UnZipSetOwnerWindowEx"));
+  return TCustomArchiverDll::SetOwnerWindowEx(window, callback);
+}
+
+BOOL TZipDll::KillOwnerWindowEx(HWND window) {
+  killOwnerWindowEx_ = As<TArcKillOwnerWindowEx>(FindInUnzip32("UnZipKillOwnerWindowEx"));
+  return TCustomArchiverDll::KillOwnerWindowEx(window);
+}
+
+// ---- TCZIP32 ----
+
+TZipDll* SharedZipDll() { return zipDll.get(); }
+
+void TCZIP32::LoadDLL() { Binding(); }
+
+void TCZIP32::FreeDLL() { zipDll.reset(); }
+
+HARC TCZIP32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
+  return Binding().OpenArchive(window, FullArchivePath(path), mode);
+}
+
+int TCZIP32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
+  return Binding().FindFirst(handle, wildcard, record);
+}
+
+int TCZIP32::FindNext(HARC handle, TIndividualInfo* record) {
+  return Binding().FindNext(handle, record);
+}
+
+int TCZIP32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+
+int TCZIP32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
+                     const std::string& directory, const TNameList& files, bool useResponseFile,
+                     std::string& output) {
+  TZipDll& dll = Binding();
+  if (dll.Unzip32() == nullptr && dll.Qxzip32() == nullptr)
+    throw EArchiver(L"ZIP 形式書庫の解凍には UNZIP32.DLL または QXZIP32.DLL が必要です。");
+  LastCommandLine = ExtractionLine("-x", options, HasOwnerWindow(), archivePath, directory, files,
+                                   useResponseFile);
+  return dll.UnZip(window, LastCommandLine, output.data(), Size(output));
+}
+
+int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
+                 const std::string& directory, const TNameList& files, bool useResponseFile,
+                 std::string& output) {
+  TZipDll& dll = Binding();
+  if (dll.Zip32j() != nullptr) {
+    LastCommandLine = Zip32jLine("", options, archivePath, directory, files, useResponseFile);
+    return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+  }
+  if (dll.Qxzip32() == nullptr)
+    throw EArchiver(L"ZIP 形式書庫の作成には ZIP32J.DLL または QXZIP32.DLL が必要です。");
+  TCmdOpt cmd;
+  AddQxzip32Switches(cmd, options);
+  AddTarget(cmd, archivePath, "");
+  AddFileList(cmd, options, useResponseFile, files);
+  LastCommandLine = "-ru" + cmd.Text();
+  // Adding to an archive that has entries must keep them: only an empty
+  // placeholder file goes before "-ru" writes the archive anew.
+  RemoveEmptyPlaceholder(archivePath);
+  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+}
+
+int TCZIP32::Delete(HWND window, const std::string& archivePath, const TArchiverOptions& options,
+                    const std::string& directory, const TNameList& files, bool useResponseFile,
+                    std::string& output) {
+  LastCommandLine = Zip32jLine("-d", options, archivePath, directory, files, useResponseFile);
+  return Binding().Zip(window, LastCommandLine, output.data(), Size(output));
+}
+
+int TCZIP32::Update(HWND window, const std::string& archivePath, const TArchiverOptions& options,
+                    const std::string& directory, const TNameList& files, bool useResponseFile,
+                    std::string& output) {
+  LastCommandLine = Zip32jLine("-f", options, archivePath, directory, files, useResponseFile);
+  return Binding().Zip(window, LastCommandLine, output.data(), Size(output));
+}
+
+int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
+                     const std::string& directory, std::string& output) {
+  TZipDll& dll = Binding();
+  if (dll.Zip32j() == nullptr)
+    throw EArchiver(L"ZIP 形式書庫からの自己解凍書庫作成には ZIP32J.DLL が必要です。");
+  bool gui = options.gw > 0;
+  std::string stub = SearchOutsideFile(gui ? "sfx32gui.dat" : "sfx16.dat");
+  if (stub.empty())
+    throw EArchiver(gui ? L"zip 書庫からのWin32自己解凍書庫の作成には sfx32gui.dat が必要です。"
+                        : L"zip 書庫からのDOS自己解凍書庫の作成には sfx16.dat が必要です。");
+  std::string target = SelfExtractorName(archivePath, directory);
+  JoinStubAndArchive(stub, archivePath, target);
+  // The library splits its line at blanks; a path with one must stay one word.
+  bool blank = target.find(' ') != std::string::npos;
+  LastCommandLine = "-A " + (blank ? "\"" + target + "\"" : target);
+  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+}
+
+int TCZIP32::ExtractMem(HWND window, const std::string& archivePath,
+                        const TArchiverOptions& options, const std::string& entryName,
+                        BYTE* buffer, DWORD size, DWORD* written) {
+  LastCommandLine =
+      ExtractionLine("", options, HasOwnerWindow(), archivePath, "", {entryName}, false);
+  return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
+}
+
+bool TCZIP32::CheckArchive(const std::string& archivePath, int mode, int flags) {
+  return Binding().CheckArchive(archivePath, mode) != FALSE;
+}
+
+bool TCZIP32::SetOwnerWindow(HWND window) {
+  // The library call comes first: without UNZIP32.DLL the owner stays unset.
+  BOOL done = Binding().SetOwnerWindowEx(window, nullptr);
+  TArchiver::SetOwnerWindow(window);
+  return done != FALSE;
+}
+
+bool TCZIP32::KillOwnerWindow(HWND window) {
+  BOOL done = Binding().KillOwnerWindowEx(window);
+  TArchiver::KillOwnerWindow(window);
+  return done != FALSE;
+}
+
+bool IsZipArchive(const std::string& path) {
+  // A probe only answers; a missing library or entry means "not ZIP".
+  try {
+    Binding().Load();
+    std::string full = FullArchivePath(path);
+    if (!IsProbeableFile(full)) return false;
+    HARC handle = zipDll->OpenArchive(nullptr, full, ProbeOpenMode);
+    if (handle != nullptr) zipDll->CloseArchive(handle);
+    return handle != nullptr;
+  } catch (...) {
+    return false;
+  }
+}
