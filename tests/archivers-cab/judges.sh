@@ -70,6 +70,16 @@ for f in numbers.txt sub/random.bin empty.txt deep/a/big.txt; do
   check "  $f byte for byte" cmp "$src/$f" "$work/from-gcab/$f"
 done
 
+# ---- a self-extractor: CAB32 -f joins the GUI stub (when it is built) and
+# the stub, run silently, extracts the cabinet
+if [ -f "$lib/sfx32gui.dat" ]; then
+  mkdir -p "$work/sfx" "$work/sfx-out"
+  check "CAB32 makes a self-extractor" cab "-f \"$(win "$work/gcab.cab")\" \"$(win "$work/sfx")\\\""
+  check "  which extracts silently, byte for byte" bash -c "'$run' '$work/sfx/gcab.exe' /s /d '$(win "$work/sfx-out")' && cmp '$src/deep/a/big.txt' '$work/sfx-out/deep/a/big.txt' && cmp '$src/sub/random.bin' '$work/sfx-out/sub/random.bin'"
+else
+  echo "skip self-extractor: no sfx32gui.dat beside the libraries"
+fi
+
 # ---- RAR: ours against unar on libarchive's samples (unar cannot read
 # rar5_solid, whose CRCs libarchive's own tests check)
 for f in rar5_compressed rar5_multiple_files rar5_stored rar_unicode; do
