@@ -226,15 +226,10 @@ bool CheckArj(const std::wstring& path, int mode) {
 }
 
 int ExtractMem(HWND, const std::string& text, arc::MemoryTarget& target, arc::Output&) {
-  // The command word is optional here and ignored: a first word that is no
-  // command is the archive.
-  arc::CommandLine line = arc::ParseCommandLine(text);
-  std::wstring command = arc::Lower(line.command);
-  if (!command.empty() && command != L"x" && command != L"e") line = arc::ParseCommandLine(text, {}, false);
-  family::Positional words = family::SplitPositional(line);
-  if (words.names.empty()) throw arc::Error{ERROR_NOT_FILENAME, L""};
-  ArjReader reader(arc::FullPath(words.archive), false);
-  return arc::ExtractToMemory(reader, words.names.front(), target);
+  auto open = [](const std::wstring& path) -> std::unique_ptr<arc::EntryReader> {
+    return std::make_unique<ArjReader>(path, false);
+  };
+  return family::ExtractMemory(text, {L"", L"x", L"e"}, open, target);
 }
 
 }  // namespace

@@ -430,11 +430,7 @@ bool CheckCab(const std::wstring& path, int mode) {
 }
 
 int ExtractMem(HWND, const std::string& text, arc::MemoryTarget& target, arc::Output&) {
-  arc::CommandLine line = arc::ParseCommandLine(text, {}, false);
-  family::Positional words = family::SplitPositional(line);
-  if (words.names.empty()) throw Error{ERROR_NOT_FILENAME, L""};
-  auto reader = OpenData(arc::FullPath(words.archive), false);
-  return arc::ExtractToMemory(*reader, words.names.front(), target);
+  return family::ExtractMemory(text, {}, [](const std::wstring& path) { return OpenData(path, false); }, target);
 }
 
 }  // namespace

@@ -100,6 +100,18 @@ bool FindArchiveStart(const std::wstring& path, std::string_view signature, bool
   return false;
 }
 
+int ExtractMemory(const std::string& text, const std::vector<std::wstring>& commands,
+                  const std::function<std::unique_ptr<arc::EntryReader>(const std::wstring&)>& open,
+                  arc::MemoryTarget& target) {
+  arc::CommandLine line = arc::ParseCommandLine(text);
+  if (std::find(commands.begin(), commands.end(), arc::Lower(line.command)) == commands.end())
+    line = arc::ParseCommandLine(text, {}, false);
+  Positional words = SplitPositional(line);
+  if (words.names.empty()) throw arc::Error{ERROR_NOT_FILENAME, L""};
+  auto reader = open(arc::FullPath(words.archive));
+  return arc::ExtractToMemory(*reader, words.names.front(), target);
+}
+
 int ListEntries(arc::EntryCursor& cursor, const Selection& selection, arc::Output& output) {
   output.Line(L"  Original  Packed    Ratio  Date       Time     Attr   Method  Name");
   output.Line(L"---------- ---------- ----- ---------- -------- ------ ------- ----");

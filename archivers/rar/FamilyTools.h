@@ -65,6 +65,13 @@ bool FindArchiveStart(const std::wstring& path, std::string_view signature, bool
                       const std::function<bool(arc::InputFile&, uint64_t)>& valid, uint64_t& offset,
                       uint64_t executableLimit = 4u << 20);
 
+// ExtractMem: the first name of the line from the archive of the line into
+// memory. The line's command word is optional and ignored (a first word
+// that is none of `commands` is the archive).
+int ExtractMemory(const std::string& text, const std::vector<std::wstring>& commands,
+                  const std::function<std::unique_ptr<arc::EntryReader>(const std::wstring&)>& open,
+                  arc::MemoryTarget& target);
+
 // Writes a listing of every entry the reader gives into the output.
 int ListEntries(arc::EntryCursor& cursor, const Selection& selection, arc::Output& output);
 

@@ -238,11 +238,7 @@ bool CheckRar(const std::wstring& path, int mode) {
 }
 
 int ExtractMem(HWND, const std::string& text, arc::MemoryTarget& target, arc::Output&) {
-  arc::CommandLine line = arc::ParseCommandLine(text, {}, false);
-  family::Positional words = family::SplitPositional(line);
-  if (words.names.empty()) throw arc::Error{ERROR_NOT_FILENAME, L""};
-  auto reader = OpenRar(arc::FullPath(words.archive), false);
-  return arc::ExtractToMemory(*reader, words.names.front(), target);
+  return family::ExtractMemory(text, {}, [](const std::wstring& path) { return OpenRar(path, false); }, target);
 }
 
 }  // namespace
