@@ -1,0 +1,187 @@
+// The drivers end to end through the archive component, with our own
+// archiver libraries (bin/archivers): create, list, extract, delete and
+// self-extractors for ZIP, the TAR family, CAB and BGA; reading RAR.
+#include "ArchiveFile.h"
+#include "DriverTable.h"
+#include "DriverTestSupport.h"
+#include "Zip.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA((root / "src").c_str(), nullptr);
+    CreateDirectoryA((root / "src\\sub").c_str(), nullptr);
+    CreateDirectoryA((root / "out").c_str(), nullptr);
+    WriteBytes(root / "src\\a.txt", "alpha");
+    WriteBytes(root / "src\\big.bin", std::string(300000, 'b'));
+    WriteBytes(root / "src\\sub\\c.txt", "gamma");
+    WriteBytes(root / "src\\sub\\[x].txt", "bracket");
+    arc.SetOutputSize(4096);
+  }
+
+  // Adds every file below src, keeping the folders.
+  int AddAll(const std::string& archive) {
+    arc.SetFileName(archive);
+    auto options = MakeOptions([](auto& o) { o.x = 1, o.r = 1; });
+    return arc.Add(nullptr, &options, root / "src", {std::string("*.*")});
+  }
+
+  std::vector<std::string> List(const std::string& archive) {
+    arc.SetFileName(archive);
+    std::vector<std::string> names;
+    if (arc.OpenArchive(nullptr, 1) != 0) return {"<not opened>"};
+    TIndividualInfo record{};
+    for (int found = arc.FindFirst("*.*", &record); found == 0; found = arc.FindNext(&record)) {
+      std::string name = record.szFileName;
+      std::replace(name.begin(), name.end(), '\\', '/');
+      if (!name.empty() && name.back() != '/') names.push_back(name);
+    }
+    arc.CloseArchive();
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  int ExtractTo(const std::string& folder, const TNameList& names = {}) {
+    auto options = MakeOptions([](auto& o) { o.x = 1, o.c = 1; });
+    return arc.Extract(nullptr, &options, folder, names);
+  }
+
+  void ExpectSourcesIn(const std::string& folder) {
+    EXPECT_EQ(ReadBytes(folder + "\\a.txt"), "alpha");
+    EXPECT_EQ(ReadBytes(folder + "\\big.bin"), std::string(300000, 'b'));
+    EXPECT_EQ(ReadBytes(folder + "\\sub\\c.txt"), "gamma");
+    EXPECT_EQ(ReadBytes(folder + "\\sub\\[x].txt"), "bracket");
+  }
+
+  const std::vector<std::string> allNames{"a.txt", "big.bin", "sub/[x].txt", "sub/c.txt"};
+  ScratchFolder root;
+  TArchiveFile arc;
+};
+
+TEST_F(EndToEnd, ZipCreateListExtractDeleteThroughZip32j) {
+  std::string archive = root / "t.zip";
+  ASSERT_EQ(AddAll(archive), 0) << arc.LastCommandLine();
+  EXPECT_EQ(arc.LastCommandLine().rfind(" -D", 0), 0u) << "ZIP32J's road: " << arc.LastCommandLine();
+  EXPECT_EQ(List(archive), allNames);
+  ASSERT_EQ(ExtractTo(root / "out"), 0) << arc.OutputText();
+  ExpectSourcesIn(root / "out");
+  // One entry by its name: the bracket must not act as a wildcard.
+  ASSERT_EQ(ExtractTo(root / "one", {std::string("sub/[x].txt")}), 0) << arc.LastCommandLine();
+  EXPECT_EQ(ReadBytes(root / "one\\sub\\[x].txt"), "bracket");
+  EXPECT_FALSE(Exists(root / "one\\sub\\c.txt"));
+  ASSERT_EQ(arc.Delete(nullptr, nullptr, "", {std::string("big.bin")}), 0) << arc.OutputText();
+  EXPECT_EQ(List(archive), (std::vector<std::string>{"a.txt", "sub/[x].txt", "sub/c.txt"}));
+  // Adding to an existing archive keeps what is in it.
+  WriteBytes(root / "src\\late.txt", "late");
+  arc.SetFileName(archive);
+  auto options = MakeOptions([](auto& o) { o.x = 1; });
+  ASSERT_EQ(arc.Add(nullptr, &options, root / "src", {std::string("late.txt")}), 0);
+  EXPECT_EQ(List(archive),
+            (std::vector<std::string>{"a.txt", "late.txt", "sub/[x].txt", "sub/c.txt"}));
+}
+
+TEST_F(EndToEnd, ZipMemoryExtractionAndCheck) {
+  std::string archive = root / "m.zip";
+  ASSERT_EQ(AddAll(archive), 0);
+  TCZIP32& zip = dynamic_cast<TCZIP32&>(*arc.Archiver());
+  BYTE buffer[16] = {};
+  DWORD written = 0;
+  ASSERT_EQ(zip.ExtractMem(nullptr, archive, TArchiverOptions(), R"(sub\c.txt)", buffer,
+                           sizeof buffer, &written),
+            0)
+      << zip.LastCommandLine;
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), written), "gamma");
+  EXPECT_TRUE(zip.CheckArchive(archive, 1, 0));
+  WriteBytes(root / "bad.zip", "PK not really");
+  EXPECT_FALSE(zip.CheckArchive(root / "bad.zip", 1, 0));
+}
+
+TEST_F(EndToEnd, ZipSelfExtractorIsFoundByItsContent) {
+  std::string archive = root / "s.zip";
+  ASSERT_EQ(AddAll(archive), 0);
+  auto options = MakeOptions([](auto& o) { o.gw = 1; });
+  CreateDirectoryA((root / "sfx").c_str(), nullptr);
+  ASSERT_EQ(arc.MakeSfx(nullptr, &options, root / "sfx"), 0)
+      << arc.LastCommandLine() << " " << arc.OutputText();
+  EXPECT_EQ(arc.LastCommandLine(), "-A " + root / "sfx\\s.EXE");
+  EXPECT_EQ(ArchiveKindFromContent(root / "sfx\\s.EXE"), atZip);
+  EXPECT_EQ(List(root / "sfx\\s.EXE"), allNames);
+  EXPECT_EQ(arc.ArchiverType(), atZip);
+}
+
+TEST_F(EndToEnd, TarFamilyCreateListExtractAndTellApart) {
+  struct Case {
+    const char* file;
+    TArchiverType kind;
+  } const cases[] = {{"t.tar", atTar}, {"t.tgz", atTgz}, {"t.bz2", atBZ2}};
+  for (const auto& c : cases) {
+    std::string archive = root / c.file;
+    ASSERT_EQ(AddAll(archive), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+    EXPECT_EQ(arc.ArchiverType(), c.kind);
+    EXPECT_EQ(List(archive), allNames) << c.file;
+    std::string out = root / (std::string("out-") + c.file);
+    ASSERT_EQ(ExtractTo(out), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+    ExpectSourcesIn(out);
+    std::string renamed = root / (std::string(c.file) + ".exe");
+    ASSERT_TRUE(CopyFileA(archive.c_str(), renamed.c_str(), FALSE));
+    EXPECT_EQ(ArchiveKindFromContent(renamed), c.kind) << c.file;
+  }
+}
+
+TEST_F(EndToEnd, TgzSelfExtractorJoinsKmtarsef) {
+  std::string archive = root / "k.tgz";
+  ASSERT_EQ(AddAll(archive), 0);
+  ASSERT_EQ(arc.MakeSfx(nullptr, nullptr, ""), 0);
+  std::string made = ReadBytes(root / "k.EXE");
+  std::string tgz = ReadBytes(archive);
+  ASSERT_GT(made.size(), tgz.size());
+  EXPECT_EQ(made.substr(0, 2), "MZ");
+  EXPECT_EQ(made.substr(made.size() - tgz.size()), tgz);
+}
+
+TEST_F(EndToEnd, CabCreateListExtract) {
+  std::string archive = root / "t.cab";
+  ASSERT_EQ(AddAll(archive), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+  EXPECT_EQ(List(archive), allNames);
+  ASSERT_EQ(ExtractTo(root / "out"), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+  ExpectSourcesIn(root / "out");
+  EXPECT_EQ(ArchiveKindFromContent(archive), atCab);
+}
+
+TEST_F(EndToEnd, BgaCreateListExtractDeleteAndSelfExtractor) {
+  std::string archive = root / "t.gza";
+  ASSERT_EQ(AddAll(archive), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+  EXPECT_EQ(List(archive), allNames);
+  ASSERT_EQ(ExtractTo(root / "out"), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+  ExpectSourcesIn(root / "out");
+  ASSERT_EQ(arc.Delete(nullptr, nullptr, "", {std::string("big.bin")}), 0) << arc.OutputText();
+  EXPECT_EQ(List(archive), (std::vector<std::string>{"a.txt", "sub/[x].txt", "sub/c.txt"}));
+  arc.SetFileName(archive);
+  ASSERT_EQ(arc.MakeSfx(nullptr, nullptr, root / "sfx"), 0)
+      << arc.LastCommandLine() << " " << arc.OutputText();
+  EXPECT_TRUE(Exists(root / "sfx\\t.exe"));
+}
+
+TEST_F(EndToEnd, RarListsAndExtractsButRefusesWriting) {
+  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers-cab/fixtures/rar5_multiple_files.rar";
+  std::replace(fixture.begin(), fixture.end(), '/', '\\');
+  std::string archive = root / "r.rar";
+  ASSERT_TRUE(CopyFileA(fixture.c_str(), archive.c_str(), FALSE)) << fixture;
+  auto names = List(archive);
+  ASSERT_FALSE(names.empty());
+  ASSERT_NE(names[0], "<not opened>");
+  ASSERT_EQ(ExtractTo(root / "out"), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+  for (const auto& name : names) EXPECT_TRUE(Exists(root / "out\\" + name)) << name;
+  EXPECT_EQ(ArchiveKindFromContent(archive), atRar);
+  EXPECT_ARCHIVER_ERROR(arc.Add(nullptr, nullptr, root / "src", {std::string("a.txt")}), EArchiver,
+                        L"この形式では書庫ファイルの作成をサポートしておりません。");
+}
+
+}  // namespace
