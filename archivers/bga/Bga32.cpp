@@ -165,6 +165,7 @@ class FileCollector {
 
   const std::vector<FileToAdd>& Files() const { return files_; }
   const std::vector<std::wstring>& Missing() const { return missing_; }
+  const std::vector<std::wstring>& Clashes() const { return clashes_; }
 
  private:
   static bool IsAbsolute(const std::wstring& name) {
@@ -175,10 +176,9 @@ class FileCollector {
   void AddMatches(const std::wstring& folder, const std::wstring& pattern, bool everything = false) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(arc::JoinPath(folder, pattern).c_str(), &data);
-    bool any = false;
     if (find != INVALID_HANDLE_VALUE) {
       do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) any |= AddFound(folder, data, false);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) AddFound(folder, data, false);
       } while (FindNextFileW(find, &data));
       FindClose(find);
     }
@@ -196,7 +196,6 @@ class FileCollector {
         FindClose(find);
       }
     }
-    (void)any;
   }
 
   bool AddFound(const std::wstring& folder, const WIN32_FIND_DATAW& data, bool named) {
@@ -206,7 +205,12 @@ class FileCollector {
     if (arc::Lower(path) == archive_) return false;  // never the archive into itself
     std::wstring stored = StoredName(path);
     std::wstring key = arc::Lower(stored);
-    if (!seen_.emplace(key, files_.size()).second) return false;
+    auto [existing, fresh] = seen_.emplace(key, files_.size());
+    if (!fresh) {
+      // Two files for one name (flat adding of equal names): the first stays.
+      if (arc::Lower(files_[existing->second].path) != arc::Lower(path)) clashes_.push_back(path);
+      return false;
+    }
     uint64_t size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     files_.push_back({path, stored, size, data.ftLastWriteTime, data.dwFileAttributes});
     return true;
@@ -227,6 +231,7 @@ class FileCollector {
   std::vector<FileToAdd> files_;
   std::map<std::wstring, size_t> seen_;
   std::vector<std::wstring> missing_;
+  std::vector<std::wstring> clashes_;
 };
 
 // Splits a stored name into the header's folder ("a\b\") and file name, in ANSI.
@@ -260,6 +265,7 @@ int AddFiles(const Command& command, arc::Output& output) {
     if (warning == 0) warning = code;
   };
   for (const auto& name : collector.Missing()) warn(ERROR_NOT_FIND_FILE, name);
+  for (const auto& path : collector.Clashes()) warn(ERROR_SAME_NAME_FILE, path);
   if (collector.Files().empty()) {
     if (warning == 0) warning = ERROR_NOT_FIND_FILE;
     return warning;

@@ -93,12 +93,21 @@ ExtractOutcome ExtractArchive(const std::wstring& program, const ExtractSettings
     while (reader->Next(entry)) {
       if (settings.skipInstallerFiles && IsInstallerFile(entry.name)) continue;
       if (entry.isLink) continue;  // links could point anywhere: never followed or made
-      std::wstring target = arc::SafeDestination(root, entry.name, true);
+      std::wstring target;
+      try {
+        target = arc::SafeDestination(root, entry.name, true);
+      } catch (const arc::Error&) {
+        ++outcome.refused;  // nothing left of the name (".."): no place for it
+        continue;
+      }
       if (entry.isDirectory) {
         if (!arc::CreateFolders(target)) throw arc::Error{ERROR_MAKEDIRECTORY, target};
         continue;
       }
-      if (arc::DirectoryExists(target)) throw arc::Error{ERROR_ALREADY_EXIST, target};
+      if (arc::DirectoryExists(target)) {
+        ++outcome.refused;  // a folder of that name is in the way
+        continue;
+      }
       if (arc::FileExists(target)) {
         bool replace = false;
         switch (settings.overwrite) {

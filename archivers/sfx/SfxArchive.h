@@ -44,7 +44,8 @@ struct ExtractOutcome {
   int code = 0;  // 0, arc error code, or 0x8020 when stopped
   std::wstring problem;
   int written = 0;
-  int kept = 0;  // existing files left alone
+  int kept = 0;     // existing files left alone
+  int refused = 0;  // entries without a usable name, or with a folder in their place
 };
 ExtractOutcome ExtractArchive(const std::wstring& program, const ExtractSettings& settings);
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace sfx {
 
@@ -42,6 +43,7 @@ inline DWORD JoinStubAndArchive(const std::wstring& stub, const std::wstring& ar
   if (GetTempFileNameW(folder.c_str(), L"sfx", 0, temporary) == 0) return GetLastError();
   HANDLE out = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD error = out == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  std::vector<char> block(256 * 1024);
   for (const std::wstring* source : {&stub, &archive}) {
     if (error != 0) break;
     HANDLE in = CreateFileW(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -50,15 +52,14 @@ inline DWORD JoinStubAndArchive(const std::wstring& stub, const std::wstring& ar
       error = GetLastError();
       break;
     }
-    static thread_local char block[256 * 1024];
     DWORD got = 0, written = 0;
     for (;;) {
-      if (!ReadFile(in, block, sizeof block, &got, nullptr)) {
+      if (!ReadFile(in, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
         error = GetLastError();
         break;
       }
       if (got == 0) break;
-      if (!WriteFile(out, block, got, &written, nullptr) || written != got) {
+      if (!WriteFile(out, block.data(), got, &written, nullptr) || written != got) {
         error = GetLastError();
         if (error == 0) error = ERROR_WRITE_FAULT;
         break;

@@ -186,6 +186,13 @@ TEST_F(BgaLibrary, FlatAddingAndFlatExtraction) {
   ASSERT_EQ(records.size(), 2u);
   for (auto& r : records) EXPECT_EQ(std::strchr(r.name, '\\'), nullptr) << r.name;
 
+  // Flat, two files share one name: the first is stored, the second reported.
+  WriteFile(Source() / L"sub\\readme.txt", "another");
+  fs::path clash = scratch / L"clash.gza";
+  EXPECT_EQ(bga.Run("a -j -r " + Quoted(clash) + " " + Folder(Source()) + " readme.*"), 0x8028);
+  EXPECT_EQ(bga.List(clash).size(), 1u);
+  fs::remove(Source() / L"sub\\readme.txt");
+
   fs::path nested = scratch / L"nested.gza";
   ASSERT_EQ(bga.Run("a -r " + Quoted(nested) + " " + Folder(Source()) + " *.*"), 0);
   fs::path out = scratch / L"out";
