@@ -1,36 +1,38 @@
-// Program body. The main window comes with its own sources; until then a
-// placeholder window shows the archive named on the command line.
+// Program body: the main window and the message loop with the idle call.
 #include "ArchiverDll.h"
+#include "TavixMain.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
-#include <string>
+#include <clocale>
 
 namespace {
-LRESULT CALLBACK PlaceholderProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcW(window, message, w, l);
+
+std::vector<std::wstring> ProgramArguments() {
+  std::vector<std::wstring> arguments;
+  int count = 0;
+  LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; list && i < count; ++i) arguments.push_back(list[i]);
+  if (list) LocalFree(list);
+  return arguments;
 }
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  setlocale(LC_ALL, "");
   RemoveCurrentDirectoryFromDllSearch();
-  WNDCLASSW cls{};
-  cls.lpfnWndProc = PlaceholderProc;
-  cls.hInstance = instance;
-  cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  cls.lpszClassName = L"TTavixMain";
-  RegisterClassW(&cls);
-  std::wstring caption = L"Tavix";
-  if (commandLine && *commandLine) caption += std::wstring(L" - ") + commandLine;
-  HWND window = CreateWindowW(L"TTavixMain", caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
-  ShowWindow(window, show);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  OleInitialize(nullptr);
+  TMainStart start;
+  start.commandLine = GetCommandLineW();
+  start.arguments = ProgramArguments();
+  int result = 0;
+  {
+    TTavixMain main;
+    if (!main.Create(start, show)) return 1;
+    result = RunMessageLoop(main);
   }
-  return 0;
+  OleUninitialize();
+  return result;
 }

@@ -10,6 +10,7 @@ packages=(
   googletest libz-mingw-w64-dev
   lhasa jlha-utils zip unzip 7zip libarchive-tools gcab cabextract arj unar sharutils
   clang libclang-rt-14-dev
+  tango-icon-theme
 )
 
 src_list=/etc/apt/sources.list.d/tavix-deb-src.sources

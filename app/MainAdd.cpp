@@ -1,0 +1,35 @@
+// Creating archives, adding, deleting and Save As.
+#include "TavixMain.h"
+
+#include "res/resource.h"
+
+#include <shellapi.h>
+
+void TTavixMain::EnterNewArchiveMode() {
+  state_.newArchivePath = state_.workFolder + L"\\Newfile.lzh";
+  state_.archivePath = state_.newArchivePath;
+  // The prefix still shows the kind selected before; selecting sets the new one.
+  Caption(L"Newfile.lzh");
+  state_.newArchiveMode = true;
+  state_.modified = false;
+  state_.readOnlyView = false;
+  SelectArchive(state_.newArchivePath);
+}
+
+void TTavixMain::FileNew_BtnClick() {}
+
+void TTavixMain::SaveAs_MnuClick() {}
+
+bool TTavixMain::AskToSave() {
+  if (Message(L"現在のファイルは変更されています.\n保存しますか", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
+  SaveAs_MnuClick();
+  return true;
+}
+
+void TTavixMain::Delete_MnuClick() {}
+
+void TTavixMain::Add_BtnClick(UINT) {}
+
+void TTavixMain::InstallDropHandling() { DragAcceptFiles(window_, TRUE); }
+
+void TTavixMain::RemoveDropHandling() { DragAcceptFiles(window_, FALSE); }

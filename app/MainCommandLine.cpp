@@ -1,0 +1,96 @@
+// The command line and the start-up job.
+#include "TavixMain.h"
+
+#include <cwctype>
+
+namespace {
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+void TrimLeadingBlanks(std::wstring& text) { text.erase(0, text.find_first_not_of(L' ')); }
+
+}  // namespace
+
+TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, std::wstring& remaining) {
+  TCommandLineModes modes;
+  std::wstring text = commandLine;
+  if (!text.empty())
+    CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  std::erase(text, L'"');
+  size_t exe = text.find(L".EXE");
+  if (exe != std::wstring::npos) text.erase(0, exe + 4);
+  TrimLeadingBlanks(text);
+  if (StartsWith(text, L"/MELT")) {
+    text.erase(0, 5);
+    modes.melt = true;
+  } else if (StartsWith(text, L"/PACKS")) {
+    text.erase(0, 5);
+    modes.pack = modes.packEach = true;
+  } else if (StartsWith(text, L"/PACK")) {
+    text.erase(0, 5);
+    modes.pack = true;
+  } else if (StartsWith(text, L"-MD")) {
+    text.erase(0, 3);
+  } else if (StartsWith(text, L"-M")) {
+    text.erase(0, 2);
+    modes.extractAndExit = true;
+  }
+  if (size_t at = text.find(L"/AUTOPACK"); at != std::wstring::npos) {
+    text.erase(0, at + 9);
+    modes.pack = modes.packEach = true;
+  }
+  if (size_t at = text.find(L"-A"); at != std::wstring::npos) {
+    text.erase(0, at + 2);
+    TrimLeadingBlanks(text);
+    if (!text.empty()) modes.add = true;
+  }
+  TrimLeadingBlanks(text);
+  if (settings_.IsDropToIcon == 1 && !modes.extractAndExit && !modes.add) modes.extractAndExit = true;
+  try {
+    if (SelectArchive(text) == atAutoDetect) {
+      modes.compressFile = true;
+      modes.fileToCompress = text;
+    }
+  } catch (const EArchiver& error) {
+    ShowError(error.Message());
+  }
+  remaining = text;
+  return modes;
+}
+
+std::wstring TTavixMain::LongForm(const std::wstring& path) {
+  if (path.empty() || StartsWith(path, L"\\\\")) return path;
+  wchar_t full[MAX_PATH * 2] = {};
+  DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+  if (length == 0 || length >= std::size(full)) return path;
+  std::wstring expanded = full;
+  if (expanded.size() < 2) return expanded;
+  std::wstring result = expanded.substr(0, 2);
+  size_t position = 2;
+  while (position < expanded.size()) {
+    if (expanded[position] == L'\\') ++position;
+    if (position >= expanded.size()) break;
+    size_t next = expanded.find(L'\\', position);
+    std::wstring upTo = expanded.substr(0, next);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(upTo.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      result += L"\\" + expanded.substr(position);
+      return result;
+    }
+    FindClose(search);
+    result += L"\\";
+    result += found.cFileName;
+    if (next == std::wstring::npos) break;
+    position = next;
+  }
+  return result;
+}
+
+void TTavixMain::RunStartUpJob() {
+  const TCommandLineModes& modes = state_.modes;
+  // The shell extension's jobs, extract-and-exit, add and compress come with
+  // their areas; an archive named on the command line is opened here.
+  if (modes.melt || modes.pack || modes.extractAndExit || modes.add || modes.compressFile) return;
+  FullOpen(state_.archivePath);
+}

@@ -1,0 +1,6 @@
+// Self-extracting archives and sending by mail.
+#include "TavixMain.h"
+
+void TTavixMain::MakeSfx_Click(UINT) {}
+
+void TTavixMain::Send_MnuClick() {}
