@@ -9,6 +9,18 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.r
 
 void TrimLeadingBlanks(std::wstring& text) { text.erase(0, text.find_first_not_of(L' ')); }
 
+// The first place where word stands alone: at the start or after a blank, and
+// followed by a blank or the end.
+size_t FindSwitch(const std::wstring& text, const wchar_t* word) {
+  size_t length = wcslen(word);
+  for (size_t at = text.find(word); at != std::wstring::npos; at = text.find(word, at + 1)) {
+    bool startsWord = at == 0 || text[at - 1] == L' ';
+    bool endsWord = at + length == text.size() || text[at + length] == L' ';
+    if (startsWord && endsWord) return at;
+  }
+  return std::wstring::npos;
+}
+
 }  // namespace
 
 TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, std::wstring& remaining) {
@@ -39,7 +51,9 @@ TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, 
     text.erase(0, at + 9);
     modes.pack = modes.packEach = true;
   }
-  if (size_t at = text.find(L"-A"); at != std::wstring::npos) {
+  // "-A" counts only as a word of its own: a path such as "C:\MY-ARCHIVES\X.LZH"
+  // must not turn into an add job.
+  if (size_t at = FindSwitch(text, L"-A"); at != std::wstring::npos) {
     text.erase(0, at + 2);
     TrimLeadingBlanks(text);
     if (!text.empty()) modes.add = true;

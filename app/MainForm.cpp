@@ -177,6 +177,8 @@ void TTavixMain::BuildChildren() {
   SetMenuDefaultItem(GetSubMenu(listPopup_, 0), IDM_EDIT_INSTALL, FALSE);
   SetMenuDefaultItem(GetSubMenu(mainMenu_, 1), IDM_EDIT_INSTALL, FALSE);
   SetInstallVisible(false);
+  // The archive properties dialog is not part of this build yet.
+  SetCommandGroup({IDM_FILE_PROP, IDM_POP_PROP}, IDT_FILEPROP, false);
 }
 
 void TTavixMain::LayoutChildren() {

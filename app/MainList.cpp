@@ -200,6 +200,11 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
 
 void TTavixMain::PumpMessages() {
   MSG msg;
+  // The window is disabled while reading, so Esc is taken from the queue here.
+  if (PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
+    PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+    state_.cancelRequested = true;
+  }
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Leave the quit for the message loop that owns it.
@@ -242,7 +247,8 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
     AppendListRecord(info, style);
     statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
     PumpMessages();
-    while (arc_->FindNext(&info) == 0) {
+    // Esc stops a long listing; the entries read so far stay listed.
+    while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
       state_.totalOriginalSize += info.dwOriginalSize;
       AppendListRecord(info, style);
       if (state_.entryCount % 10 == 0) statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
@@ -257,7 +263,11 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   SetStatusImage(1);
   statusBar1_.SetText(4, L" ");
   SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
-  if (state_.entryCount < 1) {
+  bool cancelled = state_.cancelRequested;
+  state_.cancelRequested = false;
+  if (cancelled) {
+    statusBar1_.SetText(0, L"処理を強制中断しました.");
+  } else if (state_.entryCount < 1) {
     statusBar1_.SetText(0, L"ファイル情報を取得出来ません");
     Message(L"書庫ファイル情報を取得できませんでした.\n\r" + state_.archivePath + L" はTavixでは操作出来ません.",
             MB_ICONWARNING | MB_OK);

@@ -203,14 +203,12 @@ void TToolDock::Insert(TDockToolBar& bar, TDockSide side, int position, bool new
 
 void TToolDock::Add(TDockToolBar& bar, TDockSide side, bool newRow) {
   bar.dock_ = this;
-  bars_.push_back({&bar, side});
+  bars_.push_back({&bar, side, newRow});
   Insert(bar, side, -1, newRow, true);
 }
 
 int TToolDock::BandIndex(const TDockToolBar& bar, TDockSide* side) const {
   for (int s = 0; s < 4; ++s) {
-    int index = static_cast<int>(SendMessageW(rebars_[s], RB_IDTOINDEX, 0, 0));
-    (void)index;
     int count = static_cast<int>(SendMessageW(rebars_[s], RB_GETBANDCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
       REBARBANDINFOW band{};
@@ -304,11 +302,9 @@ void TToolDock::Save(const std::wstring& iniPath) const {
     band.cbSize = sizeof band;
     band.fMask = RBBIM_STYLE;
     SendMessageW(rebars_[static_cast<int>(side)], RB_GETBANDINFOW, index, reinterpret_cast<LPARAM>(&band));
-    int row = static_cast<int>(SendMessageW(rebars_[static_cast<int>(side)], RB_GETROWCOUNT, 0, 0));
-    (void)row;
     std::wstring section = L"ToolBar." + placement.bar->Name();
     WriteNumber(iniPath, section, L"Dock", static_cast<int>(side));
-    WriteNumber(iniPath, section, L"Row", (band.fStyle & RBBS_BREAK) ? 1 : 0);
+    WriteNumber(iniPath, section, L"Row", placement.newRow ? 1 : 0);
     WriteNumber(iniPath, section, L"Position", index);
     WriteNumber(iniPath, section, L"Visible", (band.fStyle & RBBS_HIDDEN) ? 0 : 1);
   }
@@ -328,16 +324,18 @@ void TToolDock::Load(const std::wstring& iniPath) {
     std::wstring section = L"ToolBar." + placement.bar->Name();
     int dock = ReadNumber(iniPath, section, L"Dock", static_cast<int>(side));
     if (dock < 0 || dock > 3) dock = static_cast<int>(side);
-    REBARBANDINFOW band{};
-    band.cbSize = sizeof band;
-    band.fMask = RBBIM_STYLE;
-    SendMessageW(rebars_[static_cast<int>(side)], RB_GETBANDINFOW, index, reinterpret_cast<LPARAM>(&band));
-    bool row = ReadNumber(iniPath, section, L"Row", (band.fStyle & RBBS_BREAK) ? 1 : 0) != 0;
+    bool row = ReadNumber(iniPath, section, L"Row", placement.newRow ? 1 : 0) != 0;
     int position = ReadNumber(iniPath, section, L"Position", index);
     bool visible = ReadNumber(iniPath, section, L"Visible", 1) != 0;
     wanted.push_back({placement.bar, dock, position, row, visible});
-    SendMessageW(rebars_[static_cast<int>(side)], RB_DELETEBAND, index, 0);
     placement.side = static_cast<TDockSide>(dock);
+    placement.newRow = row;
+  }
+  // Every band leaves before any comes back, so the positions read above hold.
+  for (const Wanted& w : wanted) {
+    TDockSide side{};
+    int index = BandIndex(*w.bar, &side);
+    if (index >= 0) SendMessageW(rebars_[static_cast<int>(side)], RB_DELETEBAND, index, 0);
   }
   std::stable_sort(wanted.begin(), wanted.end(),
                    [](const Wanted& a, const Wanted& b) { return a.position < b.position; });

@@ -87,6 +87,7 @@ class TToolDock {
   struct Placement {
     TDockToolBar* bar;
     TDockSide side;
+    bool newRow;  // the band starts a row of its own
   };
   int BandIndex(const TDockToolBar& bar, TDockSide* side) const;
   void Insert(TDockToolBar& bar, TDockSide side, int position, bool newRow, bool visible);

@@ -1,0 +1,137 @@
+// Display texts of the entry list, sorting on those texts, shortcut texts.
+#include "ListRecord.h"
+#include "ShortCutText.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr WORD Date(int y, int m, int d) { return static_cast<WORD>(((y - 1980) << 9) | (m << 5) | d); }
+constexpr WORD Time(int h, int mi, int halfSeconds) { return static_cast<WORD>((h << 11) | (mi << 5) | halfSeconds); }
+
+TEST(ListRecordTexts, EnvironmentIsJapanese) { EXPECT_EQ(GetACP(), 932u); }
+
+TEST(ListRecordTexts, NumbersDatesAndTimes) {
+  TNumberStyle style;  // "," and "."
+  struct Case {
+    uint64_t size;
+    const wchar_t* text;
+  } sizes[] = {{0, L"       0"}, {999, L"     999"}, {1000, L"   1,000"}, {12345678, L"12,345,678"},
+               {4294967295u, L"4,294,967,295"}};
+  for (const Case& c : sizes) EXPECT_EQ(FormatSize(c.size, style), c.text) << c.size;
+  EXPECT_EQ(FormatRatio(452, style), L"45.2%");
+  EXPECT_EQ(FormatRatio(1000, style), L"100.0%");
+  EXPECT_EQ(FormatRatio(5, style), L"0.5%");
+  EXPECT_EQ(FormatDosDate(Date(2025, 4, 1)), L"2025/04/01");
+  EXPECT_EQ(FormatDosTime(Time(10, 20, 15)), L"10:20:30");  // seconds are stored halved
+  EXPECT_EQ(FormatDosTime(Time(23, 59, 29)), L"23:59:58");
+}
+
+TEST(ListRecordTexts, NamesSplitAtEitherSlashAndJoinWithSlashes) {
+  struct Case {
+    const wchar_t *stored, *folder, *name, *entryPath;
+  } cases[] = {
+      {L"docs/sub/readme.txt", L"docs\\sub", L"readme.txt", L"docs/sub/readme.txt"},
+      {L"docs\\a.txt", L"docs", L"a.txt", L"docs/a.txt"},
+      {L"plain.txt", L"", L"plain.txt", L"plain.txt"},
+      {L"dir/", L"dir", L"", L"dir/"},
+  };
+  for (const Case& c : cases) {
+    TListRecord record;
+    SplitEntryName(c.stored, record.folder, record.name);
+    EXPECT_EQ(record.folder, c.folder) << c.stored;
+    EXPECT_EQ(record.name, c.name) << c.stored;
+    EXPECT_EQ(EntryPath(record), c.entryPath) << c.stored;
+  }
+}
+
+TEST(ListRecordTexts, ShiftJisNamesWithBackslashSecondBytesStayWhole) {
+  TIndividualInfo info{};
+  // "表" is 0x95 0x5C in Shift-JIS: its second byte must not split the name.
+  std::strcpy(info.szFileName, "dir/\x95\x5C.txt");
+  TListRecord record;
+  FillListRecord(record, info, TNumberStyle{});
+  EXPECT_EQ(record.folder, L"dir");
+  EXPECT_EQ(record.name, L"表.txt");
+}
+
+TEST(ListRecordTexts, UnterminatedNameFieldIsCut) {
+  TIndividualInfo info{};
+  std::memset(info.szFileName, 'a', sizeof info.szFileName);
+  std::memset(info.dummy1, 'b', sizeof info.dummy1);
+  TListRecord record;
+  FillListRecord(record, info, TNumberStyle{});
+  EXPECT_EQ(record.name.size(), 255u);
+}
+
+std::vector<TListRecord> Records(std::initializer_list<const wchar_t*> sizes) {
+  std::vector<TListRecord> records;
+  for (const wchar_t* size : sizes) {
+    TListRecord& record = records.emplace_back();
+    std::wcsncpy(record.size, size, 13);
+    std::wcsncpy(record.ratio, size, 8);
+    record.name = size;
+  }
+  return records;
+}
+
+std::vector<std::wstring> Column(const std::vector<TListRecord>& records, int column) {
+  std::vector<std::wstring> texts;
+  for (const TListRecord& record : records) texts.push_back(record.ColumnText(column));
+  return texts;
+}
+
+TEST(ListRecordSorting, SizesCompareAsTextSoWideSizesSortBeforeSmallerOnes) {
+  TNumberStyle style;
+  auto records = Records({});
+  for (uint64_t size : {2000000ull, 500ull, 10000000ull, 70000ull}) {
+    TListRecord& record = records.emplace_back();
+    std::wcscpy(record.size, FormatSize(size, style).c_str());
+  }
+  SortListRecords(records, 3, false);
+  EXPECT_EQ(Column(records, 3),
+            (std::vector<std::wstring>{L"     500", L"  70,000", L"10,000,000", L"2,000,000"}));
+  SortListRecords(records, 3, true);
+  EXPECT_EQ(Column(records, 3),
+            (std::vector<std::wstring>{L"2,000,000", L"10,000,000", L"  70,000", L"     500"}));
+}
+
+TEST(ListRecordSorting, RatioSortsAsText) {
+  auto records = Records({L"45.2%", L"100.0%", L"9.0%"});
+  SortListRecords(records, 4, false);
+  EXPECT_EQ(Column(records, 4), (std::vector<std::wstring>{L"100.0%", L"45.2%", L"9.0%"}));
+}
+
+TEST(ListRecordSorting, NamesCompareCaseSensitively) {
+  auto records = Records({L"b.txt", L"B.txt", L"a.txt"});
+  SortListRecords(records, 0, false);
+  EXPECT_EQ(records.front().name, L"a.txt");
+  EXPECT_NE(Column(records, 0)[1], Column(records, 0)[2]);
+}
+
+TEST(ShortCutText, TextsConvertBothWays) {
+  struct Case {
+    const wchar_t* text;
+    TShortCut shortCut;
+  } cases[] = {
+      {L"Ctrl+M", static_cast<TShortCut>(scCtrl | 'M')}, {L"F3", VK_F3},
+      {L"Shift+F3", static_cast<TShortCut>(scShift | VK_F3)}, {L"Ctrl+Q", static_cast<TShortCut>(scCtrl | 'Q')},
+      {L"Shift+Ctrl+Alt+Del", static_cast<TShortCut>(scShift | scCtrl | scAlt | VK_DELETE)},
+      {L"F12", VK_F12}, {L"Esc", VK_ESCAPE}, {L"Ctrl+1", static_cast<TShortCut>(scCtrl | '1')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextToShortCut(c.text), c.shortCut) << c.text;
+    EXPECT_EQ(ShortCutToText(c.shortCut), c.text) << c.text;
+  }
+  EXPECT_EQ(TextToShortCut(L"ctrl + m"), static_cast<TShortCut>(scCtrl | 'M'));
+  for (const wchar_t* bad : {L"", L"Ctrl+", L"Hyper+M", L"F0", L"F25", L"Ctrl+MM"})
+    EXPECT_EQ(TextToShortCut(bad), scNone) << bad;
+  EXPECT_EQ(ShortCutToText(scNone), L"");
+  ACCEL accel = ShortCutToAccel(static_cast<TShortCut>(scShift | VK_F3), 7);
+  EXPECT_EQ(accel.fVirt, FVIRTKEY | FSHIFT);
+  EXPECT_EQ(accel.key, VK_F3);
+}
+
+}  // namespace

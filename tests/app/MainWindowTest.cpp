@@ -1,0 +1,384 @@
+// The main window driven in this process: start-up, menus and toolbar,
+// listing archives, command states, sorting, cancelling, closing.
+#include "WindowDriver.h"
+
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::wstring TextOf(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+constexpr WORD Date(int y, int m, int d) { return static_cast<WORD>(((y - 1980) << 9) | (m << 5) | d); }
+constexpr WORD Time(int h, int mi, int halfSeconds) { return static_cast<WORD>((h << 11) | (mi << 5) | halfSeconds); }
+
+std::wstring ReadIni(const std::wstring& ini, const wchar_t* section, const wchar_t* key) {
+  wchar_t text[1024] = {};
+  GetPrivateProfileStringW(section, key, L"<none>", text, 1024, ini.c_str());
+  return text;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    spy_ = LoadSpy();
+    ASSERT_NE(spy_, nullptr);
+    SpyReset(spy_);
+    folder_ = TempFolder(TextOf(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    ini_ = folder_ + L"\\Tavix.ini";
+    workDir_ = folder_ + L"\\work";
+    WritePrivateProfileStringW(L"Options", L"WorkDir", workDir_.c_str(), ini_.c_str());
+    WritePrivateProfileStringW(L"Options", L"UseShellIcon", L"0", ini_.c_str());
+    WritePrivateProfileStringW(L"DeksTop", L"LastOpen", folder_.c_str(), ini_.c_str());
+  }
+  void TearDown() override { main_.reset(); }
+
+  // Starts the window with the given arguments and lets its first job run.
+  TTavixMain& Start(std::vector<std::wstring> arguments = {}) {
+    TMainStart start;
+    start.settingsPath = ini_;
+    start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
+    for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
+    start.arguments = arguments;
+    start.help = &help_;
+    main_ = std::make_unique<TTavixMain>();
+    EXPECT_TRUE(main_->Create(start, SW_SHOWNORMAL));
+    Pump(*main_, 100);
+    PumpUntil(*main_, [&] { return !main_->State().pendingJob && !main_->State().busy; });
+    return *main_;
+  }
+  std::wstring Archive(const wchar_t* name) {
+    std::wstring path = folder_ + L"\\" + name;
+    WriteText(path, "archive");
+    return path;
+  }
+  void Close() {
+    SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+    Pump(*main_, 50);
+  }
+
+  struct RecordingHelp : THelpService {
+    std::vector<std::wstring> calls;
+    void ShowContext(HWND, const std::wstring& file, DWORD context) override {
+      calls.push_back(file + L"#" + std::to_wstring(context));
+    }
+    void KeywordSearch(HWND, const std::wstring& file, const std::wstring& key) override {
+      calls.push_back(file + L"?" + key);
+    }
+  } help_;
+  HMODULE spy_ = nullptr;
+  std::wstring folder_, ini_, workDir_;
+  std::unique_ptr<TTavixMain> main_;
+};
+
+TEST_F(MainWindow, WithoutArgumentsStartsANewLzhArchiveInItsWorkFolder) {
+  TTavixMain& main = Start();
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: Newfile.lzh");
+  EXPECT_EQ(main.ApplicationTitle(), L"Newfile.lzh");
+  EXPECT_TRUE(main.State().newArchiveMode);
+  EXPECT_FALSE(main.State().readOnlyView);
+  EXPECT_EQ(main.State().newArchivePath, workDir_ + L"\\~Tavix0\\Newfile.lzh");
+  EXPECT_TRUE(Exists(workDir_ + L"\\~Tavix0"));
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"1");
+  // An empty new LZH archive offers adding and nothing that needs entries.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEMELT));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_FILE_SAVEAS));
+  RECT bounds{};
+  GetWindowRect(main.Handle(), &bounds);
+  EXPECT_EQ(bounds.left, 110);
+  EXPECT_EQ(bounds.top, 60);
+  EXPECT_EQ(bounds.right - bounds.left, 432);
+  EXPECT_EQ(bounds.bottom - bounds.top, 340);
+}
+
+TEST_F(MainWindow, MenusCarryTheirCaptionsAndShortcuts) {
+  TTavixMain& main = Start();
+  HMENU menu = main.MainMenu();
+  const wchar_t* tops[] = {L"ﾌｧｲﾙ(&F)", L"編集(&E)", L"表示(&V)", L"ﾍﾙﾌﾟ(&H)"};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(text), tops[i]);
+  }
+  struct Item {
+    UINT id;
+    const wchar_t* full;
+  } items[] = {
+      {IDM_FILE_OPEN, L"開く(&O)...\tF3"},      {IDM_FILE_NEW, L"新規作成(&N)...\tF2"},
+      {IDM_EDIT_MELT, L"解凍(&M)\tCtrl+M"},     {IDM_EDIT_VIEW, L"閲覧(&V)\tCtrl+W"},
+      {IDM_VIEW_OPTIONS, L"設定...(&T)\tCtrl+P"}, {IDM_FILE_EXIT, L"終了(&X)\tCtrl+Q"},
+      {IDM_FILE_SAVEAS, L"名前を付けて保存(&A)..."}, {IDM_EDIT_SELALL, L"全て選択(&L)"},
+      {IDM_HELP_ABOUT, L"ﾊﾞｰｼﾞｮﾝ情報(&A)..."},  {IDM_SFX_WIN32M, L"&Win32M SFX..."},
+  };
+  for (const Item& item : items) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, item.id, text, 128, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), item.full);
+  }
+  // The install item is hidden until a single installer is selected.
+  EXPECT_EQ(GetMenuState(menu, IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_TRUE(MenuChecked(menu, IDM_VIEW_REPORT));
+  EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32));
+  EXPECT_EQ(MenuCaption(main.DropDown(1), IDM_MELT_DESKTOP), L"ﾃﾞｽｸﾄｯﾌﾟへ");
+  EXPECT_EQ(MenuCaption(main.ListPopup(), IDM_POP_PROP), L"ﾌﾟﾛﾊﾟﾃｨ(&P)...");
+  // The shortcut works through the accelerator table: Ctrl+Q closes.
+  EXPECT_NE(main.Accelerators(), nullptr);
+}
+
+TEST_F(MainWindow, ToolbarHasItsItemsHintsAndStatusPanels) {
+  TTavixMain& main = Start();
+  TDockToolBar& bar = main.FileBar();
+  ASSERT_EQ(bar.ItemCount(), 24);
+  EXPECT_EQ(bar.Caption(), L"Tavixｺﾏﾝﾄﾞ");
+  EXPECT_EQ(main.MeltOpBar().Caption(), L"解凍時ｵﾌﾟｼｮﾝ");
+  EXPECT_FALSE(bar.Enabled(IDT_COPY));
+  EXPECT_FALSE(bar.Enabled(IDT_INSTALL));
+  SIZE size = bar.IdealSize();
+  EXPECT_GT(size.cx, 200);
+  // Hovering a button shows the second part of its hint in panel 0.
+  NMTBHOTITEM hot{};
+  hot.hdr.hwndFrom = bar.Handle();
+  hot.hdr.code = TBN_HOTITEMCHANGE;
+  hot.idNew = IDT_FILEOOPEN;
+  SendMessageW(main.Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(main.StatusBar1().Text(0), L"書庫ﾌｧｲﾙを開きます");
+  EXPECT_EQ(SendMessageW(main.StatusBar1().Handle(), SB_GETPARTS, 0, 0), 5);
+  // Help calls name their topics.
+  SendMessageW(main.Handle(), WM_COMMAND, IDT_HELP, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_HELP_SEARCH, 0);
+  ASSERT_EQ(help_.calls.size(), 2u);
+  EXPECT_NE(help_.calls[0].find(L".hlp>LMain#1"), std::wstring::npos);
+  EXPECT_NE(help_.calls[1].find(L".hlp>LMain?"), std::wstring::npos);
+  // Hidden toolbar items follow the settings.
+  main.Settings().ToolBtn[0] = false;
+  main.ApplyToolButtonVisibility();
+  EXPECT_FALSE(bar.ItemVisible(0));
+  EXPECT_TRUE(bar.ItemVisible(1));
+}
+
+TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
+  SpyAdd(spy_, "docs/sub/readme.txt", 1234, 600, 486, Date(2025, 4, 1), Time(10, 20, 15));
+  SpyAdd(spy_, "\x93\xfa\x96\x7b\x8c\xea.txt", 12345678, 12345678, 1000, Date(1999, 12, 31), Time(23, 59, 29));
+  SpyAdd(spy_, "SETUP.EXE", 0, 0, 0, Date(1980, 1, 1), Time(0, 0, 0));
+  TTavixMain& main = Start({Archive(L"test.lzh")});
+  ASSERT_EQ(main.ArcList().ItemCount(), 3);
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: test.lzh");
+  const wchar_t* first[] = {L"readme.txt", L"2025/04/01", L"10:20:30", L"   1,234", L"48.6%", L"     600", L"docs\\sub"};
+  for (int column = 0; column < 7; ++column) EXPECT_EQ(ItemText(main, 0, column), first[column]) << column;
+  EXPECT_EQ(ItemText(main, 1, 0), L"日本語.txt");
+  EXPECT_EQ(ItemText(main, 1, 3), L"12,345,678");
+  EXPECT_EQ(ItemText(main, 1, 4), L"100.0%");
+  EXPECT_EQ(ItemText(main, 1, 2), L"23:59:58");
+  EXPECT_EQ(ItemText(main, 1, 6), L"");
+  EXPECT_EQ(EntryPath(main.State().records[0]), L"docs/sub/readme.txt");
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ファイル情報を取得しました");
+  EXPECT_EQ(main.StatusBar1().Text(1), L"3 Files");
+  EXPECT_EQ(main.State().totalOriginalSize, 1234u + 12345678u);
+  EXPECT_EQ(main.State().firstMethod, L"-lh5-");
+  EXPECT_EQ(main.State().statusImage, 1);
+  EXPECT_TRUE(main.State().readOnlyView);
+  // A read-only view of an LZH archive: extract and every SFX, no add or delete.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_MAKESFX));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_SFX_WIZARD));
+  // The archive went to the reopen menus.
+  HMENU reopen = GetSubMenu(GetSubMenu(main.MainMenu(), 0), 2);
+  EXPECT_EQ(MenuCaption(reopen, IDM_REOPEN_FIRST), folder_ + L"\\test.lzh");
+  EXPECT_EQ(MenuCaption(main.DropDown(0), IDM_REOPEN_FIRST), folder_ + L"\\test.lzh");
+
+  // Selecting the installer alone shows the install commands; another entry hides them.
+  ListView_SetItemState(main.ArcList().Handle(), 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  EXPECT_NE(GetMenuState(main.MainMenu(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_NE(GetMenuState(main.ListPopup(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_INSTALL));
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_COPY));
+  EXPECT_EQ(main.StatusBar1().Text(0), L" 1 個のファイルを選択");
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));  // still a read-only view
+  ListView_SetItemState(main.ArcList().Handle(), -1, 0, LVIS_SELECTED);
+  ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED, LVIS_SELECTED);
+  EXPECT_EQ(GetMenuState(main.MainMenu(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_INSTALL));
+  ListView_SetItemState(main.ArcList().Handle(), -1, 0, LVIS_SELECTED);
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEVIEW));
+}
+
+TEST_F(MainWindow, ColumnClicksSortByTextEachColumnWithItsOwnDirection) {
+  SpyAdd(spy_, "b.txt", 2000000, 1, 452, Date(2001, 1, 1), 0);
+  SpyAdd(spy_, "a.txt", 500, 1, 1000, Date(2000, 1, 1), 0);
+  SpyAdd(spy_, "c.txt", 10000000, 1, 90, Date(2002, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"sort.lzh")});
+  auto column = [&](int c) {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < main.ArcList().ItemCount(); ++i) texts.push_back(ItemText(main, i, c));
+    return texts;
+  };
+  auto click = [&](int c) {
+    NMLISTVIEW info{};
+    info.hdr.hwndFrom = main.ArcList().Handle();
+    info.hdr.idFrom = IDC_ARCLIST;
+    info.hdr.code = LVN_COLUMNCLICK;
+    info.iItem = -1;
+    info.iSubItem = c;
+    SendMessageW(main.Handle(), WM_NOTIFY, IDC_ARCLIST, reinterpret_cast<LPARAM>(&info));
+  };
+  click(3);
+  EXPECT_EQ(column(0), (std::vector<std::wstring>{L"a.txt", L"c.txt", L"b.txt"}));  // "10,000,000" < "2,000,000"
+  EXPECT_EQ(main.ArcList().SortArrow(3), TSortArrow::Up);
+  click(3);
+  EXPECT_EQ(column(0), (std::vector<std::wstring>{L"b.txt", L"c.txt", L"a.txt"}));
+  EXPECT_EQ(main.ArcList().SortArrow(3), TSortArrow::Down);
+  click(4);
+  EXPECT_EQ(column(4), (std::vector<std::wstring>{L"100.0%", L"45.2%", L"9.0%"}));
+  click(1);
+  EXPECT_EQ(column(0), (std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.txt"}));
+  EXPECT_EQ(main.ArcList().SortArrow(3), TSortArrow::None);
+}
+
+TEST_F(MainWindow, ExactlyTwentyEntriesAllShow) {
+  for (int i = 0; i < 20; ++i) SpyAdd(spy_, "f" + std::to_string(i) + ".txt", i, i, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"twenty.lzh")});
+  EXPECT_EQ(main.ArcList().ItemCount(), 20);
+  EXPECT_EQ(ItemText(main, 19, 0), L"f19.txt");
+  EXPECT_EQ(main.StatusBar1().Text(1), L"20 Files");
+}
+
+TEST_F(MainWindow, AnArchiveWithoutEntriesWarnsAndMarksTheListingUnavailable) {
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start({Archive(L"empty.lzh")});
+  ASSERT_FALSE(answer.Texts().empty());
+  EXPECT_EQ(answer.Texts()[0], L"書庫ファイル情報を取得できませんでした.\n\r" + folder_ +
+                                   L"\\empty.lzh はTavixでは操作出来ません.");
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ファイル情報を取得出来ません");
+  EXPECT_EQ(main.ArcList().ItemCount(), 0);
+  EXPECT_TRUE(main.State().listingUnavailable);
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_VIEW));
+}
+
+TEST_F(MainWindow, SelfExtractingArchiveListsWithoutSfxCommands) {
+  SpyAdd(spy_, "inside.txt", 10, 10, 1000, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"sfx.exe")});
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: sfx.exe");
+  EXPECT_EQ(main.ArcList().ItemCount(), 1);
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_FALSE(main.FileBar().Enabled(IDT_MAKESFX));
+}
+
+TEST_F(MainWindow, JarIsListedAsZipWithTheZipSfxSet) {
+  std::wstring jar = WinPath(TAVIX_FIXTURE_DIR) + L"\\docs.jar";
+  TTavixMain& main = Start({jar});
+  EXPECT_EQ(WindowText(main.Handle()), L"ZIP: docs.jar");
+  EXPECT_EQ(main.State().currentKind, atZip);
+  ASSERT_EQ(main.ArcList().ItemCount(), 2);
+  EXPECT_EQ(ItemText(main, 1, 0), L"readme.txt");
+  EXPECT_EQ(ItemText(main, 1, 6), L"docs\\sub");
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_MAKESFX));
+  EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32M));
+  EXPECT_FALSE(MenuEnabled(main.DropDown(3), IDM_SFXB_WIZARD));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_SFX_WIN32));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_SFX_WIN16));
+  EXPECT_EQ(main.FileBar().Image(IDT_MAKESFX), 2);
+}
+
+TEST_F(MainWindow, EscStopsALongListing) {
+  for (int i = 0; i < 60000; ++i) SpyAdd(spy_, "file" + std::to_string(i), 1, 1, 0, Date(2020, 1, 1), 0);
+  std::atomic<bool> started{false};
+  std::thread pressEsc;
+  TMainStart start;
+  start.settingsPath = ini_;
+  std::wstring archive = Archive(L"long.lzh");
+  start.commandLine = L"Tavix.exe \"" + archive + L"\"";
+  start.arguments = {archive};
+  start.help = &help_;
+  main_ = std::make_unique<TTavixMain>();
+  ASSERT_TRUE(main_->Create(start, SW_SHOWNORMAL));
+  HWND list = main_->ArcList().Handle();
+  pressEsc = std::thread([&] {
+    for (int i = 0; i < 500 && SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 100, nullptr) == 0; ++i)
+      Sleep(10);
+    PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    started = true;
+  });
+  PumpUntil(*main_, [&] { return started && !main_->State().busy && !main_->State().pendingJob; }, 20000);
+  pressEsc.join();
+  EXPECT_GT(main_->State().entryCount, 0);
+  EXPECT_LT(main_->State().entryCount, 60000);
+  EXPECT_EQ(main_->StatusBar1().Text(0), L"処理を強制中断しました.");
+  EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+}
+
+TEST_F(MainWindow, WheelScrollsTwoLinesPerNotchAndIgnoresFinerSteps) {
+  for (int i = 0; i < 200; ++i) SpyAdd(spy_, "f" + std::to_string(i), 1, 1, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"wheel.lzh")});
+  HWND list = main.ArcList().Handle();
+  EXPECT_EQ(ListView_GetTopIndex(list), 0);
+  SendMessageW(main.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+  EXPECT_EQ(ListView_GetTopIndex(list), 2);
+  SendMessageW(main.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-60)), 0);
+  EXPECT_EQ(ListView_GetTopIndex(list), 2);
+  SendMessageW(main.Handle(), MsWheelRollMessage(), static_cast<WORD>(120), 0);
+  EXPECT_EQ(ListView_GetTopIndex(list), 0);
+}
+
+TEST_F(MainWindow, ViewStylesCycleAndTheCloseWritesTheSettings) {
+  TTavixMain& main = Start();
+  SendMessageW(main.Handle(), WM_COMMAND, IDT_ICON, 0);  // report -> large icons
+  EXPECT_EQ(main.ArcList().ViewStyle(), 0);
+  EXPECT_TRUE(MenuChecked(main.MainMenu(), IDM_VIEW_LARGE));
+  EXPECT_TRUE(MenuChecked(main.DropDown(4), IDM_ICONB_LARGE));
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_ICONB_LIST, 0);
+  EXPECT_EQ(main.ArcList().ViewStyle(), 2);
+  EXPECT_FALSE(MenuChecked(main.MainMenu(), IDM_VIEW_LARGE));
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_VIEW_FILEBAR, 0);  // hide the command bar
+  EXPECT_FALSE(main.Docks().BarVisible(main.FileBar()));
+  main.ShortCuts()[0] = static_cast<TShortCut>(scShift | VK_F3);
+  Close();
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"IconStyle"), L"2");
+  EXPECT_EQ(ReadIni(ini_, L"ShortCut", L"sLOpen"), L"Shift+F3");
+  EXPECT_EQ(ReadIni(ini_, L"ShortCut", L"sMelt"), L"Ctrl+M");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ToolBtn0"), L"1");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"MainLeft"), L"110");
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+  EXPECT_EQ(ReadIni(ini_, L"ToolBar.FileBar", L"Visible"), L"0");
+  EXPECT_FALSE(Exists(workDir_ + L"\\~Tavix0"));
+
+  // The next start restores what was written.
+  TTavixMain& again = Start();
+  EXPECT_EQ(again.ArcList().ViewStyle(), 2);
+  EXPECT_FALSE(again.Docks().BarVisible(again.FileBar()));
+  EXPECT_FALSE(MenuChecked(again.MainMenu(), IDM_VIEW_FILEBAR));
+  wchar_t text[64] = {};
+  GetMenuStringW(again.MainMenu(), IDM_FILE_OPEN, text, 64, MF_BYCOMMAND);
+  EXPECT_EQ(std::wstring(text), L"開く(&O)...\tShift+F3");
+}
+
+TEST_F(MainWindow, AMissingArchiveOnTheCommandLineWarnsAndFallsBackToANewArchive) {
+  TMessageBoxAnswerer answer(IDCANCEL);
+  TTavixMain& main = Start({folder_ + L"\\missing.lzh"});
+  ASSERT_FALSE(answer.Texts().empty());
+  EXPECT_EQ(answer.Texts()[0], L"指定されたﾌｧｲﾙが見つかりません");
+  EXPECT_TRUE(main.State().newArchiveMode);
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: Newfile.lzh");
+}
+
+TEST_F(MainWindow, AReopenItemWhoseFileIsGoneWarns) {
+  SpyAdd(spy_, "a.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  std::wstring path = Archive(L"gone.lzh");
+  TTavixMain& main = Start({path});
+  DeleteFileW(path.c_str());
+  TMessageBoxAnswerer answer;
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_REOPEN_FIRST, 0);
+  ASSERT_FALSE(answer.Texts().empty());
+  EXPECT_EQ(answer.Texts()[0], L"ﾌｧｲﾙ " + path + L" は存在しません.");
+}
+
+}  // namespace
