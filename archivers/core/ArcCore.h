@@ -33,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace arc {
@@ -217,6 +218,35 @@ class AtomicFile {
   bool elsewhere_ = false;
   HANDLE file_ = INVALID_HANDLE_VALUE;
   uint64_t position_ = 0;
+};
+
+// A file being extracted. A name nothing holds yet is written in place: a
+// temporary name and a rename cost milliseconds per file under Wine, which is
+// most of the time spent on an archive of many small files. An existing file
+// is replaced only at Commit (through an AtomicFile), so it survives any
+// failure. Until Commit, Drop and the destructor remove whatever was written.
+class ExtractedFile {
+ public:
+  explicit ExtractedFile(std::wstring target) : target_(std::move(target)) {}  // a full path
+  ~ExtractedFile() { Drop(); }
+  ExtractedFile(const ExtractedFile&) = delete;
+  ExtractedFile& operator=(const ExtractedFile&) = delete;
+  // Creates the target when nothing of that name exists. Otherwise returns the
+  // Windows error (ERROR_FILE_EXISTS, ERROR_PATH_NOT_FOUND, ...) and writes nothing.
+  DWORD CreateNew();
+  // For an existing target: writes beside it. Throws 0x8025.
+  void CreateReplacement();
+  void Write(const void* data, size_t size);  // throws 0x8013 / 0x8005
+  void Close(const FILETIME* writeTime);      // complete, put in place by Commit
+  void Commit(const FILETIME* writeTime = nullptr, DWORD attributes = 0);  // throws 0x8013
+  void Drop();
+  const std::wstring& Target() const { return target_; }
+
+ private:
+  std::wstring target_;
+  std::unique_ptr<AtomicFile> replacement_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  bool created_ = false;  // target_ was made here and goes again unless committed
 };
 
 // Input file with buffered reading, used by our own format readers.

@@ -31,6 +31,35 @@ uint64_t Drain(EntryReader& reader, std::vector<char>& block, Progress* progress
   return total;
 }
 
+enum class Claim { Write, Skip, InTheWay };
+
+// Claims the destination of a file entry: a new file in place, or a
+// replacement for an existing file that the rules allow to be overwritten.
+// Trying to create first costs one call for the usual case of a free name.
+Claim ClaimDestination(ExtractedFile& file, const EntryInfo& entry, const ExtractOptions& options, int& warning) {
+  const std::wstring& destination = file.Target();
+  DWORD error = file.CreateNew();
+  if (error == ERROR_PATH_NOT_FOUND) {
+    std::wstring folder = FolderOf(destination);
+    if (!CreateFolders(folder)) throw Error{ERROR_MAKEDIRECTORY, folder};
+    error = file.CreateNew();
+  }
+  if (error == 0) return Claim::Write;
+  DWORD attributes = GetFileAttributesW(destination.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) throw Error{ERROR_CANNOT_WRITE, destination};
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    warning = ERROR_ALREADY_EXIST;
+    return Claim::InTheWay;
+  }
+  if (!options.overwrite && !EntryIsNewer(entry, destination)) return Claim::Skip;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    warning = ERROR_READ_ONLY;
+    return Claim::InTheWay;
+  }
+  file.CreateReplacement();
+  return Claim::Write;
+}
+
 }  // namespace
 
 ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, const ExtractOptions& options,
@@ -45,7 +74,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
   if (!progress.Open()) throw Cancelled;
   std::vector<char> block(64 * 1024);  // a progress report at least every 64 KiB
   struct Pending {
-    std::unique_ptr<AtomicFile> file;
+    std::unique_ptr<ExtractedFile> file;
     DWORD attributes;
   };
   std::vector<Pending> pending;
@@ -82,49 +111,43 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       if (options.keepFolders && !CreateFolders(destination)) throw Error{ERROR_MAKEDIRECTORY, destination};
       continue;
     }
-    if (entry.isHardLink && !entry.linkTarget.empty()) {
-      // A hard link becomes a copy of the file it names, when that one was written here.
-      std::wstring target;
-      try {
-        target = SafeDestination(root, entry.linkTarget, options.keepFolders);
-      } catch (const Error& error) {
-        warn(error.code, entry.name);
-        continue;
-      }
-      if (FileExists(target) && (options.overwrite || !FileExists(destination)) && CreateFolders(FolderOf(destination)) &&
-          CopyFileW(target.c_str(), destination.c_str(), FALSE)) {
-        ++result.extracted;
-        output.Line(entry.name);
-      } else {
-        warn(ERROR_NOT_SUPPORT, entry.name + L" -> " + entry.linkTarget);
-      }
-      continue;
-    }
-    if (entry.isLink) {
+    if (entry.isLink && !(entry.isHardLink && !entry.linkTarget.empty())) {
       warn(ERROR_NOT_SUPPORT, entry.name + L" -> " + entry.linkTarget);
       continue;
     }
-    if (DirectoryExists(destination)) {
-      warn(ERROR_ALREADY_EXIST, destination);
-      continue;
-    }
-    if (FileExists(destination)) {
-      if (!options.overwrite) {
-        if (!EntryIsNewer(entry, destination)) {
-          ++result.skipped;  // the silent skip the caller asked for
-          continue;
-        }
+    // A hard link becomes a copy of the file it names, when that one was written here.
+    std::unique_ptr<InputFile> linked;
+    if (entry.isLink) {
+      try {
+        std::wstring target = SafeDestination(root, entry.linkTarget, options.keepFolders);
+        if (FileExists(target)) linked = std::make_unique<InputFile>(target);
+      } catch (const Error&) {
+        // An unsafe or unreadable link target: the entry is reported below.
       }
-      if (GetFileAttributesW(destination.c_str()) & FILE_ATTRIBUTE_READONLY) {
-        warn(ERROR_READ_ONLY, destination);
+      if (!linked) {
+        warn(ERROR_NOT_SUPPORT, entry.name + L" -> " + entry.linkTarget);
         continue;
       }
     }
-    if (!CreateFolders(FolderOf(destination))) throw Error{ERROR_MAKEDIRECTORY, FolderOf(destination)};
-    if (!progress.Begin(entry, destination)) throw Cancelled;
-    {
-      auto owned = std::make_unique<AtomicFile>(destination);
-      AtomicFile& file = *owned;
+    auto owned = std::make_unique<ExtractedFile>(destination);
+    ExtractedFile& file = *owned;
+    int warning = 0;
+    switch (ClaimDestination(file, entry, options, warning)) {
+      case Claim::Write: break;
+      case Claim::Skip: ++result.skipped; continue;  // the silent skip the caller asked for
+      case Claim::InTheWay: warn(warning, destination); continue;
+    }
+    DWORD keep = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE);
+    if (linked) {
+      uint64_t offset = 0;
+      while (size_t got = linked->ReadAt(offset, block.data(), block.size())) {
+        file.Write(block.data(), got);
+        offset += got;
+      }
+      linked.reset();
+    } else {
+      if (!progress.Begin(entry, destination)) throw Cancelled;  // the file goes with `owned`
       try {
         while (size_t got = reader.Read(block.data(), block.size())) {
           file.Write(block.data(), got);
@@ -136,15 +159,13 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
         warn(error.code, entry.name);
         continue;
       }
-      if (!progress.Finish()) throw Cancelled;  // the file is dropped with `file`
-      DWORD keep = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                       FILE_ATTRIBUTE_ARCHIVE);
-      if (options.commitAtEnd) {
-        file.Close(&entry.writeTime);
-        pending.push_back({std::move(owned), keep});
-      } else {
-        file.Commit(&entry.writeTime, keep);
-      }
+      if (!progress.Finish()) throw Cancelled;
+    }
+    if (options.commitAtEnd) {
+      file.Close(&entry.writeTime);
+      pending.push_back({std::move(owned), keep});
+    } else {
+      file.Commit(&entry.writeTime, keep);
     }
     ++result.extracted;
     output.Line(entry.name);

@@ -44,10 +44,15 @@ std::wstring FileNameOf(const std::wstring& path) {
 }
 
 bool CreateFolders(const std::wstring& folder) {
-  if (folder.empty() || DirectoryExists(folder)) return true;
-  std::wstring parent = FolderOf(folder);
-  if (!parent.empty() && parent != folder && !CreateFolders(parent)) return false;
-  return CreateDirectoryW(folder.c_str(), nullptr) || DirectoryExists(folder);
+  if (folder.empty()) return true;
+  // Creating first costs one call for a new folder, the usual case on extraction.
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  if (GetLastError() == ERROR_PATH_NOT_FOUND) {
+    std::wstring parent = FolderOf(folder);
+    if (parent.empty() || parent == folder || !CreateFolders(parent)) return false;
+    if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  }
+  return DirectoryExists(folder);
 }
 
 namespace {
@@ -131,19 +136,27 @@ AtomicFile::AtomicFile(const std::wstring& target, const std::wstring& workFolde
 
 AtomicFile::~AtomicFile() { Drop(); }
 
-void AtomicFile::Write(const void* data, size_t size) {
+namespace {
+
+void WriteAll(HANDLE file, const void* data, size_t size, const std::wstring& target) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), done = 0;
-    if (!WriteFile(file_, bytes, chunk, &done, nullptr) || done != chunk) {
+    if (!WriteFile(file, bytes, chunk, &done, nullptr) || done != chunk) {
       DWORD error = GetLastError();
       throw Error{error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ERROR_DISK_SPACE : ERROR_CANNOT_WRITE,
-                  target_};
+                  target};
     }
     bytes += chunk;
     size -= chunk;
-    position_ += chunk;
   }
+}
+
+}  // namespace
+
+void AtomicFile::Write(const void* data, size_t size) {
+  WriteAll(file_, data, size, target_);
+  position_ += size;
 }
 
 void AtomicFile::Seek(uint64_t position) {
@@ -196,6 +209,59 @@ void AtomicFile::Drop() {
   if (!temporary_.empty()) {
     DeleteFileW(temporary_.c_str());
     temporary_.clear();
+  }
+}
+
+DWORD ExtractedFile::CreateNew() {
+  // CREATE_NEW decides "nothing of that name" and claims the name in one step.
+  file_ = CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) return GetLastError();
+  created_ = true;
+  return 0;
+}
+
+void ExtractedFile::CreateReplacement() { replacement_ = std::make_unique<AtomicFile>(target_); }
+
+void ExtractedFile::Write(const void* data, size_t size) {
+  if (replacement_) replacement_->Write(data, size);
+  else WriteAll(file_, data, size, target_);
+}
+
+void ExtractedFile::Close(const FILETIME* writeTime) {
+  if (replacement_) {
+    replacement_->Close(writeTime);
+    return;
+  }
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
+  ::CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+}
+
+void ExtractedFile::Commit(const FILETIME* writeTime, DWORD attributes) {
+  if (replacement_) {
+    replacement_->Commit(writeTime, attributes);
+    replacement_.reset();
+    return;
+  }
+  Close(writeTime);
+  created_ = false;
+  // A new file has the archive bit already; anything else needs a call.
+  if (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) SetFileAttributesW(target_.c_str(), attributes);
+}
+
+void ExtractedFile::Drop() {
+  if (replacement_) {
+    replacement_->Drop();
+    replacement_.reset();
+  }
+  if (file_ != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+  }
+  if (created_) {
+    DeleteFileW(target_.c_str());
+    created_ = false;
   }
 }
 

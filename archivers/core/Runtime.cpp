@@ -96,6 +96,9 @@ bool Progress::Open() {
 }
 
 bool Progress::Begin(const EntryInfo& entry, const std::wstring& destination) {
+  written_ = 0;
+  reported_ = 0;
+  if (owner == nullptr) return true;  // nobody to tell: the record is not worth building
   std::memset(&info_, 0, sizeof info_);
   info_.exinfo.dwFileSize = static_cast<DWORD>(entry.originalSize);
   CopyAnsiField(info_.exinfo.szSourceFileName, sizeof info_.exinfo.szSourceFileName, ToAnsi(entry.name));
@@ -107,8 +110,6 @@ bool Progress::Begin(const EntryInfo& entry, const std::wstring& destination) {
   DosDateTime(entry.writeTime, info_.wDate, info_.wTime);
   CopyAnsiField(info_.szAttribute, sizeof info_.szAttribute, AttributeText(entry.attributes));
   CopyAnsiField(info_.szMode, sizeof info_.szMode, entry.method);
-  written_ = 0;
-  reported_ = 0;
   return Send(ARCEXTRACT_BEGIN);
 }
 

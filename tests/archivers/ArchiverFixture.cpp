@@ -168,7 +168,9 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wPa
       current->ran_ = true;
       current->during();
     }
-    if (static_cast<int>(wParam) == current->stopAtState) return 1;
+    if (static_cast<int>(wParam) == current->stopAtState &&
+        (current->stopForSource.empty() || current->stopForSource == report.record.source))
+      return 1;
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);

@@ -97,6 +97,7 @@ class ProgressWindow {
   };
   std::vector<Report> reports;
   int stopAtState = -1;  // answer non-zero to the first report of this state
+  std::string stopForSource;  // when set: only to a report about this entry
   std::function<void()> during;  // runs inside the first INPROCESS report
 
  private:
