@@ -193,6 +193,16 @@ std::wstring SanitizeEntryPath(const std::wstring& stored);
 // Throws 0x8049 if the result would leave the folder (cannot happen by design,
 // checked all the same).
 std::wstring SafeDestination(const std::wstring& destination, const std::wstring& stored, bool keepFolders);
+// The same for many entries: the folder is made a full path once.
+class DestinationFolder {
+ public:
+  explicit DestinationFolder(const std::wstring& destination);
+  std::wstring Place(const std::wstring& stored, bool keepFolders) const;  // throws 0x8049
+  const std::wstring& Root() const { return root_; }
+
+ private:
+  std::wstring root_, prefix_;  // prefix_: root_ with one trailing '\'
+};
 
 // A file written under a temporary name in its final folder and moved over
 // the target only by Commit; dropped (deleted) otherwise.
@@ -257,12 +267,19 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
   uint64_t Size() const { return size_; }
-  size_t ReadAt(uint64_t offset, void* buffer, size_t size);  // returns bytes read
+  // Returns the bytes read, fewer only at the end of the file. Small reads
+  // come from a block read ahead: format readers ask for headers a few bytes
+  // at a time, and every call to the system costs more than copying a block.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t size);
   HANDLE Handle() const { return file_; }
 
  private:
+  size_t ReadDirect(uint64_t offset, void* buffer, size_t size);
   HANDLE file_ = INVALID_HANDLE_VALUE;
   uint64_t size_ = 0;
+  std::vector<char> ahead_;
+  uint64_t aheadOffset_ = 0;
+  size_t aheadSize_ = 0;
 };
 
 // ---- files to add ----

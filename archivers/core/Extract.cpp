@@ -78,8 +78,8 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     DWORD attributes;
   };
   std::vector<Pending> pending;
-  std::wstring root = FullPath(options.destination.empty() ? L"." : options.destination);
-  if (!options.testOnly && !CreateFolders(root)) throw Error{ERROR_MAKEDIRECTORY, root};
+  DestinationFolder folder(options.destination);
+  if (!options.testOnly && !CreateFolders(folder.Root())) throw Error{ERROR_MAKEDIRECTORY, folder.Root()};
   EntryInfo entry;
   while (reader.Next(entry)) {
     if (!options.patterns.Matches(entry.name) || options.exclusions.MatchesAny(entry.name)) continue;
@@ -102,7 +102,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     if (entry.isDirectory && SanitizeEntryPath(entry.name).empty()) continue;
     std::wstring destination;
     try {
-      destination = SafeDestination(root, entry.name, options.keepFolders);
+      destination = folder.Place(entry.name, options.keepFolders);
     } catch (const Error& error) {
       warn(error.code, entry.name);
       continue;
@@ -119,7 +119,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     std::unique_ptr<InputFile> linked;
     if (entry.isLink) {
       try {
-        std::wstring target = SafeDestination(root, entry.linkTarget, options.keepFolders);
+        std::wstring target = folder.Place(entry.linkTarget, options.keepFolders);
         if (FileExists(target)) linked = std::make_unique<InputFile>(target);
       } catch (const Error&) {
         // An unsafe or unreadable link target: the entry is reported below.

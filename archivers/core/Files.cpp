@@ -2,6 +2,7 @@
 #include "ArcCore.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace arc {
 
@@ -17,10 +18,14 @@ bool DirectoryExists(const std::wstring& path) {
 
 std::wstring FullPath(const std::wstring& path) {
   if (path.empty()) return path;
-  DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return path;
-  std::wstring result(length, L'\0');
-  length = GetFullPathNameW(path.c_str(), length, result.data(), nullptr);
+  // Usually one call: the full path is rarely much longer than the given one.
+  std::wstring result(path.size() + MAX_PATH, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(result.size()), result.data(), nullptr);
+  if (length >= result.size()) {
+    result.resize(length);
+    length = GetFullPathNameW(path.c_str(), length, result.data(), nullptr);
+  }
+  if (length == 0 || length >= result.size()) return path;
   result.resize(length);
   return result;
 }
@@ -104,16 +109,26 @@ std::wstring SanitizeEntryPath(const std::wstring& stored) {
   return result;
 }
 
-std::wstring SafeDestination(const std::wstring& destination, const std::wstring& stored, bool keepFolders) {
+DestinationFolder::DestinationFolder(const std::wstring& destination)
+    : root_(FullPath(destination.empty() ? L"." : destination)) {
+  while (root_.size() > 3 && (root_.back() == L'\\' || root_.back() == L'/')) root_.pop_back();
+  prefix_ = !root_.empty() && root_.back() == L'\\' ? root_ : root_ + L"\\";
+}
+
+std::wstring DestinationFolder::Place(const std::wstring& stored, bool keepFolders) const {
   std::wstring relative = SanitizeEntryPath(stored);
   if (!keepFolders) relative = FileNameOf(relative);
   if (relative.empty()) throw Error{ERROR_INVALID_PATH, stored};
-  std::wstring root = FullPath(destination.empty() ? L"." : destination);
-  while (root.size() > 3 && (root.back() == L'\\' || root.back() == L'/')) root.pop_back();
-  std::wstring result = FullPath(JoinPath(root, relative));
-  std::wstring prefix = root.back() == L'\\' ? root : root + L"\\";
-  if (Lower(result).compare(0, prefix.size(), Lower(prefix)) != 0) throw Error{ERROR_INVALID_PATH, stored};
+  std::wstring result = FullPath(prefix_ + relative);
+  if (result.size() <= prefix_.size() ||
+      CompareStringOrdinal(result.c_str(), static_cast<int>(prefix_.size()), prefix_.c_str(),
+                           static_cast<int>(prefix_.size()), TRUE) != CSTR_EQUAL)
+    throw Error{ERROR_INVALID_PATH, stored};
   return result;
+}
+
+std::wstring SafeDestination(const std::wstring& destination, const std::wstring& stored, bool keepFolders) {
+  return DestinationFolder(destination).Place(stored, keepFolders);
 }
 
 AtomicFile::AtomicFile(const std::wstring& target, const std::wstring& workFolder) : target_(FullPath(target)) {
@@ -284,6 +299,21 @@ InputFile::~InputFile() {
 }
 
 size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+  constexpr size_t Block = 32 * 1024;
+  if (size >= Block) return ReadDirect(offset, buffer, size);
+  if (offset < aheadOffset_ || offset + size > aheadOffset_ + aheadSize_) {
+    ahead_.resize(Block);
+    aheadSize_ = 0;  // stays empty if the read throws
+    aheadSize_ = ReadDirect(offset, ahead_.data(), Block);
+    aheadOffset_ = offset;
+  }
+  size_t available = offset - aheadOffset_ < aheadSize_ ? aheadSize_ - static_cast<size_t>(offset - aheadOffset_) : 0;
+  size_t n = std::min(size, available);
+  if (n > 0) std::memcpy(buffer, ahead_.data() + (offset - aheadOffset_), n);
+  return n;
+}
+
+size_t InputFile::ReadDirect(uint64_t offset, void* buffer, size_t size) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);

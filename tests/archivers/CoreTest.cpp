@@ -67,6 +67,12 @@ TEST(CoreSafePaths, StoredNamesNeverLeaveTheDestination) {
   EXPECT_EQ(destination, L"C:\\out\\x.txt");
   EXPECT_EQ(arc::SafeDestination(L"C:\\out\\", L"a/b/c.txt", false), L"C:\\out\\c.txt");
   EXPECT_THROW(arc::SafeDestination(L"C:\\out", L"../..", true), arc::Error);
+  EXPECT_EQ(arc::SafeDestination(L"C:\\", L"/a/b.txt", true), L"C:\\a\\b.txt");
+  arc::DestinationFolder folder(L"C:\\out\\sub\\..\\\\");
+  EXPECT_EQ(folder.Root(), L"C:\\out");
+  EXPECT_EQ(folder.Place(L"../x/./y.txt", true), L"C:\\out\\x\\y.txt");
+  EXPECT_EQ(folder.Place(L"C:/x/y.txt", false), L"C:\\out\\y.txt");
+  EXPECT_THROW(folder.Place(L"./", true), arc::Error);
 }
 
 TEST(CoreRecords, FieldsAreCutBetweenCharacters) {

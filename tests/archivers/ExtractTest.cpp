@@ -1,5 +1,6 @@
 // The core's extraction, driven by a reader of made-up entries: what is left
-// on disk when a write fails, the data is damaged or the owner cancels.
+// on disk when a write fails, the data is damaged or the owner cancels; and
+// the input file that format readers read headers through.
 #include "ArcCore.h"
 #include "ArchiverFixture.h"
 
@@ -211,6 +212,31 @@ TEST_F(CoreExtract, KeptToTheEndNothingStaysWhenTheArchiveBreaks) {
   EXPECT_EQ(Files(), (std::vector<std::wstring>{L"a.txt", L"copy.txt", L"old.txt"}));
   EXPECT_EQ(Read(Out(L"copy.txt")), "a");
   EXPECT_EQ(Read(Out(L"old.txt")), "new");
+}
+
+class CoreFiles : public ScratchTest {};
+
+TEST_F(CoreFiles, SmallReadsThroughTheReadAheadGiveTheFileBytes) {
+  const std::string bytes = Pattern(100000, 9);
+  Write(Path(L"input.bin"), bytes);
+  arc::InputFile file(Path(L"input.bin").wstring());
+  EXPECT_EQ(file.Size(), bytes.size());
+  struct Case {
+    uint64_t offset;
+    size_t size;
+  } cases[] = {
+      {0, 32},      {32, 84},      {10, 1},         {0, 1},         {32760, 16},  // across the block read ahead
+      {40000, 7},   {39990, 20},   {99990, 10},     {99995, 10},    {100000, 4},  // at and past the end
+      {200000, 4},  {5, 65536},    {50000, 50000},  {34000, 30000}, {1, 32767},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.size));
+    std::string got(c.size, '\0');
+    size_t n = file.ReadAt(c.offset, got.data(), c.size);
+    size_t expected = c.offset >= bytes.size() ? 0 : std::min<size_t>(c.size, bytes.size() - c.offset);
+    ASSERT_EQ(n, expected);
+    EXPECT_EQ(got.substr(0, n), bytes.substr(std::min<size_t>(c.offset, bytes.size()), n));
+  }
 }
 
 }  // namespace
