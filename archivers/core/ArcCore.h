@@ -20,7 +20,8 @@
 //      wildcards, SafeDestination for extraction paths, Progress for
 //      "wm_arcextract" reports, ExtractEntries for a whole extraction from any
 //      EntryReader (LibarchiveReader reads every format libarchive knows),
-//      AtomicFile for writing an archive beside the old one and replacing it.
+//      AtomicFile for writing an archive beside the old one and replacing it,
+//      ExtractedFile for one extracted file outside ExtractEntries.
 //
 // Internally every name is UTF-16; ANSI (the system code page, CP932 here)
 // appears only at the exported boundary and in archive headers that store it.

@@ -1,6 +1,8 @@
 // arccall: drives one of our archiver libraries from the command line, for
 // the shell-script tests against the native tools and for the benchmark.
 //   arccall DLL PREFIX cmd "COMMAND LINE"     runs the command entry, prints its output
+//   arccall DLL PREFIX watch "COMMAND LINE"   the same with an owner window taking the
+//                                             progress reports, as Tavix runs it
 //   arccall DLL PREFIX list ARCHIVE [WILDCARD] OpenArchive/FindFirst/FindNext, one line per entry
 //   arccall DLL PREFIX count ARCHIVE           the same, printing only the number of entries
 //   arccall DLL PREFIX check ARCHIVE MODE      CheckArchive
@@ -47,6 +49,26 @@ void Print(const std::string& ansi) {
             &written, nullptr);
 }
 
+long reports = 0;
+
+LRESULT CALLBACK CountReports(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT extract = RegisterWindowMessageA("wm_arcextract");
+  if (message == extract) {
+    ++reports;
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND ReportWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CountReports;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"ArcCallReports";
+  RegisterClassW(&wc);
+  return CreateWindowW(L"ArcCallReports", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
 }  // namespace
 
 int main() {
@@ -64,12 +86,25 @@ int main() {
   std::string prefix = Ansi(argv[2]);
   std::wstring mode = argv[3];
   auto entry = [&](const char* suffix) { return reinterpret_cast<void*>(GetProcAddress(dll, (prefix + suffix).c_str())); };
-  if (mode == L"cmd") {
+  if (mode == L"cmd" || mode == L"watch") {
     auto command = reinterpret_cast<int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD)>(entry(""));
+    HWND window = nullptr;
+    if (mode == L"watch") {
+      window = ReportWindow();
+      auto setOwner = reinterpret_cast<BOOL(WINAPI*)(HWND, void*)>(entry("SetOwnerWindowEx"));
+      if (window == nullptr || setOwner == nullptr || !setOwner(window, nullptr)) {
+        Print("cannot register the owner window\n");
+        return 2;
+      }
+    }
     std::vector<char> output(1 << 20);
-    int code = command(nullptr, Ansi(argv[4]).c_str(), output.data(), static_cast<DWORD>(output.size()));
+    int code = command(window, Ansi(argv[4]).c_str(), output.data(), static_cast<DWORD>(output.size()));
     Print(output.data());
-    char text[32];
+    char text[64];
+    if (window != nullptr) {
+      std::snprintf(text, sizeof text, "reports=%ld\n", reports);
+      Print(text);
+    }
     std::snprintf(text, sizeof text, "result=0x%X\n", code);
     Print(text);
     return code == 0 ? 0 : 1;
