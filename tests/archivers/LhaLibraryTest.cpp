@@ -282,6 +282,12 @@ TEST_F(LhaTest, DamagedArchivesGiveErrorsAndLeaveNoPartialFiles) {
       EXPECT_TRUE(fs::is_empty(out));
     }
     EXPECT_FALSE(Lha().Check(A(archive), 2));
+    // Over an existing file, with overwriting asked for: the old one stays whole.
+    fs::path over = Path(std::wstring(L"over-") + c.file);
+    Write(over / L"big.txt", "old");
+    EXPECT_GE(Run("x -c1 " + Q(archive) + " " + QFolder(over) + " *.*"), 0x8000);
+    EXPECT_EQ(Read(over / L"big.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(over), fs::directory_iterator()), 1);
   }
   EXPECT_EQ(Run("x " + Q(Path(L"garbage.lzh"))), 0x8019);
   EXPECT_EQ(Lha().Open(A(Path(L"garbage.lzh"))), nullptr);
