@@ -1,0 +1,388 @@
+#include "ExtractDialog.h"
+
+#include "ExtractDialogIds.h"
+#include "InputBox.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// Pixel geometry: the options pane is 140 pixels wide; collapsing moves the
+// right-hand panel over it and narrows the window.
+constexpr int ExpandedWidth = 452;
+constexpr int CollapsedWidth = 312;
+constexpr int ExpandedPanelX = 144;
+constexpr int CollapsedPanelX = 4;
+constexpr int WindowHeight = 346;
+
+struct TPlace {
+  int id, x, y, width, height;
+};
+constexpr TPlace OptionPlaces[] = {
+    {IDC_EXTRACT_OPCLOSE, 120, 2, 20, 12},
+    {IDC_EXTRACT_FILEOPTION, 4, 16, 136, 56},
+    {IDC_EXTRACT_FILE_SELECTED, 12, 34, 124, 16},
+    {IDC_EXTRACT_FILE_ALL, 12, 52, 124, 16},
+    {IDC_EXTRACT_EXISTMODE, 4, 76, 136, 56},
+    {IDC_EXTRACT_EXIST_SKIP, 12, 94, 124, 16},
+    {IDC_EXTRACT_EXIST_OVERWRITE, 12, 112, 124, 16},
+    {IDC_EXTRACT_DIROPTION, 4, 136, 136, 94},
+    {IDC_EXTRACT_DIR_PREVIOUS, 12, 154, 124, 16},
+    {IDC_EXTRACT_DIR_ARCHIVE, 12, 172, 124, 16},
+    {IDC_EXTRACT_DIR_DESKTOP, 12, 190, 124, 16},
+    {IDC_EXTRACT_MAKEARCDIR, 12, 209, 124, 16},
+    {IDC_EXTRACT_FOLDEROPTION, 4, 234, 136, 74},
+    {IDC_EXTRACT_FOLDER_IGNORE, 12, 252, 124, 16},
+    {IDC_EXTRACT_FOLDER_ABSOLUTE, 12, 270, 124, 16},
+    {IDC_EXTRACT_FOLDER_RELATIVE, 12, 288, 124, 16},
+};
+
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+std::wstring DirectoryPart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+std::wstring RegistryDesktopFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                    0, KEY_READ, &key) != ERROR_SUCCESS)
+    return {};
+  wchar_t value[MAX_PATH] = L"";
+  DWORD size = sizeof value - sizeof(wchar_t);
+  DWORD type = 0;
+  LSTATUS status = RegQueryValueExW(key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+  return value;
+}
+
+TExtract::TExtract(HWND owner, const TInitialOptions& initial) : owner_(owner) {
+  ShowError = [](HWND window, const std::wstring& message) {
+    MessageBoxW(window, message.c_str(), L"Tavix", MB_OK | MB_ICONERROR);
+  };
+  dialog_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EXTRACT), owner, DialogProc,
+                               reinterpret_cast<LPARAM>(this));
+  // FormCreate
+  shown_ = false;
+  SetFileOption(initial.FileOption);
+  SetExistFileMode(initial.ExistFileMode);
+  SetDirOption(initial.DirOption);
+  SetFolderOption(initial.FolderOption);
+}
+
+TExtract::~TExtract() {
+  if (dialog_ != nullptr) DestroyWindow(dialog_);
+}
+
+void TExtract::LayOut() {
+  SetWindowPos(dialog_, nullptr, 0, 0, ExpandedWidth, WindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+  for (const auto& place : OptionPlaces)
+    MoveWindow(GetDlgItem(dialog_, place.id), place.x, place.y, place.width, place.height, FALSE);
+  RECT client{};
+  GetClientRect(dialog_, &client);
+  int width = client.right - ExpandedPanelX - 4;
+  int height = client.bottom;
+  MoveWindow(panel_, ExpandedPanelX, 0, width, height, FALSE);
+  const TPlace panelPlaces[] = {
+      {IDC_EXTRACT_OPOPEN, 0, 4, 20, 12},
+      {IDC_EXTRACT_HISTORY, 24, 0, width - 24, 240},
+      {IDC_EXTRACT_TREE, 0, 26, width, height - 26 - 36},
+      {IDC_EXTRACT_MAKEDIR, 0, height - 30, 100, 24},
+      {IDC_EXTRACT_OK, width - 168, height - 30, 80, 24},
+      {IDC_EXTRACT_CANCEL, width - 84, height - 30, 84, 24},
+  };
+  for (const auto& place : panelPlaces)
+    MoveWindow(GetDlgItem(panel_, place.id), place.x, place.y, place.width, place.height, FALSE);
+  SendDlgItemMessageW(panel_, IDC_EXTRACT_HISTORY, CB_SETMINVISIBLE, 10, 0);
+  // Above the option groups, so that collapsing covers them.
+  SetWindowPos(panel_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+INT_PTR CALLBACK TExtract::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
+  auto self = reinterpret_cast<TExtract*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      self = reinterpret_cast<TExtract*>(l);
+      SetWindowLongPtrW(dialog, DWLP_USER, l);
+      self->dialog_ = dialog;
+      self->panel_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EXTRACT_PANEL), dialog, PanelProc, l);
+      self->tree_.Attach(GetDlgItem(self->panel_, IDC_EXTRACT_TREE));
+      self->history_.SetComboBox(GetDlgItem(self->panel_, IDC_EXTRACT_HISTORY));
+      self->LayOut();
+      // Cancel is the default button: Enter in a field that does not use it cancels.
+      SendMessageW(dialog, DM_SETDEFID, IDC_EXTRACT_CANCEL, 0);
+      return FALSE;
+    case WM_COMMAND:
+      return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
+    case WM_CLOSE:
+      self->EndModal(IDCANCEL);
+      return TRUE;
+    case WM_HELP:
+      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, 19);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK TExtract::PanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
+  auto self = reinterpret_cast<TExtract*>(GetWindowLongPtrW(panel, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrW(panel, DWLP_USER, l);
+      return FALSE;
+    case WM_COMMAND:
+      return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
+    case WM_NOTIFY: {
+      auto header = reinterpret_cast<const NMHDR*>(l);
+      if (self == nullptr || self->tree_.Notify(header)) return FALSE;
+      if (header->idFrom == IDC_EXTRACT_TREE && header->code == TVN_SELCHANGEDW) self->FolderView1Change();
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
+
+bool TExtract::Command(WORD id, WORD code) {
+  switch (id) {
+    case IDC_EXTRACT_DIR_PREVIOUS:
+    case IDC_EXTRACT_DIR_ARCHIVE:
+    case IDC_EXTRACT_DIR_DESKTOP:
+      if (code == BN_CLICKED) DirOptionClick();
+      return true;
+    case IDC_EXTRACT_MAKEARCDIR:
+      if (code == BN_CLICKED) MakeArcDirClick();
+      return true;
+    case IDC_EXTRACT_HISTORY:
+      if (code == CBN_EDITCHANGE) HistoryChange();
+      if (code == CBN_SELCHANGE) {
+        // The edit field takes the chosen line only after this notification.
+        HWND combo = GetDlgItem(panel_, IDC_EXTRACT_HISTORY);
+        int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+        if (index >= 0) {
+          std::wstring line(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) + 1, L'\0');
+          line.resize(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(line.data())));
+          SetWindowTextW(combo, line.c_str());
+          HistoryChange();
+        }
+      }
+      return true;
+    case IDC_EXTRACT_MAKEDIR:
+      MakeDirBtnClick();
+      return true;
+    case IDC_EXTRACT_OK:
+      OkBtnClick();
+      return true;
+    case IDC_EXTRACT_CANCEL:
+    case IDCANCEL:
+      EndModal(IDCANCEL);
+      return true;
+    case IDC_EXTRACT_OPCLOSE:
+      OpCloseBtnClick();
+      return true;
+    case IDC_EXTRACT_OPOPEN:
+      OpOpenBtnClick();
+      return true;
+  }
+  return false;
+}
+
+int TExtract::Left() const {
+  RECT r{};
+  GetWindowRect(dialog_, &r);
+  return r.left;
+}
+
+int TExtract::Top() const {
+  RECT r{};
+  GetWindowRect(dialog_, &r);
+  return r.top;
+}
+
+void TExtract::SetPosition(int left, int top) {
+  SetWindowPos(dialog_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring TExtract::HistoryText() const { return WindowText(GetDlgItem(panel_, IDC_EXTRACT_HISTORY)); }
+
+void TExtract::SetHistoryText(const std::wstring& text) {
+  SetWindowTextW(GetDlgItem(panel_, IDC_EXTRACT_HISTORY), text.c_str());
+}
+
+void TExtract::SetCaption(const std::wstring& caption) { SetWindowTextW(dialog_, caption.c_str()); }
+
+void TExtract::SetFileOptionEnabled(bool enabled) {
+  for (int id : {IDC_EXTRACT_FILEOPTION, IDC_EXTRACT_FILE_SELECTED, IDC_EXTRACT_FILE_ALL})
+    EnableWindow(GetDlgItem(dialog_, id), enabled);
+}
+
+int TExtract::RadioIndex(int firstId, int count) const {
+  for (int i = 0; i < count; ++i)
+    if (IsDlgButtonChecked(dialog_, firstId + i) == BST_CHECKED) return i;
+  return 0;
+}
+
+void TExtract::SetRadioIndex(int firstId, int count, int index) {
+  if (index < 0 || index >= count) index = 0;
+  CheckRadioButton(dialog_, firstId, firstId + count - 1, firstId + index);
+}
+
+int TExtract::FileOption() const { return RadioIndex(IDC_EXTRACT_FILE_SELECTED, 2); }
+void TExtract::SetFileOption(int index) { SetRadioIndex(IDC_EXTRACT_FILE_SELECTED, 2, index); }
+int TExtract::ExistFileMode() const { return RadioIndex(IDC_EXTRACT_EXIST_SKIP, 2); }
+void TExtract::SetExistFileMode(int index) { SetRadioIndex(IDC_EXTRACT_EXIST_SKIP, 2, index); }
+int TExtract::DirOption() const { return RadioIndex(IDC_EXTRACT_DIR_PREVIOUS, 3); }
+void TExtract::SetDirOption(int index) { SetRadioIndex(IDC_EXTRACT_DIR_PREVIOUS, 3, index); }
+int TExtract::FolderOption() const { return RadioIndex(IDC_EXTRACT_FOLDER_IGNORE, 3); }
+void TExtract::SetFolderOption(int index) { SetRadioIndex(IDC_EXTRACT_FOLDER_IGNORE, 3, index); }
+bool TExtract::MakeArcDir() const { return IsDlgButtonChecked(dialog_, IDC_EXTRACT_MAKEARCDIR) == BST_CHECKED; }
+void TExtract::SetMakeArcDir(bool checked) {
+  CheckDlgButton(dialog_, IDC_EXTRACT_MAKEARCDIR, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool TExtract::Collapsed() const {
+  RECT r{};
+  GetWindowRect(dialog_, &r);
+  return r.right - r.left == CollapsedWidth;
+}
+
+int TExtract::ShowModal() {
+  modalResult_ = 0;
+  // The owner is disabled while the dialog is up, as for any modal window.
+  bool ownerWasEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
+  if (ownerWasEnabled) EnableWindow(owner_, FALSE);
+  ShowWindow(dialog_, SW_SHOW);
+  FormShow();
+  MSG msg;
+  while (modalResult_ == 0) {
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+      modalResult_ = IDCANCEL;
+      break;
+    }
+    if (!IsDialogMessageW(dialog_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (ownerWasEnabled) EnableWindow(owner_, TRUE);
+  ShowWindow(dialog_, SW_HIDE);
+  if (owner_ != nullptr) SetActiveWindow(owner_);
+  return modalResult_;
+}
+
+void TExtract::EndModal(int result) { modalResult_ = result; }
+
+void TExtract::FocusTree() {
+  if (shown_) SetFocus(tree_.Handle());
+}
+
+void TExtract::NavigateTo(const std::wstring& path) { tree_.SelectPath(path); }
+
+void TExtract::FormShow() {
+  if (!history_.History().empty()) previousFolder_ = history_.History().front();
+  SetHistoryText(previousFolder_);
+  archiveFolder_ = DirectoryPart(archivePath_);
+  desktopFolderShown_ = WithoutTrailingBackslash(desktopFolder_);
+  shown_ = true;
+  DirOptionClick();
+}
+
+void TExtract::DirOptionClick() {
+  const std::wstring* presets[] = {&previousFolder_, &archiveFolder_, &desktopFolderShown_};
+  NavigateTo(*presets[DirOption()]);
+  FocusTree();
+}
+
+void TExtract::HistoryChange() {
+  std::wstring text = HistoryText();
+  typing_ = true;
+  NavigateTo(text);
+  typing_ = false;
+  int index = 0;
+  if (StartsWith(text, archiveFolder_) && !archiveFolder_.empty())
+    index = 1;
+  else if (StartsWith(text, desktopFolderShown_) && !desktopFolderShown_.empty())
+    index = 2;
+  SetDirOption(index);
+  FocusTree();
+}
+
+void TExtract::FolderView1Change() {
+  std::wstring path = tree_.SelectedPath();
+  if (path == TShellFolderTree::DesktopName) {
+    std::wstring desktop = RegistryDesktopFolder();
+    if (!desktop.empty()) path = desktop;
+  }
+  // While the user types, the tree follows the text, not the other way
+  // round: rewriting the text would move the caret under the typing hand.
+  if (!typing_) SetHistoryText(path);
+  destination_ = path;
+}
+
+void TExtract::MakeDirBtnClick() {
+  auto name = InputBox(dialog_, L"フォルダ作成", L"作成するフォルダ名", L"");
+  if (!name) return;
+  std::wstring parent = tree_.SelectedPath();
+  // The desktop node has a display name, not a path: create on the real desktop.
+  if (parent == TShellFolderTree::DesktopName) {
+    std::wstring desktop = RegistryDesktopFolder();
+    if (!desktop.empty()) parent = desktop;
+  }
+  std::wstring path = WithoutTrailingBackslash(parent) + L"\\" + *name;
+  if (!CreateDirectoryW(path.c_str(), nullptr)) {
+    DWORD error = GetLastError();
+    ShowError(dialog_, L"ﾌｫﾙﾀﾞ " + path + L" は作成出来ませんでした." + std::to_wstring(error));
+    return;
+  }
+  tree_.Rebuild();
+  NavigateTo(path);
+}
+
+void TExtract::OkBtnClick() {
+  history_.Add(destination_);
+  shown_ = false;
+  EndModal(IDOK);
+}
+
+void TExtract::OpCloseBtnClick() {
+  RECT r{};
+  GetWindowRect(panel_, &r);
+  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(panel_, HWND_TOP, CollapsedPanelX, r.top, 0, 0, SWP_NOSIZE);
+  SetWindowPos(dialog_, nullptr, 0, 0, CollapsedWidth, WindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+  EnableWindow(GetDlgItem(panel_, IDC_EXTRACT_OPOPEN), TRUE);
+}
+
+void TExtract::OpOpenBtnClick() {
+  EnableWindow(GetDlgItem(panel_, IDC_EXTRACT_OPOPEN), FALSE);
+  RECT r{};
+  GetWindowRect(panel_, &r);
+  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
+  SetWindowPos(panel_, HWND_TOP, ExpandedPanelX, r.top, 0, 0, SWP_NOSIZE);
+  SetWindowPos(dialog_, nullptr, 0, 0, ExpandedWidth, WindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+}

@@ -1,0 +1,29 @@
+// Answers modal windows from a second thread, as a user would: waits for a
+// window with a caption, then acts on it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+// Finds a visible top-level window of this process with the caption; waits up to timeoutMs.
+HWND WaitForWindow(const std::wstring& caption, int timeoutMs = 5000);
+// The text of a message box (its static text control).
+std::wstring MessageBoxText(HWND box);
+// Types text into an edit control character by character.
+void TypeText(HWND edit, const std::wstring& text);
+
+// Runs action on a thread; join() waits for it.
+class TUserThread {
+ public:
+  explicit TUserThread(std::function<void()> action) : thread_(std::move(action)) {}
+  ~TUserThread() {
+    if (thread_.joinable()) thread_.join();
+  }
+  void Join() { thread_.join(); }
+
+ private:
+  std::thread thread_;
+};

@@ -1,0 +1,198 @@
+#include "DialogDriver.h"
+#include "ExtractDialog.h"
+#include "ExtractDialogIds.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ExtractDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    InitCommonControls();
+    owner_ = CreateWindowW(L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                           nullptr, nullptr);
+    root_ = fs::temp_directory_path() / ("tavix-extract-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directories(root_ / "arcdir" / "inside");
+    fs::create_directories(root_ / "elsewhere");
+    ini_ = (root_ / "Tavix.ini").wstring();
+    dialog_ = std::make_unique<TExtract>(owner_, TExtract::TInitialOptions{});
+    dialog_->ExtractHistory().SetFileName(ini_);
+    dialog_->SetArchivePath((root_ / "arcdir" / "data.lzh").wstring());
+    dialog_->SetDesktopFolder(RegistryDesktopFolder() + L"\\");
+  }
+  void TearDown() override {
+    dialog_.reset();
+    DestroyWindow(owner_);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  HWND Panel(int id) const { return GetDlgItem(dialog_->Panel1(), id); }
+  HWND HistoryEdit() const { return FindWindowExW(Panel(IDC_EXTRACT_HISTORY), nullptr, L"Edit", nullptr); }
+  // Shows the dialog without the modal loop, so the test drives it directly.
+  void Show() {
+    ShowWindow(dialog_->Handle(), SW_SHOW);
+    dialog_->FormShow();
+  }
+  void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+  int Width() const {
+    RECT r{};
+    GetWindowRect(dialog_->Handle(), &r);
+    return r.right - r.left;
+  }
+  int PanelX() const {
+    RECT r{};
+    GetWindowRect(dialog_->Panel1(), &r);
+    MapWindowPoints(nullptr, dialog_->Handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r.left;
+  }
+
+  HWND owner_ = nullptr;
+  fs::path root_;
+  std::wstring ini_;
+  std::unique_ptr<TExtract> dialog_;
+};
+
+TEST_F(ExtractDialogTest, CaptionsAndDefaultButtonAreCancel) {
+  wchar_t text[128];
+  GetWindowTextW(dialog_->Handle(), text, 128);
+  EXPECT_STREQ(text, L"解凍先の指定");
+  GetWindowTextW(Panel(IDC_EXTRACT_CANCEL), text, 128);
+  EXPECT_STREQ(text, L"ｷｬﾝｾﾙ(&C)");
+  GetWindowTextW(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_MAKEARCDIR), text, 128);
+  EXPECT_STREQ(text, L"書庫名ﾌｫﾙﾀﾞ作成(&F)");
+  EXPECT_EQ(LOWORD(SendMessageW(dialog_->Handle(), DM_GETDEFID, 0, 0)), IDC_EXTRACT_CANCEL);
+  EXPECT_EQ(Width(), 452);
+  EXPECT_EQ(PanelX(), 144);
+  EXPECT_FALSE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
+}
+
+TEST_F(ExtractDialogTest, CollapseAndExpandMoveThePanelOverTheOptions) {
+  dialog_->SetExistFileMode(1);
+  Click(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_OPCLOSE));
+  EXPECT_EQ(Width(), 312);
+  EXPECT_EQ(PanelX(), 4);
+  EXPECT_TRUE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
+  dialog_->OpCloseBtnClick();  // again: harmless
+  EXPECT_EQ(Width(), 312);
+  EXPECT_EQ(PanelX(), 4);
+  EXPECT_EQ(dialog_->ExistFileMode(), 1);  // covered, still in force
+  Click(Panel(IDC_EXTRACT_OPOPEN));
+  EXPECT_EQ(Width(), 452);
+  EXPECT_EQ(PanelX(), 144);
+  EXPECT_FALSE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
+}
+
+TEST_F(ExtractDialogTest, FirstShowingWithEmptyHistoryLeavesTheBoxEmpty) {
+  dialog_->SetHistoryText(L"C:\\from-settings");
+  Show();
+  EXPECT_EQ(dialog_->HistoryText(), L"");
+  EXPECT_EQ(dialog_->DirOption(), 0);
+}
+
+TEST_F(ExtractDialogTest, PresetFoldersNavigateTheTree) {
+  dialog_->ExtractHistory().Add((root_ / "elsewhere").wstring());
+  Show();
+  EXPECT_EQ(dialog_->Destination(), (root_ / "elsewhere").wstring());
+  EXPECT_EQ(dialog_->HistoryText(), (root_ / "elsewhere").wstring());
+
+  Click(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_DIR_ARCHIVE));
+  EXPECT_EQ(dialog_->Destination(), (root_ / "arcdir").wstring());
+
+  // The desktop node's display name never becomes the destination.
+  Click(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_DIR_DESKTOP));
+  std::wstring desktop = RegistryDesktopFolder();
+  ASSERT_FALSE(desktop.empty());
+  EXPECT_EQ(dialog_->Destination(), desktop);
+  EXPECT_EQ(dialog_->HistoryText(), desktop);
+}
+
+TEST_F(ExtractDialogTest, TypedPathChoosesThePresetByPrefix) {
+  Show();
+  struct Case {
+    std::wstring typed;
+    int dirOption;
+  } cases[] = {
+      {(root_ / "arcdir" / "inside").wstring(), 1},
+      {RegistryDesktopFolder() + L"\\sub", 2},
+      {(root_ / "elsewhere").wstring(), 0},
+  };
+  for (const auto& c : cases) {
+    SetWindowTextW(HistoryEdit(), L"");
+    TypeText(HistoryEdit(), c.typed);
+    EXPECT_EQ(dialog_->DirOption(), c.dirOption) << fs::path(c.typed).string();
+    EXPECT_EQ(dialog_->HistoryText(), c.typed);
+  }
+  // An existing folder typed in full becomes the destination through the tree.
+  EXPECT_EQ(dialog_->Destination(), (root_ / "elsewhere").wstring());
+}
+
+TEST_F(ExtractDialogTest, OkPutsTheDestinationOnTopOfTheHistoryCancelDoesNot) {
+  dialog_->ExtractHistory().Add(L"C:\\older");
+  dialog_->SetDirOption(1);
+  TUserThread user([&] {
+    HWND window = WaitForWindow(L"解凍先の指定");
+    ASSERT_NE(window, nullptr);
+    SendMessageW(Panel(IDC_EXTRACT_OK), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(dialog_->ShowModal(), IDOK);
+  user.Join();
+  EXPECT_EQ(dialog_->ExtractHistory().History().front(), (root_ / "arcdir").wstring());
+  EXPECT_FALSE(dialog_->Shown());
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+
+  TUserThread escape([&] {
+    HWND window = WaitForWindow(L"解凍先の指定");
+    ASSERT_NE(window, nullptr);
+    SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(dialog_->ShowModal(), IDCANCEL);
+  escape.Join();
+  EXPECT_EQ(dialog_->ExtractHistory().History().size(), 2u);
+}
+
+TEST_F(ExtractDialogTest, NewFolderIsCreatedAndSelectedAnExistingOneFailsWithTheSystemCode) {
+  dialog_->ExtractHistory().Add((root_ / "elsewhere").wstring());
+  Show();
+  auto answer = [](const std::wstring& name) {
+    return TUserThread([name] {
+      HWND box = WaitForWindow(L"フォルダ作成");
+      ASSERT_NE(box, nullptr);
+      SetDlgItemTextW(box, IDC_INPUTBOX_EDIT, name.c_str());
+      SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    });
+  };
+  {
+    auto user = answer(L"新しいフォルダ");
+    Click(Panel(IDC_EXTRACT_MAKEDIR));
+  }
+  fs::path created = root_ / "elsewhere" / L"新しいフォルダ";
+  EXPECT_TRUE(fs::is_directory(created));
+  EXPECT_EQ(dialog_->Destination(), created.wstring());
+
+  dialog_->ExtractHistory().Add((root_).wstring());
+  dialog_->FormShow();
+  std::wstring message;
+  {
+    TUserThread user([&] {
+      HWND box = WaitForWindow(L"フォルダ作成");
+      ASSERT_NE(box, nullptr);
+      SetDlgItemTextW(box, IDC_INPUTBOX_EDIT, L"elsewhere");
+      SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+      HWND error = WaitForWindow(L"Tavix");
+      ASSERT_NE(error, nullptr);
+      message = MessageBoxText(error);
+      SendMessageW(error, WM_COMMAND, IDOK, 0);
+    });
+    Click(Panel(IDC_EXTRACT_MAKEDIR));
+  }
+  EXPECT_EQ(message, L"ﾌｫﾙﾀﾞ " + (root_ / "elsewhere").wstring() + L" は作成出来ませんでした.183");
+  EXPECT_EQ(dialog_->Destination(), root_.wstring());
+}
+
+}  // namespace
