@@ -303,8 +303,12 @@ TEST_F(MainWindow, EscStopsALongListing) {
   ASSERT_TRUE(main_->Create(start, SW_SHOWNORMAL));
   HWND list = main_->ArcList().Handle();
   pressEsc = std::thread([&] {
-    for (int i = 0; i < 500 && SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 100, nullptr) == 0; ++i)
+    // Only once the listing has begun: the list shows its first 20 entries then.
+    for (int i = 0; i < 1000; ++i) {
+      DWORD_PTR count = 0;
+      if (SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 100, &count) && count > 0) break;
       Sleep(10);
+    }
     PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
     started = true;
   });

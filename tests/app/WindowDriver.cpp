@@ -100,7 +100,9 @@ TMessageBoxAnswerer::TMessageBoxAnswerer(int button) : button_(button) {
         EnterCriticalSection(&lock_);
         texts_.push_back(text);
         LeaveCriticalSection(&lock_);
+        // A dialog still being built may not have the button yet.
         int id = button_;
+        for (int i = 0; i < 50 && !GetDlgItem(box.found, id); ++i) Sleep(20);
         if (!GetDlgItem(box.found, id)) id = IDOK;
         PostMessageW(box.found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
         for (int i = 0; i < 100 && IsWindow(box.found); ++i) Sleep(10);

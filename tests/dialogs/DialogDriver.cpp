@@ -39,3 +39,10 @@ std::wstring MessageBoxText(HWND box) {
 void TypeText(HWND edit, const std::wstring& text) {
   for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
 }
+
+void PressUntilGone(HWND dialog, int id) {
+  for (int attempt = 0; attempt < 20 && IsWindow(dialog) && IsWindowVisible(dialog); ++attempt) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    for (int wait = 0; wait < 50 && IsWindow(dialog) && IsWindowVisible(dialog); ++wait) Sleep(20);
+  }
+}

@@ -9,7 +9,9 @@
 #include <thread>
 
 // Finds a visible top-level window of this process with the caption; waits up to timeoutMs.
-HWND WaitForWindow(const std::wstring& caption, int timeoutMs = 5000);
+HWND WaitForWindow(const std::wstring& caption, int timeoutMs = 30000);
+// Presses the button of a dialog until the dialog goes away (a busy machine can lose a click).
+void PressUntilGone(HWND dialog, int id);
 // The text of a message box (its static text control).
 std::wstring MessageBoxText(HWND box);
 // Types text into an edit control character by character.

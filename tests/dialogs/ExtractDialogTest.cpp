@@ -164,7 +164,7 @@ TEST_F(ExtractDialogTest, NewFolderIsCreatedAndSelectedAnExistingOneFailsWithThe
       HWND box = WaitForWindow(L"フォルダ作成");
       ASSERT_NE(box, nullptr);
       SetDlgItemTextW(box, IDC_INPUTBOX_EDIT, name.c_str());
-      SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+      PressUntilGone(box, IDOK);
     });
   };
   {
@@ -183,11 +183,11 @@ TEST_F(ExtractDialogTest, NewFolderIsCreatedAndSelectedAnExistingOneFailsWithThe
       HWND box = WaitForWindow(L"フォルダ作成");
       ASSERT_NE(box, nullptr);
       SetDlgItemTextW(box, IDC_INPUTBOX_EDIT, L"elsewhere");
-      SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+      PressUntilGone(box, IDOK);
       HWND error = WaitForWindow(L"Tavix");
       ASSERT_NE(error, nullptr);
       message = MessageBoxText(error);
-      SendMessageW(error, WM_COMMAND, IDOK, 0);
+      PressUntilGone(error, IDOK);
     });
     Click(Panel(IDC_EXTRACT_MAKEDIR));
   }
