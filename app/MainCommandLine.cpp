@@ -103,8 +103,14 @@ std::wstring TTavixMain::LongForm(const std::wstring& path) {
 
 void TTavixMain::RunStartUpJob() {
   const TCommandLineModes& modes = state_.modes;
-  // The shell extension's jobs, extract-and-exit, add and compress come with
-  // their areas; an archive named on the command line is opened here.
-  if (modes.melt || modes.pack || modes.extractAndExit || modes.add || modes.compressFile) return;
+  if (modes.extractAndExit && !modes.melt && !modes.pack) {
+    // The program ends after the dialog, whether or not the user extracted.
+    FIleMelt_BtnClick();
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
+  // The shell extension's jobs, add and compress come with their areas; an
+  // archive named on the command line is opened here.
+  if (modes.melt || modes.pack || modes.add || modes.compressFile) return;
   FullOpen(state_.archivePath);
 }

@@ -1,22 +1,368 @@
-// Extraction from the main window. The commands come with the extraction
-// dialog; the window's frame calls these points.
+// Extraction from the main window: the options toolbar, the extraction
+// command with its destination dialog, the quick destinations of the
+// extract button, and the extraction step the other commands share.
 #include "TavixMain.h"
 
+#include "TextUtil.h"
 #include "res/resource.h"
 
-void TTavixMain::Melt_BtnClick(UINT) {}
+#include <shellapi.h>
 
-void TTavixMain::MeltHistoryClick(int) {}
+#include <cwchar>
 
-void TTavixMain::RebuildMeltHistoryMenu() {}
+namespace {
+
+const wchar_t MeltOpPanelClass[] = L"TMeltOpPanel";
+
+// The controls of MeltOpBar, left to right.
+struct MeltOpItem {
+  UINT id;
+  const wchar_t* caption;
+  DWORD style;
+};
+const MeltOpItem MeltOpItems[] = {
+    {IDC_MELTOP_LABEL, L"解凍時:  ", SS_LEFT | SS_CENTERIMAGE},
+    {IDC_ALLFILE, L"全て解凍", BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_OVERWRITE, L"上書きする", BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_MKSUBDIR, L"ﾌｫﾙﾀﾞ作成", BS_AUTOCHECKBOX | WS_TABSTOP},
+    {IDC_NONDIR, L"ﾃﾞｲﾚｸﾄﾘ無効", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
+    {IDC_ABSDIR, L"絶対", BS_AUTORADIOBUTTON},
+    {IDC_RELDIR, L"相対", BS_AUTORADIOBUTTON},
+};
+constexpr int MeltOpHeight = 22;
+
+LRESULT CALLBACK MeltOpPanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
+  // The panel lives in whichever dock holds the bar; its controls' clicks
+  // belong to the main window.
+  if (message == WM_COMMAND) {
+    auto main = reinterpret_cast<HWND>(GetWindowLongPtrW(panel, GWLP_USERDATA));
+    return SendMessageW(main, WM_COMMAND, w, l);
+  }
+  return DefWindowProcW(panel, message, w, l);
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  while (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// "C:\in\data.lzh" -> "data"; a name that is all extension keeps its name.
+std::wstring NameWithoutExtension(const std::wstring& path) {
+  std::wstring name = path.substr(path.find_last_of(L"\\/:") + 1);
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Menu captions take "&" as the mnemonic mark; a folder named "A&B" must show as it is.
+std::wstring MenuCaptionFor(const std::wstring& text) {
+  std::wstring caption;
+  for (wchar_t c : text) {
+    if (c == L'&') caption += L'&';
+    caption += c;
+  }
+  return caption;
+}
+
+}  // namespace
+
+HWND TTavixMain::CreateMeltOpPanel() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW cls{sizeof cls};
+  cls.lpfnWndProc = MeltOpPanelProc;
+  cls.hInstance = instance;
+  cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  cls.lpszClassName = MeltOpPanelClass;
+  RegisterClassExW(&cls);
+
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  // The dialogs' face, so the bar reads like them.
+  meltOpFont_ = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                            L"MS UI Gothic");
+  HGDIOBJ previous = SelectObject(screen, meltOpFont_);
+  int checkWidth = GetSystemMetrics(SM_CXMENUCHECK) + 6;
+  int height = MulDiv(MeltOpHeight, dpi, 96);
+
+  meltOpPanel_ = CreateWindowExW(WS_EX_CONTROLPARENT, MeltOpPanelClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0,
+                                 height, window_, nullptr, instance, nullptr);
+  SetWindowLongPtrW(meltOpPanel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window_));
+  int x = 2;
+  for (const MeltOpItem& item : MeltOpItems) {
+    SIZE text{};
+    GetTextExtentPoint32W(screen, item.caption, static_cast<int>(wcslen(item.caption)), &text);
+    bool label = item.id == IDC_MELTOP_LABEL;
+    int width = text.cx + (label ? 0 : checkWidth);
+    HWND control = CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", item.caption,
+                                   WS_CHILD | WS_VISIBLE | item.style, x, 0, width, height, meltOpPanel_,
+                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(meltOpFont_), FALSE);
+    x += width + (label ? 0 : 8);
+  }
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  SetWindowPos(meltOpPanel_, nullptr, 0, 0, x, height, SWP_NOMOVE | SWP_NOZORDER);
+  return meltOpPanel_;
+}
+
+void TTavixMain::SetMeltOptionsFromSettings() {
+  auto check = [&](UINT id, bool on) { CheckDlgButton(meltOpPanel_, id, on ? BST_CHECKED : BST_UNCHECKED); };
+  check(IDC_ALLFILE, settings_.ExtractFileOpt == 1);
+  check(IDC_OVERWRITE, settings_.ExistFileMode == 1);
+  check(IDC_MKSUBDIR, settings_.MakeArcDir);
+  check(IDC_NONDIR, settings_.FolderOption == 0);
+  check(IDC_RELDIR, settings_.FolderOption == 2);
+  check(IDC_ABSDIR, settings_.FolderOption == 1);
+}
+
+void TTavixMain::AllFileClick() {
+  settings_.ExtractFileOpt = IsDlgButtonChecked(meltOpPanel_, IDC_ALLFILE) == BST_CHECKED ? 1 : 0;
+}
+
+void TTavixMain::OverWriteClick() {
+  settings_.ExistFileMode = IsDlgButtonChecked(meltOpPanel_, IDC_OVERWRITE) == BST_CHECKED ? 1 : 0;
+}
+
+void TTavixMain::MkSubdirClick() {
+  settings_.MakeArcDir = IsDlgButtonChecked(meltOpPanel_, IDC_MKSUBDIR) == BST_CHECKED;
+}
+
+void TTavixMain::FolderRadioClick(int option) {
+  const UINT ids[] = {IDC_NONDIR, IDC_ABSDIR, IDC_RELDIR};
+  if (IsDlgButtonChecked(meltOpPanel_, ids[option]) == BST_CHECKED) settings_.FolderOption = option;
+  // The bar decides how added files keep their folders, too.
+  settings_.PackDirOption = settings_.FolderOption;
+}
+
+void TTavixMain::ArcListOKeyDown(WORD key) {
+  if (key == VK_ESCAPE) state_.cancelRequested = true;
+  else if (key == VK_DELETE) Delete_MnuClick();
+}
+
+void TTavixMain::CreateExtractDialog() {
+  if (extract_) return;
+  TExtract::TInitialOptions initial{settings_.ExtractFileOpt, settings_.ExistFileMode, settings_.ExtDirOption,
+                                    settings_.FolderOption};
+  extract_ = std::make_unique<TExtract>(window_, initial);
+  extract_->ShowError = [this](HWND, const std::wstring& message) { ShowError(message); };
+  extract_->ExtractHistory().SetFileName(ExeSettingsPath());
+}
+
+void TTavixMain::ReleaseExtractDialog() { extract_.reset(); }
+
+bool TTavixMain::ShowExtractDialog() {
+  CreateExtractDialog();
+  TExtract& dialog = *extract_;
+  dialog.SetPosition(settings_.ExtractLeft, settings_.ExtractTop);
+  dialog.SetHistoryText(settings_.ExtractBoxText);
+  dialog.ExtractHistory().Load();
+  if (state_.modes.extractAndExit) {
+    dialog.SetFileOptionEnabled(false);
+    dialog.SetCaption(state_.archivePath + L" の解凍");
+  }
+  dialog.SetDirOption(settings_.ExtDirOption);
+  dialog.SetExistFileMode(settings_.ExistFileMode);
+  dialog.SetFileOption(settings_.ExtractFileOpt);
+  dialog.SetFolderOption(settings_.FolderOption);
+  dialog.SetMakeArcDir(settings_.MakeArcDir);
+  // The options are on the toolbar already when it shows.
+  if (docks_.BarVisible(meltOpBar_)) dialog.OpCloseBtnClick();
+  else dialog.OpOpenBtnClick();
+  dialog.SetArchivePath(state_.archivePath);
+  dialog.SetDesktopFolder(state_.desktopFolder);
+
+  bool ok = dialog.ShowModal() == IDOK;
+  if (ok) {
+    settings_.ExtDirOption = dialog.DirOption();
+    settings_.ExistFileMode = dialog.ExistFileMode();
+    settings_.ExtractFileOpt = dialog.FileOption();
+    settings_.FolderOption = dialog.FolderOption();
+    settings_.MakeArcDir = dialog.MakeArcDir();
+    SetMeltOptionsFromSettings();
+    state_.lastExtractFolder = dialog.Destination();
+  }
+  return ok;
+}
+
+void TTavixMain::FIleMelt_BtnClick() {
+  if (state_.busy) return;
+  if (state_.entryCount == 0 && !state_.modes.extractAndExit && !state_.listingUnavailable) return;
+  bool ok = false;
+  try {
+    ok = ShowExtractDialog();
+  } catch (...) {
+    ShowError(L"ﾘｿｰｽが不足しています.");
+    return;
+  }
+  // The run reports its own failures; what the dialog chose is kept either way.
+  if (ok) ExtractRun(extract_->Destination(), settings_.MakeArcDir);
+  try {
+    TExtract& dialog = *extract_;
+    if (!dialog.ExtractHistory().Save()) throw EIniFileError(dialog.ExtractHistory().FileName());
+    meltHistory_.SetFromList(dialog.ExtractHistory().History());
+    if (!meltHistory_.Save()) throw EIniFileError(meltHistory_.FileName());
+    settings_.ExtractLeft = dialog.Left();
+    settings_.ExtractTop = dialog.Top();
+    settings_.ExtractBoxText = dialog.HistoryText();
+    WriteMainSettings(ini_, settings_, TSettingWrite::AfterExtractDialog);
+  } catch (...) {
+    ShowError(L"ﾘｿｰｽが不足しています.");
+  }
+}
+
+void TTavixMain::ToDtpMnuClick() { ExtractRun(state_.desktopFolder, true); }
+
+void TTavixMain::ToArcMnuClick() {
+  ExtractRun(FolderOf(AnsiToWide(arc_->FileName())), settings_.MakeArcDir);
+}
+
+void TTavixMain::MeltToPopPopup() {
+  ClearMeltHistoryMenu();
+  HMENU previous = GetSubMenu(DropDown(1), 2);
+  const std::vector<std::wstring>& lines = meltHistory_.History();
+  for (size_t i = 0; i < lines.size() && IDM_MELTHISTORY_FIRST + i < IDM_MELTHISTORY_LAST; ++i)
+    AppendMenuW(previous, MF_STRING, IDM_MELTHISTORY_FIRST + i, MenuCaptionFor(lines[i]).c_str());
+  EnableMenuItem(DropDown(1), 2, MF_BYPOSITION | (lines.empty() ? MF_GRAYED : MF_ENABLED));
+}
+
+void TTavixMain::MeltHistoryClick(int index) {
+  const std::vector<std::wstring>& lines = meltHistory_.History();
+  if (index < 0 || index >= static_cast<int>(lines.size())) return;
+  ExtractRun(lines[index], settings_.MakeArcDir);
+}
 
 void TTavixMain::ClearMeltHistoryMenu() {
   HMENU previous = GetSubMenu(DropDown(1), 2);
   while (previous && GetMenuItemCount(previous) > 0) DeleteMenu(previous, 0, MF_BYPOSITION);
 }
 
-void TTavixMain::CreateExtractDialog() {}
+void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
+  if (state_.busy) return;
+  bool extractAndExit = state_.modes.extractAndExit;
+  if (state_.entryCount == 0 && !extractAndExit && !state_.listingUnavailable) return;
+  state_.lastExtractFolder = destination;
+  if (makeSubFolder)
+    destination = WithoutTrailingBackslash(destination) + L"\\" + NameWithoutExtension(AnsiToWide(arc_->FileName()));
 
-void TTavixMain::ReleaseExtractDialog() {}
+  std::vector<std::string> files;
+  int expected = 0;
+  if (settings_.ExtractFileOpt == 1 || extractAndExit || state_.listingUnavailable) {
+    files.push_back("*.*");
+    expected = extractAndExit ? 10 : state_.entryCount;
+  } else {
+    for (int item : arcList_.SelectedItems())
+      if (item >= 0 && item < static_cast<int>(state_.records.size()))
+        files.push_back(WideToAnsi(EntryPath(state_.records[item])));
+    expected = static_cast<int>(files.size());
+  }
+  statusBar1_.SetText(0, L"書庫から " + std::to_wstring(files.size()) + L" 個のファイルを解凍中...");
+  state_.processedFiles = 0;
+  bool failed = false;
+  if (expected > 0 || state_.listingUnavailable) failed = ExtractStep(files, destination, TExtractMode::User);
 
-void TTavixMain::SetMeltOptionsFromSettings() {}
+  const std::wstring done = L"ﾌｧｲﾙ解凍を実行しました";
+  if (failed && state_.extractFailureShown) {
+    // The step told of the failure already.
+    statusBar1_.SetText(0, std::to_wstring(state_.processedFiles) + L" 個のﾌｧｲﾙを解凍しました");
+  } else if (state_.listingUnavailable) {
+    statusBar1_.SetText(0, done);
+  } else if (extractAndExit) {
+    // The program ends right after; nobody would read a report.
+  } else if (arc_->ArchiverType() == atCab || state_.processedFiles >= expected) {
+    statusBar1_.SetText(0, done);
+  } else {
+    Message(L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: " + std::to_wstring(expected) + L"\r" +
+                L"実際に解凍したﾌｧｲﾙ数 : " + std::to_wstring(state_.processedFiles),
+            MB_ICONINFORMATION | MB_OK);
+    statusBar1_.SetText(0, std::to_wstring(state_.processedFiles) + L" 個のﾌｧｲﾙを解凍しました");
+  }
+}
+
+bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::wstring& destination,
+                             TExtractMode mode) {
+  // The kind chosen when the archive was selected stays (a .JAR is a ZIP).
+  std::string archive = WideToAnsi(state_.archivePath);
+  if (arc_->FileName() != archive) {
+    try {
+      arc_->SetFileName(archive);
+    } catch (const EArchiver& error) {
+      ShowError(error.Message());
+      return true;
+    }
+  }
+  EnsureWorkFolder();
+  std::wstring target = WithoutTrailingBackslash(destination) + L"\\";
+  state_.archiveBaseFolder = target;
+
+  TArchiverOptions& options = arc_->Options();
+  switch (mode) {
+    case TExtractMode::User:
+      switch (settings_.FolderOption) {
+        case 0: options.x = 0; break;
+        case 1: options.x = 1, options.jf = 1; break;
+        case 2: options.x = 1, options.jf = 0; break;
+      }
+      if (arc_->ArchiverType() == atLha && !settings_.LhaCommand.empty())
+        options.UserOptions += " " + WideToAnsi(settings_.LhaCommand);
+      break;
+    case TExtractMode::Temporary:
+      options.x = 0, options.jf = 0, options.y = 1;
+      break;
+    case TExtractMode::WithFolders:
+      options.x = 1, options.jf = 0, options.y = 1;
+      break;
+  }
+  bool overwrite = settings_.ExistFileMode != 0;
+  options.c = overwrite ? 1 : 0;
+  options.m = overwrite ? 0 : 1;
+  state_.cancelRequested = false;
+
+  // The window takes no commands while the library works; progress reports
+  // keep it painted and let Esc through.
+  // A name that begins like a switch or a response file is marked as a name.
+  std::vector<std::string> names;
+  for (const std::string& file : files)
+    names.push_back(!file.empty() && (file[0] == '-' || file[0] == '@') ? "-gb" + file : file);
+
+  int code = 0;
+  state_.busy = true;
+  state_.lastPump = 0;
+  EnableWindow(window_, FALSE);
+  try {
+    code = arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names});
+  } catch (const EArchiver& error) {
+    code = -1;
+    statusBar1_.SetProgress(0);
+    ShowError(error.Message());
+  }
+  state_.busy = false;
+  EnableWindow(window_, TRUE);
+  SetFocus(arcList_.Handle());
+  // Libraries that report nothing themselves (ours among them) would leave a
+  // failed extraction looking like a success. Codes below 0x8012 skip one
+  // entry only; the count comparison tells of those, and of a cancel.
+  state_.extractFailureShown = code == -1 || (code >= 0x8012 && code != 0x8020);
+  if (code >= 0x8012 && code != 0x8020) {
+    wchar_t hex[16];
+    swprintf(hex, std::size(hex), L"0x%X", code);
+    std::wstring text = L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: " + std::wstring(hex) + L").";
+    std::wstring said = AnsiToWide(arc_->OutputText());
+    if (said.size() > 1000) said = said.substr(0, 1000) + L"...";
+    if (!said.empty()) text += L"\r\r" + said;
+    Message(text, MB_ICONWARNING | MB_OK);
+  }
+
+  if (mode != TExtractMode::Temporary && settings_.IsFolderOpen) {
+    if (start_.openFolder) start_.openFolder(target);
+    else ShellExecuteW(window_, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    Sleep(500);
+  }
+  return code != 0;
+}

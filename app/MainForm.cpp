@@ -90,6 +90,7 @@ TTavixMain::~TTavixMain() {
   if (dropDowns_) DestroyMenu(dropDowns_);
   for (HIMAGELIST list : {toolImages_, toolImagesDisabled_, statusImages_})
     if (list) ImageList_Destroy(list);
+  if (meltOpFont_) DeleteObject(meltOpFont_);
 }
 
 bool TTavixMain::Create(const TMainStart& start, int show) {
@@ -158,11 +159,7 @@ void TTavixMain::BuildChildren() {
   fileBar_.Create(window_, L"FileBar", L"Tavixｺﾏﾝﾄﾞ", toolImages_, toolImagesDisabled_, buttons);
   fileBar_.onHint = [this](const std::wstring& status) { SetHint(status); };
   docks_.Add(fileBar_, TDockSide::Top, false);
-  // The extraction options' controls belong to the extraction area; the bar
-  // holds a placeholder row until they are placed on it.
-  meltOpPlaceholder_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 24, window_, nullptr,
-                                       instance, nullptr);
-  meltOpBar_.CreateForControl(window_, L"MeltOpBar", L"解凍時ｵﾌﾟｼｮﾝ", meltOpPlaceholder_);
+  meltOpBar_.CreateForControl(window_, L"MeltOpBar", L"解凍時ｵﾌﾟｼｮﾝ", CreateMeltOpPanel());
   docks_.Add(meltOpBar_, TDockSide::Top, true);
 
   arcList_.Create(window_, IDC_ARCLIST,
@@ -221,6 +218,9 @@ LRESULT TTavixMain::WindowProc(UINT message, WPARAM w, LPARAM l) {
     case WM_MOUSEWHEEL:
       OnMouseWheel(static_cast<short>(HIWORD(w)));
       return 0;
+    case WM_INITMENUPOPUP:
+      if (reinterpret_cast<HMENU>(w) == DropDown(1)) MeltToPopPopup();
+      break;
     case WM_MENUSELECT:
       if (HIWORD(w) == 0xFFFF && l == 0) SetHint(L"");
       break;
@@ -231,6 +231,11 @@ LRESULT TTavixMain::WindowProc(UINT message, WPARAM w, LPARAM l) {
       help_->ShowContext(window_, helpFile_, 5);
       return TRUE;
     case WM_CLOSE:
+      // While a library works on the archive, closing only asks it to stop.
+      if (state_.busy) {
+        state_.cancelRequested = true;
+        return 0;
+      }
       FormCloseQuery();
       closing_ = true;
       DestroyWindow(window_);
@@ -259,7 +264,15 @@ void TTavixMain::OnCommand(UINT id) {
     case IDM_EDIT_SELALL: return SelAll1Click();
     case IDM_EDIT_INSTALL: case IDT_INSTALL: return Install_MnuClick();
     case IDM_EDIT_OPEN: case IDT_FILEOPEN: return OpenEntry_MnuClick();
-    case IDM_EDIT_MELT: case IDT_FILEMELT: case IDM_MELT_DESKTOP: case IDM_MELT_ARCDIR: return Melt_BtnClick(id);
+    case IDM_EDIT_MELT: case IDT_FILEMELT: return FIleMelt_BtnClick();
+    case IDM_MELT_DESKTOP: return ToDtpMnuClick();
+    case IDM_MELT_ARCDIR: return ToArcMnuClick();
+    case IDC_ALLFILE: return AllFileClick();
+    case IDC_OVERWRITE: return OverWriteClick();
+    case IDC_MKSUBDIR: return MkSubdirClick();
+    case IDC_NONDIR: return NonDirClick();
+    case IDC_ABSDIR: return AbsDirClick();
+    case IDC_RELDIR: return RelDirClick();
     case IDM_EDIT_DELETE: case IDT_FILEDELETE: return Delete_MnuClick();
     case IDM_EDIT_ADD: case IDT_FILEADD: case IDM_ADD_STANDARD: case IDM_ADD_EXTENDED: return Add_BtnClick(id);
     case IDM_EDIT_VIEW: case IDT_FILEVIEW: return View_MnuClick();
@@ -306,7 +319,7 @@ LRESULT TTavixMain::OnNotify(NMHDR* header) {
         return 0;
       }
       case LVN_KEYDOWN:
-        if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_ESCAPE) state_.cancelRequested = true;
+        ArcListOKeyDown(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
         return 0;
       case NM_DBLCLK:
         if (arcList_.SelectedCount() > 0) {

@@ -442,6 +442,11 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
       state_.progressCounted = false;
       break;
     case 1: {
+      // The library holds the thread: paint the window and look for Esc every few milliseconds.
+      if (DWORD now = GetTickCount(); state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= 10)) {
+        PumpMessages();
+        state_.lastPump = now ? now : 1;
+      }
       if (state_.cancelRequested) {
         statusBar1_.SetText(0, L"処理を強制中断しました.");
         statusBar1_.SetProgress(0);

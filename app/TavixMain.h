@@ -9,6 +9,7 @@
 
 #include "ArchiveFile.h"
 #include "DockToolBar.h"
+#include "ExtractDialog.h"
 #include "HistoryEx.h"
 #include "IniGT.h"
 #include "ListRecord.h"
@@ -20,6 +21,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +42,12 @@ struct TMainStart {
   std::wstring commandLine;           // the process's full command line
   std::vector<std::wstring> arguments;  // program arguments 1 and later
   THelpService* help = nullptr;       // null: the system's help viewer
+  // Opens a folder in the shell's window; null: the shell. Tests record the calls.
+  std::function<void(const std::wstring& folder)> openFolder;
 };
+
+// How the shared extraction step treats stored folders (see ExtractStep).
+enum class TExtractMode { User, Temporary, WithFolders };
 
 // Command-line modes (set by the parser, all false at start).
 struct TCommandLineModes {
@@ -100,6 +107,8 @@ struct TMainState {
   bool progressCounted = false;
   int processedFiles = 0;
   int lastPercent = 0;
+  DWORD lastPump = 0;
+  bool extractFailureShown = false;  // the last extraction step showed its failure
 };
 
 class TTavixMain {
@@ -146,6 +155,13 @@ class TTavixMain {
   void SetViewStyle(int style);
   void EnsureWorkFolder();
   void EnterNewArchiveMode();
+  // Extraction (MainExtract.cpp): the run extracts the selection or everything
+  // into destination and reports the counts; the step is what the viewing,
+  // installing and copying commands share. The step returns true on failure.
+  void ExtractRun(std::wstring destination, bool makeSubFolder);
+  bool ExtractStep(const std::vector<std::string>& files, const std::wstring& destination, TExtractMode mode);
+  TExtract* ExtractDialog() { return extract_.get(); }
+  HWND MeltOpControl(UINT id) const { return GetDlgItem(meltOpPanel_, id); }
   // Shows a message box owned by the main window (the application's error display too).
   int Message(const std::wstring& text, UINT type);
   void ShowError(const std::wstring& text);
@@ -223,14 +239,26 @@ class TTavixMain {
   void Paste_MnuClick();
   void Install_MnuClick();
   void OpenEntry_MnuClick();
-  void Melt_BtnClick(UINT command);
+  void FIleMelt_BtnClick();
+  void ToDtpMnuClick();
+  void ToArcMnuClick();
+  void MeltToPopPopup();
   void MeltHistoryClick(int index);
+  void AllFileClick();
+  void OverWriteClick();
+  void MkSubdirClick();
+  void NonDirClick() { FolderRadioClick(0); }
+  void AbsDirClick() { FolderRadioClick(1); }
+  void RelDirClick() { FolderRadioClick(2); }
+  void FolderRadioClick(int option);
+  void ArcListOKeyDown(WORD key);
+  HWND CreateMeltOpPanel();
+  bool ShowExtractDialog();
   void Delete_MnuClick();
   void Add_BtnClick(UINT command);
   void View_MnuClick();
   void MakeSfx_Click(UINT command);
   void RunStartUpJob();
-  void RebuildMeltHistoryMenu();
   void ClearMeltHistoryMenu();
   void CreateExtractDialog();
   void ReleaseExtractDialog();
@@ -251,7 +279,8 @@ class TTavixMain {
   HIMAGELIST toolImages_ = nullptr;
   HIMAGELIST toolImagesDisabled_ = nullptr;
   HIMAGELIST statusImages_ = nullptr;
-  HWND meltOpPlaceholder_ = nullptr;
+  HWND meltOpPanel_ = nullptr;
+  HFONT meltOpFont_ = nullptr;
 
   TMainStart start_;
   THelpService* help_ = nullptr;
@@ -261,6 +290,7 @@ class TTavixMain {
   THistoryEx openHistory_;
   THistoryEx meltHistory_;
   std::unique_ptr<TArchiveFile> arc_;
+  std::unique_ptr<TExtract> extract_;
   TVirtualListView arcList_;
   TProgressStatusBar statusBar1_;
   TToolDock docks_;

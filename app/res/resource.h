@@ -103,3 +103,12 @@
 // Child windows
 #define IDC_ARCLIST 3001
 #define IDC_STATUSBAR 3002
+
+// The extraction-options toolbar MeltOpBar, left to right
+#define IDC_MELTOP_LABEL 3010
+#define IDC_ALLFILE 3011
+#define IDC_OVERWRITE 3012
+#define IDC_MKSUBDIR 3013
+#define IDC_NONDIR 3014
+#define IDC_ABSDIR 3015
+#define IDC_RELDIR 3016

@@ -1,0 +1,460 @@
+// Extraction from the main window with our own archiver libraries and real
+// archives: the run, the options toolbar, the quick destinations, the
+// destination dialog, extract-and-exit, cancelling and failures.
+#include "WindowDriver.h"
+
+#include "ArchiveFile.h"
+#include "ExtractDialogIds.h"
+#include "TextUtil.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::wstring TextOf(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::wstring ReadIni(const std::wstring& ini, const wchar_t* section, const wchar_t* key) {
+  wchar_t text[1024] = {};
+  GetPrivateProfileStringW(section, key, L"<none>", text, 1024, ini.c_str());
+  return text;
+}
+
+void DeleteTree(const std::wstring& folder) {
+  std::wstring from = folder + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  SHFileOperationW(&op);
+}
+
+// A visible window of this process whose caption ends with suffix.
+HWND WaitForCaption(const std::wstring& suffix, int timeoutMs = 8000) {
+  struct Search {
+    std::wstring suffix;
+    HWND found = nullptr;
+  } search{suffix};
+  for (int waited = 0; waited < timeoutMs; waited += 20) {
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD process = 0;
+          GetWindowThreadProcessId(window, &process);
+          std::wstring caption = WindowText(window);
+          if (process == GetCurrentProcessId() && IsWindowVisible(window) && caption.size() >= s->suffix.size() &&
+              caption.compare(caption.size() - s->suffix.size(), s->suffix.size(), s->suffix) == 0) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+// Plays the user at the extraction dialog on its own thread: waits for the
+// dialog, acts on it, then presses button until the dialog goes away.
+class TDialogUser {
+ public:
+  TDialogUser(std::wstring caption, std::function<void(HWND dialog)> act, int button)
+      : thread_([=] {
+          HWND dialog = WaitForCaption(caption, 30000);
+          if (!dialog) return;
+          found = true;
+          act(dialog);
+          for (int i = 0; i < 30 && IsWindowVisible(dialog); ++i) {
+            // The buttons sit on the dialog's inner panel.
+            HWND panel = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+            PostMessageW(panel, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+            for (int wait = 0; wait < 50 && IsWindowVisible(dialog); ++wait) Sleep(20);
+          }
+        }) {}
+  ~TDialogUser() { thread_.join(); }
+  std::atomic<bool> found{false};
+
+ private:
+  std::thread thread_;
+};
+
+// Types a destination into the dialog's history box, as the user would.
+void TypeDestination(TTavixMain& main, const std::wstring& path) {
+  HWND panel = main.ExtractDialog()->Panel1();
+  HWND box = GetDlgItem(panel, IDC_EXTRACT_HISTORY);
+  SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(panel, WM_COMMAND, MAKEWPARAM(IDC_EXTRACT_HISTORY, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(box));
+}
+
+class Extraction : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = TempFolder(TextOf(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    ini_ = folder_ + L"\\Tavix.ini";
+    WritePrivateProfileStringW(L"Options", L"WorkDir", (folder_ + L"\\work").c_str(), ini_.c_str());
+    WritePrivateProfileStringW(L"Options", L"UseShellIcon", L"0", ini_.c_str());
+    CreateDirectoryW((folder_ + L"\\src").c_str(), nullptr);
+    CreateDirectoryW((folder_ + L"\\src\\sub").c_str(), nullptr);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteText(folder_ + L"\\src\\" + TextOf(name), name);
+    WriteText(folder_ + L"\\src\\sub\\d.txt", "d.txt");
+    archive_ = MakeArchive(L"data.lzh");
+  }
+  void TearDown() override {
+    if (main_ && IsWindow(main_->Handle())) {
+      SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+      Pump(*main_, 50);
+    }
+    main_.reset();
+  }
+
+  // An LZH archive of src (a.txt, b.txt, c.txt, sub\d.txt) made by our library.
+  std::wstring MakeArchive(const std::wstring& name) {
+    std::wstring path = folder_ + L"\\" + name;
+    TArchiveFile file;
+    file.SetFileName(WideToAnsi(path));
+    TArchiverOptions options;
+    options.r = 1;
+    options.x = 1;
+    EXPECT_EQ(file.Add(nullptr, &options, WideToAnsi(folder_ + L"\\src"), {"*.*"}), 0);
+    return path;
+  }
+  TTavixMain& Start(std::vector<std::wstring> arguments) {
+    TMainStart start;
+    start.settingsPath = ini_;
+    start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
+    for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
+    start.arguments = arguments;
+    start.help = &help_;
+    start.openFolder = [this](const std::wstring& folder) { opened_.push_back(folder); };
+    main_ = std::make_unique<TTavixMain>();
+    EXPECT_TRUE(main_->Create(start, SW_SHOWNORMAL));
+    Pump(*main_, 100);
+    PumpUntil(*main_, [&] { return !main_->State().pendingJob && !main_->State().busy; }, 8000);
+    return *main_;
+  }
+  TTavixMain& Open() {
+    TTavixMain& main = Start({archive_});
+    EXPECT_EQ(main.State().entryCount, 4);
+    return main;
+  }
+  // Selects the listed entries with these names.
+  void Select(TTavixMain& main, std::initializer_list<const wchar_t*> names) {
+    HWND list = main.ArcList().Handle();
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    for (int i = 0; i < main.ArcList().ItemCount(); ++i)
+      for (const wchar_t* name : names)
+        if (ItemText(main, i, 0) == name) ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
+  }
+  void Click(TTavixMain& main, UINT id) { SendMessageW(main.MeltOpControl(id), BM_CLICK, 0, 0); }
+  bool Checked(TTavixMain& main, UINT id) {
+    return SendMessageW(main.MeltOpControl(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+  std::wstring Out(const std::wstring& name) {
+    std::wstring out = folder_ + L"\\" + name;
+    CreateDirectoryW(out.c_str(), nullptr);
+    return out;
+  }
+
+  struct NoHelp : THelpService {
+    void ShowContext(HWND, const std::wstring&, DWORD) override {}
+    void KeywordSearch(HWND, const std::wstring&, const std::wstring&) override {}
+  } help_;
+  std::wstring folder_, ini_, archive_;
+  std::vector<std::wstring> opened_;
+  std::unique_ptr<TTavixMain> main_;
+};
+
+TEST_F(Extraction, ToolbarFollowsTheSettingsAndSetsThemBack) {
+  WritePrivateProfileStringW(L"Options", L"FolderOption", L"1", ini_.c_str());
+  WritePrivateProfileStringW(L"Options", L"ExistFileMode", L"1", ini_.c_str());
+  TTavixMain& main = Start({});
+  EXPECT_EQ(WindowText(main.MeltOpControl(IDC_MELTOP_LABEL)), L"解凍時:  ");
+  EXPECT_EQ(WindowText(main.MeltOpControl(IDC_NONDIR)), L"ﾃﾞｲﾚｸﾄﾘ無効");
+  EXPECT_FALSE(Checked(main, IDC_ALLFILE));
+  EXPECT_TRUE(Checked(main, IDC_OVERWRITE));
+  EXPECT_TRUE(Checked(main, IDC_MKSUBDIR));
+  EXPECT_TRUE(Checked(main, IDC_ABSDIR));
+  EXPECT_FALSE(Checked(main, IDC_RELDIR));
+
+  Click(main, IDC_ALLFILE);
+  Click(main, IDC_OVERWRITE);
+  Click(main, IDC_MKSUBDIR);
+  Click(main, IDC_RELDIR);
+  EXPECT_EQ(main.Settings().ExtractFileOpt, 1);
+  EXPECT_EQ(main.Settings().ExistFileMode, 0);
+  EXPECT_FALSE(main.Settings().MakeArcDir);
+  EXPECT_EQ(main.Settings().FolderOption, 2);
+  EXPECT_EQ(main.Settings().PackDirOption, 2);  // adding follows the bar
+  EXPECT_FALSE(Checked(main, IDC_ABSDIR));
+  Click(main, IDC_NONDIR);
+  EXPECT_EQ(main.Settings().PackDirOption, 0);
+  SendMessageW(main.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(ReadIni(ini_, L"Options", L"FolderOption"), L"0");
+  EXPECT_EQ(ReadIni(ini_, L"Options", L"ExtractFileOpt"), L"1");
+}
+
+TEST_F(Extraction, SelectionOrEverythingWithStoredFoldersKeptOrIgnored) {
+  TTavixMain& main = Open();
+  Select(main, {L"a.txt", L"d.txt"});
+  std::wstring some = Out(L"some");
+  main.ExtractRun(some, false);
+  EXPECT_EQ(ReadAll(some + L"\\a.txt"), "a.txt");
+  EXPECT_EQ(ReadAll(some + L"\\sub\\d.txt"), "d.txt");  // relative folders by default
+  EXPECT_FALSE(Exists(some + L"\\b.txt"));
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
+  EXPECT_EQ(main.State().lastExtractFolder, some);
+
+  // All files with three selected: everything goes and the count is the entry count.
+  Select(main, {L"a.txt", L"b.txt", L"c.txt"});
+  Click(main, IDC_ALLFILE);
+  Click(main, IDC_NONDIR);
+  std::wstring all = Out(L"all");
+  main.ExtractRun(all, false);
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) EXPECT_TRUE(Exists(all + L"\\" + TextOf(name)));
+  EXPECT_FALSE(Exists(all + L"\\sub"));
+  EXPECT_EQ(main.Arc().Options().x, 0);
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
+
+  // Absolute folders: the full-path switch too; relative paths still stay inside.
+  Click(main, IDC_ABSDIR);
+  std::wstring absolute = Out(L"absolute");
+  main.ExtractRun(absolute, false);
+  EXPECT_EQ(main.Arc().Options().x, 1);
+  EXPECT_EQ(main.Arc().Options().jf, 1);
+  EXPECT_TRUE(Exists(absolute + L"\\sub\\d.txt"));
+}
+
+TEST_F(Extraction, SubFolderIsNamedAfterTheArchiveWithoutDoublingTheBackslash) {
+  TTavixMain& main = Open();
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring out = Out(L"out");
+  main.ExtractRun(out + L"\\", true);
+  EXPECT_TRUE(Exists(out + L"\\data\\a.txt"));
+  EXPECT_EQ(main.State().archiveBaseFolder, out + L"\\data\\");
+  EXPECT_EQ(main.State().lastExtractFolder, out + L"\\");
+}
+
+TEST_F(Extraction, ExistingFilesAreSkippedAndCountedThenOverwritten) {
+  TTavixMain& main = Open();
+  std::wstring out = Out(L"out");
+  WriteText(out + L"\\a.txt", "mine");
+  Select(main, {L"a.txt", L"b.txt", L"c.txt"});
+  {
+    TMessageBoxAnswerer answerer;
+    main.ExtractRun(out, false);
+    Sleep(300);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0],
+              L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: 3\r実際に解凍したﾌｧｲﾙ数 : 2");
+  }
+  EXPECT_EQ(main.StatusBar1().Text(0), L"2 個のﾌｧｲﾙを解凍しました");
+  EXPECT_EQ(ReadAll(out + L"\\a.txt"), "mine");
+  EXPECT_EQ(main.Arc().Options().c, 0);
+  EXPECT_EQ(main.Arc().Options().m, 1);
+
+  Click(main, IDC_OVERWRITE);
+  main.ExtractRun(out, false);
+  EXPECT_EQ(ReadAll(out + L"\\a.txt"), "a.txt");
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
+}
+
+TEST_F(Extraction, ListingUnavailableExtractsEverythingAndReportsItRan) {
+  TTavixMain& main = Open();
+  main.State().listingUnavailable = true;
+  Select(main, {L"a.txt"});
+  std::wstring out = Out(L"out");
+  WriteText(out + L"\\b.txt", "mine");  // skipped, yet no count message
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(out, false);
+  EXPECT_TRUE(Exists(out + L"\\c.txt"));
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
+  Sleep(200);
+  EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST_F(Extraction, QuickDestinationsDesktopArchiveFolderAndPreviousFolders) {
+  std::wstring archive = MakeArchive(L"tavix-quick-test.lzh");
+  TTavixMain& main = Start({archive});
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring desktop = main.State().desktopFolder + L"tavix-quick-test";
+  DeleteTree(desktop);
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELT_DESKTOP, 0);
+  EXPECT_TRUE(Exists(desktop + L"\\a.txt"));  // always into a sub-folder
+  DeleteTree(desktop);
+
+  main.Settings().MakeArcDir = false;
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELT_ARCDIR, 0);
+  EXPECT_TRUE(Exists(folder_ + L"\\a.txt"));
+  EXPECT_EQ(main.State().lastExtractFolder, folder_);
+
+  std::wstring first = Out(L"first"), second = Out(L"A&B");
+  main.MeltHistory().SetHistory({second, first});
+  SendMessageW(main.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(main.DropDown(1)), 0);
+  HMENU previous = GetSubMenu(main.DropDown(1), 2);
+  ASSERT_EQ(GetMenuItemCount(previous), 2);
+  EXPECT_EQ(MenuCaption(previous, IDM_MELTHISTORY_FIRST), folder_ + L"\\A&&B");
+  EXPECT_EQ(MenuCaption(previous, IDM_MELTHISTORY_FIRST + 1), first);
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELTHISTORY_FIRST + 1, 0);
+  EXPECT_TRUE(Exists(first + L"\\sub\\d.txt"));
+
+  main.MeltHistory().SetHistory({});
+  SendMessageW(main.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(main.DropDown(1)), 0);
+  EXPECT_EQ(GetMenuItemCount(previous), 0);
+  EXPECT_TRUE(GetMenuState(main.DropDown(1), 2, MF_BYPOSITION) & MF_GRAYED);
+}
+
+TEST_F(Extraction, DialogChoosesTheDestinationAndKeepsItsStateOnOkAndCancel) {
+  TTavixMain& main = Open();
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring out = Out(L"chosen");
+  bool collapsed = false;
+  {
+    TDialogUser user(L"解凍先の指定", [&](HWND dialog) {
+      collapsed = main.ExtractDialog()->Collapsed();
+      SetWindowPos(dialog, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      TypeDestination(main, out);
+    }, IDC_EXTRACT_OK);
+    PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
+    PumpUntil(main, [&] { return Exists(out + L"\\data\\a.txt") && IsWindowEnabled(main.Handle()); }, 40000);
+  }
+  EXPECT_TRUE(collapsed);  // the options are on the toolbar
+  EXPECT_TRUE(Exists(out + L"\\data\\sub\\d.txt"));
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ExtractLeft"), L"150");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ExtractTop"), L"90");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"LastExtract"), out);
+  EXPECT_EQ(ReadIni(ini_, L"ExtractHistory", L"0"), out);
+  EXPECT_EQ(ReadIni(ini_, L"MeltHistory", L"0"), out);
+  EXPECT_EQ(main.State().lastExtractFolder, out);
+
+  // Cancel extracts nothing but keeps the position and the box text.
+  {
+    TDialogUser user(L"解凍先の指定", [&](HWND dialog) {
+      SetWindowPos(dialog, nullptr, 170, 95, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      SendMessageW(GetDlgItem(main.ExtractDialog()->Panel1(), IDC_EXTRACT_HISTORY), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(L"C:\\typed"));
+    }, IDC_EXTRACT_CANCEL);
+    PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
+    PumpUntil(main, [&] { return ReadIni(ini_, L"DeskTop", L"ExtractLeft") == L"170"; }, 40000);
+  }
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ExtractTop"), L"95");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"LastExtract"), L"C:\\typed");
+  EXPECT_EQ(main.State().lastExtractFolder, out);
+}
+
+TEST_F(Extraction, EscStopsALongExtractionAndTheCountsTellWhatWasWritten) {
+  for (int i = 0; i < 400; ++i) WriteText(folder_ + L"\\src\\many" + std::to_wstring(i) + L".txt", "x");
+  std::wstring archive = MakeArchive(L"many.lzh");
+  TTavixMain& main = Start({archive});
+  ASSERT_EQ(main.State().entryCount, 404);
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring out = Out(L"out");
+  // The key waits in the queue; the first progress report finds it.
+  PostMessageW(main.ArcList().Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(out, false);
+  Sleep(300);
+  ASSERT_EQ(answerer.Texts().size(), 1u);
+  EXPECT_NE(answerer.Texts()[0].find(L"解凍しようとしたﾌｧｲﾙ数: 404\r"), std::wstring::npos);
+  EXPECT_LT(main.State().processedFiles, 404);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  EXPECT_FALSE(main.State().busy);
+}
+
+TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
+  TTavixMain& main = Open();
+  main.Settings().ExtractFileOpt = 1;
+  {
+    // A destination below a file cannot be made.
+    WriteText(folder_ + L"\\blocker", "file");
+    TMessageBoxAnswerer answerer;
+    main.ExtractRun(folder_ + L"\\blocker\\out", false);
+    Sleep(300);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0].rfind(L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: 0x", 0), 0u) << answerer.Texts()[0];
+    EXPECT_EQ(main.StatusBar1().Text(0), L"0 個のﾌｧｲﾙを解凍しました");
+  }
+  {
+    // The archive went away while it was shown.
+    DeleteFileW(archive_.c_str());
+    TMessageBoxAnswerer answerer;
+    main.ExtractRun(Out(L"gone"), false);
+    Sleep(300);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_NE(answerer.Texts()[0].find(L"解凍中にｴﾗｰが発生しました"), std::wstring::npos);
+    EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  }
+}
+
+TEST_F(Extraction, HostileEntryNamesStayInsideTheDestination) {
+  std::wstring archive = WinPath(TAVIX_FIXTURE_DIR) + L"\\hostile.zip";
+  TTavixMain& main = Start({archive});
+  ASSERT_GT(main.State().entryCount, 0);
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring out = Out(L"deep\\out");
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(out, false);
+  Sleep(300);
+  EXPECT_FALSE(Exists(folder_ + L"\\deep\\evil.txt"));
+  EXPECT_FALSE(Exists(L"C:\\evil-absolute.txt"));
+  EXPECT_TRUE(Exists(out + L"\\good.txt"));
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+
+  // Names that look like switches or response files are names all the same.
+  main.Settings().ExtractFileOpt = 0;
+  Select(main, {L"-dash.txt", L"@at.txt"});
+  std::wstring picked = Out(L"picked");
+  main.ExtractRun(picked, false);
+  EXPECT_EQ(ReadAll(picked + L"\\-dash.txt"), "dash") << main.Arc().LastCommandLine();
+  EXPECT_EQ(ReadAll(picked + L"\\@at.txt"), "at");
+  EXPECT_FALSE(Exists(picked + L"\\good.txt"));
+}
+
+TEST_F(Extraction, MinusMShowsTheDialogForTheArchiveExtractsEverythingAndEnds) {
+  std::wstring out = Out(L"dropped");
+  bool fileOptionEnabled = true;
+  TDialogUser user(L"data.lzh の解凍", [&](HWND dialog) {
+    fileOptionEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT_FILE_SELECTED));
+    TypeDestination(*main_, out);
+  }, IDC_EXTRACT_OK);
+  TTavixMain& main = Start({L"-M", archive_});
+  PumpUntil(main, [&] { return !IsWindow(main.Handle()); }, 40000);
+  EXPECT_TRUE(user.found);
+  EXPECT_FALSE(fileOptionEnabled);
+  EXPECT_FALSE(IsWindow(main.Handle()));
+  EXPECT_TRUE(Exists(out + L"\\data\\a.txt"));
+  EXPECT_TRUE(Exists(out + L"\\data\\sub\\d.txt"));
+}
+
+TEST_F(Extraction, FolderOpensAfterAUserExtractionNotAfterATemporaryOne) {
+  WritePrivateProfileStringW(L"Options", L"IsFolderOpen", L"1", ini_.c_str());
+  TTavixMain& main = Open();
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring out = Out(L"out");
+  main.ExtractRun(out, false);
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_EQ(opened_[0], out + L"\\");
+  EXPECT_FALSE(main.ExtractStep({"a.txt"}, Out(L"temp"), TExtractMode::Temporary));
+  EXPECT_EQ(main.Arc().Options().y, 1);
+  EXPECT_EQ(opened_.size(), 1u);
+  EXPECT_FALSE(main.ExtractStep({"sub\\d.txt"}, Out(L"install"), TExtractMode::WithFolders));
+  EXPECT_TRUE(Exists(folder_ + L"\\install\\sub\\d.txt"));
+  EXPECT_EQ(opened_.size(), 2u);
+}
+
+}  // namespace
