@@ -330,6 +330,20 @@ TEST_F(MainWindow, ShellIconsFollowEachEntrysFileType) {
   removeTypes();
 }
 
+TEST_F(MainWindow, IconViewsLayTheEntriesOutInARow) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) SpyAdd(spy_, name, 1, 1, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"row.lzh")});
+  HWND list = main.ArcList().Handle();
+  for (UINT view : {IDM_VIEW_LARGE, IDM_VIEW_SMALL}) {
+    SendMessageW(main.Handle(), WM_COMMAND, view, 0);
+    POINT first{}, second{};
+    ListView_GetItemPosition(list, 0, &first);
+    ListView_GetItemPosition(list, 1, &second);
+    EXPECT_GT(second.x, first.x) << view;
+    EXPECT_EQ(second.y, first.y) << view;
+  }
+}
+
 TEST_F(MainWindow, AnArchiveWithoutEntriesWarnsAndMarksTheListingUnavailable) {
   TMessageBoxAnswerer answer;
   TTavixMain& main = Start({Archive(L"empty.lzh")});
