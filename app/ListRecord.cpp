@@ -1,39 +1,101 @@
 #include "ListRecord.h"
 
-#include "TextUtil.h"
-
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
+// The texts are written straight into fixed buffers: a listing formats five
+// of them per entry, and temporary strings would cost several heap blocks each.
+constexpr size_t NumberRoom = 32;  // the longest text of a 64-bit number with separators, and more
+
 template <size_t N>
-void CopyField(wchar_t (&field)[N], const std::wstring& text) {
-  size_t count = std::min(text.size(), N - 1);
-  std::wmemcpy(field, text.data(), count);
+void CopyField(wchar_t (&field)[N], const wchar_t* text, size_t length) {
+  size_t count = std::min(length, N - 1);
+  std::wmemcpy(field, text, count);
   field[count] = 0;
 }
 
-std::wstring Grouped(uint64_t value, wchar_t separator) {
-  std::wstring digits = std::to_wstring(value);
-  std::wstring text;
-  text.reserve(digits.size() + digits.size() / 3);
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0 && separator) text += separator;
-    text += digits[i];
+size_t WriteGrouped(wchar_t* out, uint64_t value, wchar_t separator) {
+  wchar_t digits[24];
+  size_t count = 0;
+  do {
+    digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  size_t length = 0;
+  // digits[i] is the digit of 10^i; a separator follows every third from the right.
+  for (size_t i = count; i-- > 0;) {
+    out[length++] = digits[i];
+    if (i > 0 && i % 3 == 0 && separator) out[length++] = separator;
   }
-  return text;
+  return length;
 }
 
-std::wstring PadLeft(std::wstring text, size_t width) {
-  if (text.size() < width) text.insert(0, width - text.size(), L' ');
-  return text;
+size_t WritePadded(wchar_t* out, const wchar_t* text, size_t length, size_t width) {
+  size_t pad = length < width ? width - length : 0;
+  std::wmemset(out, L' ', pad);
+  std::wmemcpy(out + pad, text, length);
+  return pad + length;
 }
 
-std::wstring TwoDigits(unsigned value) {
-  wchar_t text[8];
-  std::swprintf(text, 8, L"%02u", value);
-  return text;
+size_t WriteSize(wchar_t* out, uint64_t value, const TNumberStyle& style) {
+  wchar_t grouped[NumberRoom];
+  return WritePadded(out, grouped, WriteGrouped(grouped, value, style.thousands), 8);
+}
+
+size_t WriteRatio(wchar_t* out, unsigned tenths, const TNumberStyle& style) {
+  wchar_t number[NumberRoom];
+  size_t length = WriteGrouped(number, tenths / 10, style.thousands);
+  number[length++] = style.decimal;
+  number[length++] = static_cast<wchar_t>(L'0' + tenths % 10);
+  length = WritePadded(out, number, length, 3);
+  out[length++] = L'%';
+  return length;
+}
+
+void WriteTwoDigits(wchar_t* out, unsigned value) {
+  out[0] = static_cast<wchar_t>(L'0' + value / 10 % 10);
+  out[1] = static_cast<wchar_t>(L'0' + value % 10);
+}
+
+size_t WriteDosDate(wchar_t* out, WORD date) {
+  unsigned year = (date >> 9) + 1980u;  // four digits: 1980 to 2107
+  WriteTwoDigits(out, year / 100);
+  WriteTwoDigits(out + 2, year % 100);
+  out[4] = L'/';
+  WriteTwoDigits(out + 5, (date >> 5) & 0x0Fu);
+  out[7] = L'/';
+  WriteTwoDigits(out + 8, date & 0x1Fu);
+  return 10;
+}
+
+size_t WriteDosTime(wchar_t* out, WORD time) {
+  WriteTwoDigits(out, time >> 11);
+  out[2] = L':';
+  WriteTwoDigits(out + 3, (time >> 5) & 0x3Fu);
+  out[5] = L':';
+  WriteTwoDigits(out + 6, (time & 0x1Fu) * 2);
+  return 8;
+}
+
+// Each part is cut to limit characters.
+void SplitEntryName(const wchar_t* begin, const wchar_t* end, std::wstring& folder, std::wstring& name,
+                    size_t limit) {
+  const wchar_t* last = end;
+  for (const wchar_t* p = begin; p != end; ++p)
+    if (*p == L'/' || *p == L'\\') last = p;
+  // Made afresh rather than assigned, so each string takes just the room it needs.
+  if (last == end) {
+    folder.clear();
+    name = std::wstring(begin, std::min<size_t>(end - begin, limit));
+  } else {
+    folder = std::wstring(begin, std::min<size_t>(last - begin, limit));
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    name = std::wstring(last + 1, std::min<size_t>(end - last - 1, limit));
+  }
 }
 
 }  // namespace
@@ -60,35 +122,27 @@ TNumberStyle TNumberStyle::FromLocale() {
 }
 
 std::wstring FormatSize(uint64_t value, const TNumberStyle& style) {
-  return PadLeft(Grouped(value, style.thousands), 8);
+  wchar_t text[NumberRoom];
+  return std::wstring(text, WriteSize(text, value, style));
 }
 
 std::wstring FormatRatio(unsigned tenths, const TNumberStyle& style) {
-  std::wstring text = Grouped(tenths / 10, style.thousands) + style.decimal + std::to_wstring(tenths % 10);
-  return PadLeft(text, 3) + L"%";
+  wchar_t text[NumberRoom];
+  return std::wstring(text, WriteRatio(text, tenths, style));
 }
 
 std::wstring FormatDosDate(WORD date) {
   wchar_t text[16];
-  std::swprintf(text, 16, L"%04u/%02u/%02u", (date >> 9) + 1980u, (date >> 5) & 0x0Fu, date & 0x1Fu);
-  return text;
+  return std::wstring(text, WriteDosDate(text, date));
 }
 
 std::wstring FormatDosTime(WORD time) {
-  return TwoDigits(time >> 11) + L":" + TwoDigits((time >> 5) & 0x3F) + L":" + TwoDigits((time & 0x1F) * 2);
+  wchar_t text[16];
+  return std::wstring(text, WriteDosTime(text, time));
 }
 
 void SplitEntryName(const std::wstring& stored, std::wstring& folder, std::wstring& name) {
-  std::wstring path = stored;
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  size_t last = path.rfind(L'\\');
-  if (last == std::wstring::npos) {
-    folder.clear();
-    name = path;
-  } else {
-    folder = path.substr(0, last);
-    name = path.substr(last + 1);
-  }
+  SplitEntryName(stored.data(), stored.data() + stored.size(), folder, name, std::wstring::npos);
 }
 
 std::wstring EntryPath(const TListRecord& record) {
@@ -101,16 +155,16 @@ std::wstring EntryPath(const TListRecord& record) {
 void FillListRecord(TListRecord& record, const TIndividualInfo& info, const TNumberStyle& style) {
   // The library's name field has no guaranteed terminator within its 513 bytes.
   const char* stored = info.szFileName;
-  size_t length = strnlen(stored, sizeof info.szFileName);
-  std::wstring folder, name;
-  SplitEntryName(AnsiToWide(std::string(stored, length)), folder, name);
-  record.name = name.substr(0, 255);
-  record.folder = folder.substr(0, 255);
-  CopyField(record.date, FormatDosDate(info.wDate));
-  CopyField(record.time, FormatDosTime(info.wTime));
-  CopyField(record.size, FormatSize(info.dwOriginalSize, style));
-  CopyField(record.ratio, FormatRatio(info.wRatio, style));
-  CopyField(record.compressed, FormatSize(info.dwCompressedSize, style));
+  int length = static_cast<int>(strnlen(stored, sizeof info.szFileName));
+  wchar_t path[sizeof info.szFileName];  // a character takes at least one byte
+  int wide = length ? MultiByteToWideChar(CP_ACP, 0, stored, length, path, static_cast<int>(std::size(path))) : 0;
+  SplitEntryName(path, path + wide, record.folder, record.name, 255);
+  wchar_t text[NumberRoom];
+  CopyField(record.date, text, WriteDosDate(text, info.wDate));
+  CopyField(record.time, text, WriteDosTime(text, info.wTime));
+  CopyField(record.size, text, WriteSize(text, info.dwOriginalSize, style));
+  CopyField(record.ratio, text, WriteRatio(text, info.wRatio, style));
+  CopyField(record.compressed, text, WriteSize(text, info.dwCompressedSize, style));
 }
 
 void SortListRecords(std::vector<TListRecord>& records, int column, bool descending) {

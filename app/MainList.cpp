@@ -9,9 +9,11 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <unordered_map>
 
 namespace {
 
@@ -44,6 +46,31 @@ std::wstring FolderWithBackslash(const std::wstring& path) {
 void SetMenuEnabled(HMENU menu, UINT id, bool enabled) {
   EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
+
+// The system's small-icon indices of the listing under way. Asked by name
+// alone, the shell's answer depends only on the extension, and each question
+// reads the registry (trips to the window server under Wine), so a listing
+// asks once per extension.
+class TShellIconCache {
+ public:
+  void Clear() { indices_.clear(); }
+  int Index(const std::wstring& name) {
+    std::wstring extension = PathFindExtensionW(name.c_str());
+    auto found = indices_.find(extension);
+    if (found != indices_.end()) return found->second;
+    // By name only: the entry does not exist on disk.
+    SHFILEINFOW shell{};
+    SHGetFileInfoW(name.c_str(), 0, &shell, sizeof shell,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    indices_.emplace(std::move(extension), shell.iIcon);
+    return shell.iIcon;
+  }
+
+ private:
+  std::unordered_map<std::wstring, int> indices_;
+};
+
+TShellIconCache shellIcons;
 
 }  // namespace
 
@@ -199,6 +226,8 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
 }
 
 void TTavixMain::PumpMessages() {
+  // Whatever runs next sees the current texts.
+  statusBar1_.Flush();
   MSG msg;
   // The window is disabled while reading, so Esc is taken from the queue here.
   if (PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
@@ -240,25 +269,36 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   state_.cancelRequested = false;
 
   const TNumberStyle style = TNumberStyle::FromLocale();
-  TIndividualInfo info{};
-  if (arc_->FindFirst("*.*", &info) == 0) {
-    state_.totalOriginalSize = info.dwOriginalSize;
-    state_.firstMethod = AnsiToWide(std::string(info.szMode, strnlen(info.szMode, sizeof info.szMode)));
-    AppendListRecord(info, style);
-    statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-    PumpMessages();
-    DWORD lastPump = GetTickCount();
-    // Esc stops a long listing; the entries read so far stay listed.
-    while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
-      state_.totalOriginalSize += info.dwOriginalSize;
+  shellIcons.Clear();
+  {
+    // Texts reach the status bar before each look into the queue, not at each
+    // change: every change would repaint the bar at once.
+    struct TextHold {
+      TProgressStatusBar& bar;
+      ~TextHold() { bar.HoldTexts(false); }
+    } hold{statusBar1_};
+    statusBar1_.HoldTexts(true);
+    TIndividualInfo info{};
+    if (arc_->FindFirst("*.*", &info) == 0) {
+      state_.totalOriginalSize = info.dwOriginalSize;
+      state_.firstMethod = AnsiToWide(std::string(info.szMode, strnlen(info.szMode, sizeof info.szMode)));
       AppendListRecord(info, style);
-      if (state_.entryCount % 10 == 0) statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-      if (state_.entryCount == 20) arcList_.SetItemCount(20, true);
-      // Looking into the queue costs a trip to the window server under Wine;
-      // a look every few milliseconds keeps the window just as responsive.
-      if (DWORD now = GetTickCount(); now - lastPump >= 10) {
-        PumpMessages();
-        lastPump = now;
+      statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
+      PumpMessages();
+      DWORD lastPump = GetTickCount();
+      // Esc stops a long listing; the entries read so far stay listed.
+      while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
+        state_.totalOriginalSize += info.dwOriginalSize;
+        AppendListRecord(info, style);
+        if (state_.entryCount % 10 == 0) statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
+        if (state_.entryCount == 20) arcList_.SetItemCount(20, true);
+        // Looking into the queue costs a trip to the window server under Wine;
+        // a look after every few milliseconds of reading keeps the window just
+        // as responsive.
+        if (GetTickCount() - lastPump >= 10) {
+          PumpMessages();
+          lastPump = GetTickCount();
+        }
       }
     }
   }
@@ -296,13 +336,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
 void TTavixMain::AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style) {
   TListRecord& record = state_.records.emplace_back();
   FillListRecord(record, info, style);
-  if (settings_.UseShellIcon) {
-    // By name only: the entry does not exist on disk.
-    SHFILEINFOW shell{};
-    SHGetFileInfoW(record.name.c_str(), 0, &shell, sizeof shell,
-                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-    record.iconIndex = shell.iIcon;
-  }
+  if (settings_.UseShellIcon) record.iconIndex = shellIcons.Index(record.name);
   ++state_.entryCount;
 }
 

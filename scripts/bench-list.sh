@@ -13,5 +13,7 @@ run() {
 for n in 10000 100000; do
   run "$n" 0 | tr -d '\r'
 done
-echo "with system file icons:"
-run 10000 1 | tr -d '\r'
+echo "with system file icons (the default):"
+for n in 10000 100000; do
+  run "$n" 1 | tr -d '\r'
+done

@@ -20,7 +20,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$1" explorer /desktop=Tavix,1024x768 "$2" "$3" &
   sleep "$4"
   import -window root "$5"
-  # Only our program ends: the Wine server may serve others (tests, builds).
+  # Closed as a user would (Ctrl+Q), so it writes its settings and gives back
+  # its instance number and work folder; Wine takes the keys only while the
+  # pointer is over the window (here where it first starts). Forced only when
+  # it does not end; only our program ends: the Wine server may serve others.
+  xdotool mousemove 300 300
+  xdotool windowfocus --sync "$(xdotool search --name "Wine desktop" | head -1)"
+  xdotool key ctrl+q
+  sleep 3
   "$1" taskkill /f /im Tavix.exe
 ' run "$root/scripts/wine-run" "$bin/Tavix.exe" "$winarchive" "$seconds" "$shot" >/dev/null 2>&1 || true
 [ -f "$shot" ] || { echo "run: no screenshot was taken" >&2; exit 1; }

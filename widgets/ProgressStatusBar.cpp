@@ -29,10 +29,31 @@ void TProgressStatusBar::Create(HWND parent, UINT id, const std::vector<int>& wi
 
 void TProgressStatusBar::SetText(int panel, const std::wstring& text) {
   if (std::find(ownerDrawn_.begin(), ownerDrawn_.end(), panel) != ownerDrawn_.end()) return;
+  if (holding_ && panel >= 0 && panel < static_cast<int>(widths_.size())) {
+    heldTexts_[panel] = text;
+    held_[panel] = true;
+    return;
+  }
   SendMessageW(window_, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+void TProgressStatusBar::HoldTexts(bool hold) {
+  holding_ = hold;
+  heldTexts_.resize(widths_.size());
+  held_.resize(widths_.size(), false);
+  if (!hold) Flush();
+}
+
+void TProgressStatusBar::Flush() {
+  for (size_t panel = 0; panel < held_.size(); ++panel) {
+    if (!held_[panel]) continue;
+    held_[panel] = false;
+    SendMessageW(window_, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(heldTexts_[panel].c_str()));
+  }
+}
+
 std::wstring TProgressStatusBar::Text(int panel) const {
+  if (panel >= 0 && panel < static_cast<int>(held_.size()) && held_[panel]) return heldTexts_[panel];
   LRESULT length = LOWORD(SendMessageW(window_, SB_GETTEXTLENGTHW, panel, 0));
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   SendMessageW(window_, SB_GETTEXTW, panel, reinterpret_cast<LPARAM>(text.data()));

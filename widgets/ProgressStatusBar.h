@@ -25,6 +25,13 @@ class TProgressStatusBar {
   int Height() const;
   void Show(bool visible);
   void RepaintPanel(int panel);
+  // While held, texts are kept here and reach the control at Flush (or when
+  // the hold ends); Text still answers the latest one. Wine's status bar
+  // repaints itself inside every SB_SETTEXT, several trips to the window
+  // server, so a loop changing a text many times a second holds the texts and
+  // flushes them before it lets window messages run.
+  void HoldTexts(bool hold);
+  void Flush();
 
  private:
   void PlaceProgress();
@@ -33,4 +40,7 @@ class TProgressStatusBar {
   int progressPanel_ = -1;
   std::vector<int> widths_;
   std::vector<int> ownerDrawn_;
+  bool holding_ = false;
+  std::vector<std::wstring> heldTexts_;  // per panel
+  std::vector<bool> held_;
 };

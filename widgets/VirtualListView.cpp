@@ -26,7 +26,15 @@ void TVirtualListView::Create(HWND parent, UINT id, const std::vector<TListColum
 
 void TVirtualListView::SetItemCount(int count, bool keepScroll) {
   ListView_SetItemCountEx(window_, count, keepScroll ? LVSICF_NOSCROLL : 0);
+  ArrangeIcons();
   InvalidateRect(window_, nullptr, FALSE);
+}
+
+void TVirtualListView::ArrangeIcons() {
+  // Wine keeps the item positions of the view the items were counted in, so
+  // in the icon views they would lie on top of each other, one row apart.
+  DWORD view = ListView_GetView(window_);
+  if (view == LV_VIEW_ICON || view == LV_VIEW_SMALLICON) ListView_Arrange(window_, LVA_DEFAULT);
 }
 
 int TVirtualListView::ItemCount() const { return ListView_GetItemCount(window_); }
@@ -69,6 +77,7 @@ void TVirtualListView::SetViewStyle(int style) {
   static const DWORD views[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST, LV_VIEW_DETAILS};
   if (style < 0 || style > 3) style = 3;
   ListView_SetView(window_, views[style]);
+  ArrangeIcons();
 }
 
 int TVirtualListView::ViewStyle() const {

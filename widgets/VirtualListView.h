@@ -44,6 +44,7 @@ class TVirtualListView {
   void SetColumnLayout(const std::wstring& layout);
 
  private:
+  void ArrangeIcons();
   HWND window_ = nullptr;
   int columnCount_ = 0;
 };

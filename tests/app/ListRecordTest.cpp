@@ -29,6 +29,27 @@ TEST(ListRecordTexts, NumbersDatesAndTimes) {
   EXPECT_EQ(FormatDosTime(Time(23, 59, 29)), L"23:59:58");
 }
 
+TEST(ListRecordTexts, LocaleSeparatorsAndTheWidestValuesFitTheirFields) {
+  TNumberStyle german{L'.', L','};
+  EXPECT_EQ(FormatSize(1234567, german), L"1.234.567");
+  EXPECT_EQ(FormatRatio(65535, german), L"6.553,5%");
+  TNumberStyle none{L'\0', L'.'};  // a locale without a thousands separator
+  EXPECT_EQ(FormatSize(1234567, none), L" 1234567");
+  TIndividualInfo info{};
+  std::strcpy(info.szFileName, "a");
+  info.dwOriginalSize = info.dwCompressedSize = 4294967295u;
+  info.wRatio = 65535;
+  info.wDate = 0xFFFF;
+  info.wTime = 0xFFFF;
+  TListRecord record;
+  FillListRecord(record, info, TNumberStyle{});
+  EXPECT_STREQ(record.size, L"4,294,967,295");
+  EXPECT_STREQ(record.compressed, L"4,294,967,295");
+  EXPECT_STREQ(record.ratio, L"6,553.5%");
+  EXPECT_STREQ(record.date, L"2107/15/31");
+  EXPECT_STREQ(record.time, L"31:63:62");
+}
+
 TEST(ListRecordTexts, NamesSplitAtEitherSlashAndJoinWithSlashes) {
   struct Case {
     const wchar_t *stored, *folder, *name, *entryPath;
@@ -64,6 +85,14 @@ TEST(ListRecordTexts, UnterminatedNameFieldIsCut) {
   TListRecord record;
   FillListRecord(record, info, TNumberStyle{});
   EXPECT_EQ(record.name.size(), 255u);
+  // A folder longer than its field is cut as well, and keeps "\" as separator.
+  std::memset(info.szFileName, 'a', sizeof info.szFileName);
+  info.szFileName[1] = '/';
+  info.szFileName[400] = '/';
+  FillListRecord(record, info, TNumberStyle{});
+  EXPECT_EQ(record.folder.size(), 255u);
+  EXPECT_EQ(record.folder.substr(0, 3), L"a\\a");
+  EXPECT_EQ(record.name.size(), 112u);  // up to the field's end
 }
 
 std::vector<TListRecord> Records(std::initializer_list<const wchar_t*> sizes) {

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -39,8 +40,9 @@ class MainWindow : public ::testing::Test {
   }
   void TearDown() override { main_.reset(); }
 
-  // Starts the window with the given arguments and lets its first job run.
-  TTavixMain& Start(std::vector<std::wstring> arguments = {}) {
+  // Starts the window with the given arguments and lets its first job run
+  // (or, without wait, leaves running it to the caller).
+  TTavixMain& Start(std::vector<std::wstring> arguments = {}, bool wait = true) {
     TMainStart start;
     start.settingsPath = ini_;
     start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
@@ -49,6 +51,7 @@ class MainWindow : public ::testing::Test {
     start.help = &help_;
     main_ = std::make_unique<TTavixMain>();
     EXPECT_TRUE(main_->Create(start, SW_SHOWNORMAL));
+    if (!wait) return *main_;
     Pump(*main_, 100);
     PumpUntil(*main_, [&] { return !main_->State().pendingJob && !main_->State().busy; });
     return *main_;
@@ -250,6 +253,95 @@ TEST_F(MainWindow, ExactlyTwentyEntriesAllShow) {
   EXPECT_EQ(main.ArcList().ItemCount(), 20);
   EXPECT_EQ(ItemText(main, 19, 0), L"f19.txt");
   EXPECT_EQ(main.StatusBar1().Text(1), L"20 Files");
+}
+
+TEST_F(MainWindow, TheFileCountShowsInTensWhileALongListingRuns) {
+  const int total = 60000;
+  for (int i = 0; i < total; ++i) SpyAdd(spy_, "file" + std::to_string(i), 1, 1, 0, Date(2020, 1, 1), 0);
+  Start({Archive(L"long.lzh")}, false);
+  // Another thread reads the panel as the window shows it, while messages run.
+  HWND bar = main_->StatusBar1().Handle();
+  std::atomic<bool> done{false};
+  std::vector<std::wstring> seen;
+  std::thread watch([&] {
+    while (!done) {
+      wchar_t text[64] = {};
+      if (SendMessageTimeoutW(bar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 100, nullptr) &&
+          (seen.empty() || seen.back() != text))
+        seen.push_back(text);
+      Sleep(1);
+    }
+  });
+  PumpUntil(*main_, [&] { return !main_->State().pendingJob && !main_->State().busy; }, 20000);
+  Pump(*main_, 100);  // the watcher's last look, after the listing
+  done = true;
+  watch.join();
+  ASSERT_EQ(main_->State().entryCount, total);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), std::to_wstring(total) + L" Files");
+  int between = 0;
+  for (const std::wstring& text : seen) {
+    if (text.empty()) continue;
+    int count = _wtoi(text.c_str());
+    EXPECT_EQ(text, std::to_wstring(count) + L" Files");
+    EXPECT_TRUE(count == 1 || count % 10 == 0) << count;
+    if (count > 1 && count < total) ++between;
+  }
+  EXPECT_GT(between, 0) << "the count showed only at the end";
+}
+
+TEST_F(MainWindow, ShellIconsFollowEachEntrysFileType) {
+  // Two file types registered with icons of their own, so names of different
+  // types get different system icons; removed again at the end.
+  struct FileType {
+    const wchar_t *extension, *className, *icon;
+  } types[] = {{L".tvxone", L"Tavix.TestOne", L",3"}, {L".tvxtwo", L"Tavix.TestTwo", L",4"}};
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::wstring shell32 = std::wstring(system) + L"\\shell32.dll";
+  auto removeTypes = [&] {
+    for (const FileType& type : types) {
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, type.extension);
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, type.className);
+    }
+  };
+  removeTypes();
+  for (const FileType& type : types) {
+    std::wstring icon = shell32 + type.icon;
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, type.extension, nullptr, REG_SZ, type.className,
+                    static_cast<DWORD>((wcslen(type.className) + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, (std::wstring(type.className) + L"\\DefaultIcon").c_str(), nullptr, REG_SZ,
+                    icon.c_str(), static_cast<DWORD>((icon.size() + 1) * sizeof(wchar_t)));
+  }
+  WritePrivateProfileStringW(L"Options", L"UseShellIcon", L"1", ini_.c_str());
+  const char* names[] = {"a.tvxone", "b.tvxtwo", "c.TVXONE", "dir/d.tvxtwo", "e", "f.txt", "g.tvxtwo.tvxone"};
+  for (const char* name : names) SpyAdd(spy_, name, 1, 1, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"icons.lzh")});
+  const std::vector<TListRecord>& records = main.State().records;
+  ASSERT_EQ(records.size(), std::size(names));
+  for (const TListRecord& record : records) {
+    SHFILEINFOW shell{};
+    SHGetFileInfoW(record.name.c_str(), 0, &shell, sizeof shell,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+    EXPECT_EQ(record.iconIndex, shell.iIcon) << record.name;
+  }
+  EXPECT_NE(records[0].iconIndex, records[1].iconIndex);
+  EXPECT_EQ(records[0].iconIndex, records[6].iconIndex);
+  removeTypes();
+}
+
+TEST_F(MainWindow, IconViewsLayTheEntriesOutInARow) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) SpyAdd(spy_, name, 1, 1, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"row.lzh")});
+  HWND list = main.ArcList().Handle();
+  for (UINT view : {IDM_VIEW_LARGE, IDM_VIEW_SMALL}) {
+    SendMessageW(main.Handle(), WM_COMMAND, view, 0);
+    POINT first{}, second{};
+    ListView_GetItemPosition(list, 0, &first);
+    ListView_GetItemPosition(list, 1, &second);
+    EXPECT_GT(second.x, first.x) << view;
+    EXPECT_EQ(second.y, first.y) << view;
+  }
 }
 
 TEST_F(MainWindow, AnArchiveWithoutEntriesWarnsAndMarksTheListingUnavailable) {

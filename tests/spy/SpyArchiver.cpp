@@ -29,14 +29,22 @@ int commandResult = 0;
 std::string commandOutput;
 HGLOBAL const TheHandle = reinterpret_cast<HGLOBAL>(0x5150);
 
+// Listings of 100,000 entries log four calls per entry: appended in place,
+// so the spy stays quick next to the caller it measures.
 void Record(const char* entry, const std::string& arguments) {
-  log += std::string(entry) + "(" + arguments + ")\n";
+  log.append(entry).append(1, '(').append(arguments).append(")\n");
 }
 
 std::string Hex(const void* p) {
   char text[32];
   std::snprintf(text, sizeof text, "%p", p);
   return text;
+}
+
+void RecordHandle(const char* entry, const void* handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", handle);
+  log.append(entry).append(1, '(').append(text).append(")\n");
 }
 
 int RunCommand(const char* entry, HWND window, LPCSTR command, LPSTR buffer, DWORD size) {
@@ -117,7 +125,7 @@ SPY_EXPORT int WINAPI SPY_ENTRY(FindFirst)(HGLOBAL handle, LPCSTR wildcard, void
 
 #ifndef SPY_NO_FindNext
 SPY_EXPORT int WINAPI SPY_ENTRY(FindNext)(HGLOBAL handle, void* record) {
-  Record(SPY_STR(SPY_ENTRY(FindNext)), Hex(handle));
+  RecordHandle(SPY_STR(SPY_ENTRY(FindNext)), handle);
   return Fill(record);
 }
 #endif
@@ -165,7 +173,7 @@ SPY_EXPORT int WINAPI SPY_ENTRY(GetArchiveType)(LPCSTR path) {
 #ifndef SPY_NO_Times
 // Distinct times so a test can see which entry filled which field.
 static BOOL Time(const char* entry, HGLOBAL handle, FILETIME* time, DWORD value) {
-  Record(entry, Hex(handle));
+  RecordHandle(entry, handle);
   time->dwLowDateTime = value;
   time->dwHighDateTime = 0x01D00000;
   return TRUE;
