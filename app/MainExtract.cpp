@@ -331,17 +331,29 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   for (const std::string& file : files)
     names.push_back(!file.empty() && (file[0] == '-' || file[0] == '@') ? "-gb" + file : file);
 
+  // Room for the library's own words, shown when it fails.
+  if (arc_->OutputSize() == 0) arc_->SetOutputSize(4096);
   int code = 0;
   state_.busy = true;
   state_.lastPump = 0;
   EnableWindow(window_, FALSE);
+  // Each progress report changes the texts; they reach the bar at each look
+  // into the queue, not at every change (see TProgressStatusBar::HoldTexts).
+  statusBar1_.HoldTexts(true);
   try {
     code = arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names});
   } catch (const EArchiver& error) {
     code = -1;
+    statusBar1_.HoldTexts(false);
     statusBar1_.SetProgress(0);
     ShowError(error.Message());
+  } catch (...) {
+    statusBar1_.HoldTexts(false);
+    state_.busy = false;
+    EnableWindow(window_, TRUE);
+    throw;
   }
+  statusBar1_.HoldTexts(false);
   state_.busy = false;
   EnableWindow(window_, TRUE);
   SetFocus(arcList_.Handle());

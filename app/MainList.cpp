@@ -487,8 +487,10 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
         abort = true;
         break;
       }
-      TNumberStyle style = TNumberStyle::FromLocale();
-      statusBar1_.SetText(0, state_.progressName + L"  : " + FormatSize(state_.progressSize, style) + L"byte");
+      // The text is the same for every report of one entry.
+      if (!state_.progressCounted)
+        statusBar1_.SetText(0, state_.progressName + L"  : " +
+                                   FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
       if (state_.progressSize > 0) {
         unsigned long long percent = static_cast<unsigned long long>(info->dwWriteSize) * 100 / state_.progressSize;
         state_.lastPercent = percent >= 100 ? 100 : static_cast<int>(percent);

@@ -50,6 +50,8 @@ void TProgressStatusBar::Flush() {
     held_[panel] = false;
     SendMessageW(window_, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(heldTexts_[panel].c_str()));
   }
+  if (heldProgress_ >= 0 && progress_) SendMessageW(progress_, PBM_SETPOS, heldProgress_, 0);
+  heldProgress_ = -1;
 }
 
 std::wstring TProgressStatusBar::Text(int panel) const {
@@ -62,10 +64,13 @@ std::wstring TProgressStatusBar::Text(int panel) const {
 }
 
 void TProgressStatusBar::SetProgress(int percent) {
-  if (progress_) SendMessageW(progress_, PBM_SETPOS, std::clamp(percent, 0, 100), 0);
+  if (!progress_) return;
+  if (holding_) heldProgress_ = std::clamp(percent, 0, 100);
+  else SendMessageW(progress_, PBM_SETPOS, std::clamp(percent, 0, 100), 0);
 }
 
 int TProgressStatusBar::Progress() const {
+  if (heldProgress_ >= 0) return heldProgress_;
   return progress_ ? static_cast<int>(SendMessageW(progress_, PBM_GETPOS, 0, 0)) : 0;
 }
 

@@ -25,8 +25,9 @@ class TProgressStatusBar {
   int Height() const;
   void Show(bool visible);
   void RepaintPanel(int panel);
-  // While held, texts are kept here and reach the control at Flush (or when
-  // the hold ends); Text still answers the latest one. Wine's status bar
+  // While held, texts and the progress position are kept here and reach the
+  // controls at Flush (or when the hold ends); Text and Progress still answer
+  // the latest ones. Wine's status bar
   // repaints itself inside every SB_SETTEXT, several trips to the window
   // server, so a loop changing a text many times a second holds the texts and
   // flushes them before it lets window messages run.
@@ -43,4 +44,5 @@ class TProgressStatusBar {
   bool holding_ = false;
   std::vector<std::wstring> heldTexts_;  // per panel
   std::vector<bool> held_;
+  int heldProgress_ = -1;  // -1: none held
 };

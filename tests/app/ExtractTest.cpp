@@ -387,6 +387,7 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
     Sleep(300);
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0].rfind(L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: 0x", 0), 0u) << answerer.Texts()[0];
+    EXPECT_NE(answerer.Texts()[0].find(L"\r\r["), std::wstring::npos);  // the library's own words follow
     EXPECT_EQ(main.StatusBar1().Text(0), L"0 個のﾌｧｲﾙを解凍しました");
   }
   {
