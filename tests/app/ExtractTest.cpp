@@ -402,6 +402,19 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
   }
 }
 
+TEST_F(Extraction, AVeryLongDestinationEitherWorksOrIsTold) {
+  TTavixMain& main = Open();
+  main.Settings().ExtractFileOpt = 1;
+  std::wstring deep = folder_ + L"\\" + std::wstring(200, L'x') + L"\\" + std::wstring(200, L'y');
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(deep, true);
+  Sleep(300);
+  bool extracted = Exists(L"\\\\?\\" + deep + L"\\data\\sub\\d.txt");
+  EXPECT_TRUE(extracted || !answerer.Texts().empty());
+  if (!extracted) EXPECT_EQ(main.StatusBar1().Text(0).find(L"ﾌｧｲﾙ解凍を実行しました"), std::wstring::npos);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
 TEST_F(Extraction, HostileEntryNamesStayInsideTheDestination) {
   std::wstring archive = WinPath(TAVIX_FIXTURE_DIR) + L"\\hostile.zip";
   TTavixMain& main = Start({archive});
@@ -446,8 +459,11 @@ TEST_F(Extraction, FolderOpensAfterAUserExtractionNotAfterATemporaryOne) {
   WritePrivateProfileStringW(L"Options", L"IsFolderOpen", L"1", ini_.c_str());
   TTavixMain& main = Open();
   main.Settings().ExtractFileOpt = 1;
+  main.Settings().LhaCommand = L"-a1";  // the user's extra switches for LZH
   std::wstring out = Out(L"out");
   main.ExtractRun(out, false);
+  EXPECT_EQ(main.Arc().Options().UserOptions, " -a1");
+  EXPECT_TRUE(Exists(out + L"\\a.txt"));
   ASSERT_EQ(opened_.size(), 1u);
   EXPECT_EQ(opened_[0], out + L"\\");
   EXPECT_FALSE(main.ExtractStep({"a.txt"}, Out(L"temp"), TExtractMode::Temporary));
