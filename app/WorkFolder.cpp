@@ -41,8 +41,35 @@ bool CreateWorkFolder(const std::wstring& workDir, std::wstring& path, int& numb
   return false;
 }
 
+namespace {
+
+// Removes, below folder, every entry whose path is too long for the shell's
+// delete: it cannot address them, and Wine's turned such a path into the
+// current folder and emptied that instead. Links are removed, not followed.
+void RemoveDeepEntries(const std::wstring& folder) {
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = folder + L"\\" + name;
+    bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (directory && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDeepEntries(path);
+    if (path.size() < MAX_PATH - 1) continue;
+    std::wstring longPath = L"\\\\?\\" + path;
+    SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (directory) RemoveDirectoryW(longPath.c_str());
+    else DeleteFileW(longPath.c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+}  // namespace
+
 void DeleteFolderSilently(const std::wstring& folder) {
   if (folder.empty() || !Exists(folder)) return;
+  RemoveDeepEntries(folder);
   std::vector<wchar_t> from(folder.begin(), folder.end());
   from.push_back(0);
   from.push_back(0);  // the shell takes a list ended by an empty name

@@ -1,6 +1,7 @@
 #include "WindowDriver.h"
 
 #include "ArchiverApi.h"
+#include "WorkFolder.h"
 
 #include <commctrl.h>
 
@@ -17,12 +18,7 @@ std::wstring TempFolder(const std::wstring& name) {
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
   std::wstring folder = std::wstring(temp) + L"tavix-app-" + name;
-  std::wstring from = folder + L'\0';
-  SHFILEOPSTRUCTW op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-  SHFileOperationW(&op);
+  DeleteFolderSilently(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
 }
