@@ -247,6 +247,11 @@ void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
   if (state_.busy) return;
   bool extractAndExit = state_.modes.extractAndExit;
   if (state_.entryCount == 0 && !extractAndExit && !state_.listingUnavailable) return;
+  // Without a folder the sub-folder would land in the root of the current drive.
+  if (WithoutTrailingBackslash(destination).empty()) {
+    ExtractStep({}, destination, TExtractMode::User);  // tells the user
+    return;
+  }
   state_.lastExtractFolder = destination;
   if (makeSubFolder)
     destination = WithoutTrailingBackslash(destination) + L"\\" + NameWithoutExtension(AnsiToWide(arc_->FileName()));
@@ -296,6 +301,13 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
       ShowError(error.Message());
       return true;
     }
+  }
+  // A tree node without a folder behind it (such as the computer) gives no
+  // destination; "\\" alone would be the root of the current drive.
+  if (WithoutTrailingBackslash(destination).empty()) {
+    state_.extractFailureShown = true;
+    Message(L"解凍先のﾌｫﾙﾀﾞが指定されていません.", MB_ICONWARNING | MB_OK);
+    return true;
   }
   EnsureWorkFolder();
   std::wstring target = WithoutTrailingBackslash(destination) + L"\\";

@@ -386,6 +386,14 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
     EXPECT_EQ(main.StatusBar1().Text(0), L"0 個のﾌｧｲﾙを解凍しました");
   }
   {
+    // No folder at all (a tree node such as the computer has none).
+    TMessageBoxAnswerer answerer;
+    main.ExtractRun(L"", true);
+    Sleep(300);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0], L"解凍先のﾌｫﾙﾀﾞが指定されていません.");
+  }
+  {
     // The archive went away while it was shown.
     DeleteFileW(archive_.c_str());
     TMessageBoxAnswerer answerer;
