@@ -130,12 +130,7 @@ class Extraction : public ::testing::Test {
     return path;
   }
   TTavixMain& Start(std::vector<std::wstring> arguments) {
-    TMainStart start;
-    start.settingsPath = ini_;
-    start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
-    for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
-    start.arguments = arguments;
-    start.help = &help_;
+    TMainStart start = MainStart(ini_, arguments, &help_);
     start.openFolder = [this](const std::wstring& folder) { opened_.push_back(folder); };
     main_ = std::make_unique<TTavixMain>();
     EXPECT_TRUE(main_->Create(start, SW_SHOWNORMAL));

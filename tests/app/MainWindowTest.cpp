@@ -43,12 +43,7 @@ class MainWindow : public ::testing::Test {
   // Starts the window with the given arguments and lets its first job run
   // (or, without wait, leaves running it to the caller).
   TTavixMain& Start(std::vector<std::wstring> arguments = {}, bool wait = true) {
-    TMainStart start;
-    start.settingsPath = ini_;
-    start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
-    for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
-    start.arguments = arguments;
-    start.help = &help_;
+    TMainStart start = MainStart(ini_, arguments, &help_);
     main_ = std::make_unique<TTavixMain>();
     EXPECT_TRUE(main_->Create(start, SW_SHOWNORMAL));
     if (!wait) return *main_;

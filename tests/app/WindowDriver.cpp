@@ -52,6 +52,16 @@ void SpyAdd(HMODULE spy, const std::string& name, DWORD size, DWORD packed, WORD
   reinterpret_cast<void(WINAPI*)(const void*)>(GetProcAddress(spy, "SpyAddEntry"))(&info);
 }
 
+TMainStart MainStart(const std::wstring& ini, const std::vector<std::wstring>& arguments, THelpService* help) {
+  TMainStart start;
+  start.settingsPath = ini;
+  start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
+  for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
+  start.arguments = arguments;
+  start.help = help;
+  return start;
+}
+
 bool PumpUntil(TTavixMain& main, const std::function<bool()>& done, int milliseconds) {
   DWORD end = GetTickCount() + milliseconds;
   for (;;) {

@@ -21,6 +21,10 @@ void SpyReset(HMODULE spy);
 void SpyAdd(HMODULE spy, const std::string& name, DWORD size, DWORD packed, WORD ratio, WORD date, WORD time,
             const char* method = "-lh5-");
 
+// The start as the program body makes it from these arguments (each quoted
+// on the command line after the program's path).
+TMainStart MainStart(const std::wstring& ini, const std::vector<std::wstring>& arguments, THelpService* help);
+
 // Runs messages (and the idle call) until done() or the time is up.
 bool PumpUntil(TTavixMain& main, const std::function<bool()>& done, int milliseconds = 3000);
 void Pump(TTavixMain& main, int milliseconds);
