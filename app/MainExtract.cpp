@@ -292,6 +292,8 @@ void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
 
 bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::wstring& destination,
                              TExtractMode mode) {
+  // Every way out before the library answers has told the user already.
+  state_.extractFailureShown = true;
   // The kind chosen when the archive was selected stays (a .JAR is a ZIP).
   std::string archive = WideToAnsi(state_.archivePath);
   if (arc_->FileName() != archive) {
@@ -305,7 +307,6 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   // A tree node without a folder behind it (such as the computer) gives no
   // destination; "\\" alone would be the root of the current drive.
   if (WithoutTrailingBackslash(destination).empty()) {
-    state_.extractFailureShown = true;
     Message(L"解凍先のﾌｫﾙﾀﾞが指定されていません.", MB_ICONWARNING | MB_OK);
     return true;
   }
