@@ -70,7 +70,7 @@ HWND WaitForCaption(const std::wstring& suffix, int timeoutMs = 8000) {
 class TDialogUser {
  public:
   TDialogUser(std::wstring caption, std::function<void(HWND dialog)> act, int button)
-      : thread_([=] {
+      : thread_([=, this] {
           HWND dialog = WaitForCaption(caption, 30000);
           if (!dialog) return;
           found = true;

@@ -41,7 +41,7 @@ std::string Hex(const void* p) {
   return text;
 }
 
-void RecordHandle(const char* entry, const void* handle) {
+[[maybe_unused]] void RecordHandle(const char* entry, const void* handle) {
   char text[32];
   std::snprintf(text, sizeof text, "%p", handle);
   log.append(entry).append(1, '(').append(text).append(")\n");
