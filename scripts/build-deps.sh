@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the dependencies from Debian source packages for one target
-# triplet into build/deps/<triplet>. Each is rebuilt only when its pinned
-# version changes (a stamp file records the version built).
+# triplet into build/deps/<triplet>. Each takes the version the archive has
+# now, within the major version we build against, and is rebuilt only when
+# that version changes (a stamp file records the version built).
 set -euo pipefail
 triplet=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,27 +11,55 @@ prefix=$deps/$triplet
 src=$deps/src
 mkdir -p "$prefix/lib" "$prefix/include" "$src"
 
-declare -A pin=(
-  [libjpeg-turbo]=1:2.1.5-2
-  [bzip2]=1.0.8-5
-  [pcre2]=10.42-1
-  [libarchive]=3.6.2-1+deb12u5
+# Upstream major versions (the Debian version without epoch starts so).
+declare -A major=(
+  [libjpeg-turbo]=2.
+  [bzip2]=1.0.
+  [pcre2]=10.
+  [libarchive]=3.
 )
+# Each name's candidate versions, newest first; a mirror can list a version
+# it no longer serves, so fetching falls back to the next one.
+declare -A candidates=() pin=()
+for name in "${!major[@]}"; do
+  list=$(apt-cache showsrc "$name" 2>/dev/null | awk '/^Version:/ {print $2}' | sort -uVr |
+    while read -r v; do case ${v#*:} in "${major[$name]}"*) echo "$v" ;; esac; done | tr '\n' ' ')
+  if [ -z "$list" ]; then
+    echo "build-deps: no source package '$name' of version ${major[$name]}x in the package lists (deb-src entry missing? run scripts/setup-packages.sh)" >&2
+    exit 1
+  fi
+  candidates[$name]=$list
+done
+src_dir() { echo "$src/$1-${2//:/_}"; }
+# The version to build: one already unpacked, else the first that downloads.
+for name in "${!major[@]}"; do
+  for v in ${candidates[$name]}; do
+    [ -f "$(src_dir "$name" "$v")/.unpacked" ] && { pin[$name]=$v; break; }
+  done
+  [ -n "${pin[$name]:-}" ] && continue
+  for v in ${candidates[$name]}; do
+    dir=$(src_dir "$name" "$v")
+    rm -rf "$dir" "$dir.dl"; mkdir -p "$dir.dl"
+    if (cd "$dir.dl" && apt-get source --download-only -qq "$name=$v" >"$dir.dl/log" 2>&1); then
+      (cd "$dir.dl" && dpkg-source --no-check -x ./*.dsc unpacked >/dev/null)
+      mv "$dir.dl/unpacked" "$dir"; rm -rf "$dir.dl"; touch "$dir/.unpacked"
+      pin[$name]=$v; break
+    fi
+    echo "build-deps: $name $v could not be fetched:" >&2; grep -E '^(E|W):' "$dir.dl/log" >&2 || true
+    rm -rf "$dir.dl"
+  done
+  if [ -z "${pin[$name]:-}" ]; then
+    echo "build-deps: no version of $name could be fetched (tried ${candidates[$name]})" >&2
+    exit 1
+  fi
+done
 jobs=$(nproc)
 case $triplet in
   x86_64-*) emulator=$root/scripts/wine-run; proc=AMD64 ;;
   *) emulator=$root/scripts/no-run; proc=x86 ;;
 esac
 
-fetch() { # name -> prints the unpacked source folder
-  local name=$1 ver=${pin[$1]} dir=$src/$1-${pin[$1]//:/_}
-  if [ ! -f "$dir/.unpacked" ]; then
-    rm -rf "$dir" "$dir.dl"; mkdir -p "$dir.dl"
-    (cd "$dir.dl" && apt-get source --download-only -qq "$name=$ver" >/dev/null 2>&1 && dpkg-source --no-check -x ./*.dsc unpacked >/dev/null)
-    mv "$dir.dl/unpacked" "$dir"; rm -rf "$dir.dl"; touch "$dir/.unpacked"
-  fi
-  echo "$dir"
-}
+fetch() { src_dir "$1" "${pin[$1]}"; }
 up_to_date() { [ "$(cat "$prefix/.$1.stamp" 2>/dev/null)" = "${pin[$1]}" ]; }
 stamp() { echo "${pin[$1]}" > "$prefix/.$1.stamp"; }
 cmake_cross() { # source build [args...]

@@ -5,7 +5,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev python3
   wine wine64 locales xvfb xauth imagemagick xdotool fonts-ipafont-gothic fonts-ipafont-mincho
   googletest libz-mingw-w64-dev
   lhasa jlha-utils zip unzip 7zip libarchive-tools gcab cabextract arj unar sharutils
