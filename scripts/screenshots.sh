@@ -30,8 +30,17 @@ printf '[DeskTop]\r\nMainLeft=8\r\nMainTop=8\r\nMainWidth=432\r\nMainHeight=340\
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   set -u
   wine=$1 exe=$2 archive=$3 out=$4
-  "$wine" explorer /desktop=Tavix,448x356 "$exe" "$archive" >/dev/null 2>&1 &
-  sleep "${TAVIX_SHOT_DELAY:-7}"
+  # Its own desktop name: one left in the persistent Wine server by an
+  # earlier X server would swallow the program.
+  "$wine" explorer "/desktop=Tavix$$,448x356" "$exe" "$archive" >/dev/null 2>&1 &
+  name=${archive##*\\}
+  for _ in $(seq 1 240); do
+    xdotool search --onlyvisible --name "^[A-Z0-9?]{3}: ${name//./\\.}\$" >/dev/null 2>&1 && break
+    sleep 0.5
+  done
+  xdotool search --onlyvisible --name "^[A-Z0-9?]{3}: ${name//./\\.}\$" >/dev/null 2>&1 ||
+    { echo "screenshots: the window listing $name did not appear" >&2; exit 1; }
+  sleep 1
   desktop=$(xdotool search --name "Wine desktop" | head -1)
   # Wine takes the keys only while the pointer is over the window.
   xdotool mousemove 300 300
