@@ -6,7 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 cmake ninja-build nasm dpkg-dev python3
-  wine wine64 locales xvfb xauth imagemagick xdotool fonts-ipafont-gothic fonts-ipafont-mincho
+  wine wine64 fonts-wine locales xvfb xauth imagemagick xdotool fonts-ipafont-gothic fonts-ipafont-mincho
   googletest libz-mingw-w64-dev
   lhasa jlha-utils zip unzip 7zip libarchive-tools gcab cabextract arj unar sharutils
   clang libclang-rt-14-dev
