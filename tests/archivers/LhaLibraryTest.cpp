@@ -294,6 +294,59 @@ TEST_F(LhaTest, DamagedArchivesGiveErrorsAndLeaveNoPartialFiles) {
   EXPECT_TRUE(Lha().Check(A(good), 2));
 }
 
+// A level-2 header whose 64-bit size extension wraps the next header's
+// position round to `back` (an earlier header): the listing must end.
+std::string WrappingLevel2(uint64_t at, uint64_t back) {
+  std::string h = "  -lh0-";
+  h += std::string(8, '\0');  // 32-bit sizes: replaced by the extension
+  h += std::string("\x00\x00\x00\x65", 4);
+  h += '\x20';
+  h += '\x02';
+  h += std::string(2, '\0');
+  h += 'M';
+  auto put = [&](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) h += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(4, 2);
+  h += '\x01';
+  h += 'a';
+  put(19, 2);
+  h += '\x42';
+  size_t sizeAt = h.size();
+  h += std::string(16, '\0');
+  put(0, 2);
+  uint64_t total = h.size();
+  uint64_t compressed = back - (at + total);  // wraps modulo 2^64
+  for (int i = 0; i < 8; ++i) h[sizeAt + i] = static_cast<char>((compressed >> (8 * i)) & 0xFF);
+  h[0] = static_cast<char>(total);
+  h[1] = '\0';
+  return h;
+}
+
+TEST_F(LhaTest, HeaderSizesThatWrapRoundEndTheListing) {
+  std::string first = LhaLevel2Stored("", "ok.txt", "fine");
+  first.pop_back();  // no end mark: the wrapping header follows
+  struct Case {
+    const wchar_t* file;
+    std::string content;
+  } cases[] = {
+      {L"self.lzh", WrappingLevel2(0, 0)},
+      {L"back.lzh", first + WrappingLevel2(first.size(), 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(A(c.file));
+    fs::path archive = Path(c.file);
+    Write(archive, c.content);
+    EXPECT_FALSE(Lha().Check(A(archive), 1));
+    EXPECT_FALSE(Lha().Check(A(archive), 2));
+    EXPECT_LE(Lha().List(A(archive)).size(), 1u);
+    std::string output;
+    EXPECT_GE(Run("l " + Q(archive), &output), 0x8000);
+    EXPECT_LT(output.size(), 4096u);
+    EXPECT_GE(Run("x " + Q(archive) + " " + QFolder(Path(L"out")) + " *.*"), 0x8000);
+  }
+}
+
 TEST_F(LhaTest, ArchiveInsideSelfExtractorIsFoundByFullSearch) {
   Write(Path(L"src\\a.txt"), "inside");
   fs::path archive = Path(L"a.lzh");
