@@ -247,7 +247,12 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     ++result.extracted;
     output.Line(entry.name);
   }
-  for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
+  if (options.allOrNothing && result.code != 0) {
+    for (auto& item : pending) item.file->Drop();
+    result.extracted = 0;
+  } else {
+    for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
+  }
   if (options.namesGiven && selected == 0) {
     std::wstring names;
     for (const auto& pattern : options.patterns.Patterns()) names += (names.empty() ? L"" : L" ") + pattern;
