@@ -1,5 +1,6 @@
 // UNLHA32.DLL through its exported entries, as Tavix drives it.
 #include "ArchiverFixture.h"
+#include "../support/EscapeCheck.h"
 
 #include <algorithm>
 #include <cstring>
@@ -213,12 +214,14 @@ TEST_F(LhaTest, AddingSwitchesChooseNamesAndFiles) {
 }
 
 TEST_F(LhaTest, HostileNamesStayInsideTheDestination) {
-  fs::path archive = Path(L"evil.lzh");
-  Write(archive, LhaLevel0Stored({{"..\\evil1.txt", "1"},
-                                  {"C:\\evil2.txt", "2"},
-                                  {"\\abs\\evil3.txt", "3"},
-                                  {"a\\..\\..\\evil4.txt", "4"},
+  fs::path archive = Path(L"hostile.lzh");
+  Write(archive, LhaLevel0Stored({{"..\\lhaesc1.txt", "1"},
+                                  {"C:\\lhaesc2.txt", "2"},
+                                  {"\\abs\\lhaesc3.txt", "3"},
+                                  {"a\\..\\..\\lhaesc4.txt", "4"},
                                   {"CON", "5"},
+                                  {"C:lhaesc7.txt", "7"},
+                                  {"\\lhaesc8.txt", "8"},
                                   {"ok\\fine.txt", "6"}}));
   fs::path out = Path(L"deep\\out");
   std::string output;
@@ -228,10 +231,11 @@ TEST_F(LhaTest, HostileNamesStayInsideTheDestination) {
     if (entry.is_regular_file() && entry.path() != archive) written.push_back(entry.path().wstring());
   }
   for (const auto& path : written) EXPECT_EQ(path.rfind(out.wstring() + L"\\", 0), 0u) << A(path);
-  EXPECT_EQ(Read(out / L"evil1.txt"), "1");
-  EXPECT_EQ(Read(out / L"abs\\evil3.txt"), "3");
+  EXPECT_EQ(Read(out / L"lhaesc1.txt"), "1");
+  EXPECT_EQ(Read(out / L"abs\\lhaesc3.txt"), "3");
   EXPECT_EQ(Read(out / L"_CON"), "5");
   EXPECT_EQ(Read(out / L"ok\\fine.txt"), "6");
+  EXPECT_EQ(escape_check::EscapedFiles(L"lhaesc", out.wstring()), std::vector<std::wstring>{});
 }
 
 TEST_F(LhaTest, LongNamesAreCutBetweenCharacters) {
