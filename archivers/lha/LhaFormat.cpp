@@ -143,6 +143,8 @@ arc::EntryInfo Header::Entry() const {
   entry.createTime = createTime;
   entry.accessTime = accessTime;
   entry.isDirectory = isDirectory;
+  entry.isLink = isLink;
+  entry.linkTarget = linkTarget;
   return entry;
 }
 
@@ -251,6 +253,18 @@ Parse ReadHeader(arc::InputFile& file, uint64_t offset, Header& header) {
     std::wstring folder = DecodeName(ext.folderName);
     name = folder.empty() ? name : (name.empty() ? folder : folder + L"/" + name);
   }
+  // A Unix symbolic link is stored as "name|target" ('|' is in no Windows name).
+  size_t bar = name.find(L'|');
+  if (bar != std::wstring::npos || (ext.unixMode >= 0 && (ext.unixMode & 0xF000) == 0xA000)) {
+    header.isLink = true;
+    if (bar != std::wstring::npos) {
+      header.linkTarget = name.substr(bar + 1);
+      name.resize(bar);
+    }
+  }
+  // A file without a name can be neither listed usefully nor read by the
+  // data decoder: the header is broken.
+  if (name.empty() && !header.isDirectory) return Parse::Invalid;
   header.name = name;
   if (ext.attributes >= 0) header.attributes = static_cast<DWORD>(ext.attributes);
   else if (header.level != 0) header.attributes = FILE_ATTRIBUTE_ARCHIVE;

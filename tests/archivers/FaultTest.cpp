@@ -229,31 +229,42 @@ TEST_F(Faults, DamagedBzip2IsNoSuccess) {
   }
 }
 
+// A pax header giving the next entry a path of any length.
+std::string PaxPath(const std::string& path) {
+  std::string body = " path=" + path + "\n";
+  size_t length = body.size() + 1;
+  while (std::to_string(length).size() + body.size() != length) ++length;
+  return TarEntry("PaxHeader", 'x', "", std::to_string(length) + body);
+}
+
 // Over-deep and over-long paths are refused before anything is created, and
-// one bad entry costs only itself.
+// one bad entry (a folder where a file is, a device name) costs only itself.
 TEST_F(Faults, OneBadEntryCostsOnlyItself) {
   std::string deep;
-  for (int i = 0; i < 16000; ++i) deep += "d\xFF";
-  std::string first = LhaLevel2Stored(deep, "deep.txt", "deep");
-  first.pop_back();  // the next entry follows instead of the end mark
+  for (int i = 0; i < 16000; ++i) deep += "d/";
   std::string longName(300, 'n');
-  std::string rest = LhaLevel0Stored({{"x", "file"},
-                                      {"x\\y.txt", "under a file"},
-                                      {longName + "\\z.txt", "too long"},
-                                      {"CON", "device"},
-                                      {"ok.txt", "fine"}});
-  Write(Path(L"bad.lzh"), first + rest);
+  std::string archive = PaxPath(deep + "deep.txt") + TarEntry("placeholder", '0', "", "deep") +
+                        TarEntry("x", '0', "", "file") + TarEntry("x/y.txt", '0', "", "under a file") +
+                        PaxPath(longName + "/z.txt") + TarEntry("placeholder", '0', "", "too long") +
+                        TarEntry("CON", '0', "", "device") + TarEntry("ok.txt", '0', "", "fine") +
+                        std::string(1024, '\0');
+  Write(Path(L"bad.tar"), archive);
+  ProgressWindow progress;
+  ASSERT_TRUE(Tar().SetOwner(progress.Handle()));
   std::string output;
   DWORD start = GetTickCount();
-  int code = Lha().Command("x -x1 " + Q(Path(L"bad.lzh")) + " " + QFolder(Path(L"out")) + " *.*", &output);
+  int code = Tar().Command("-x -f " + Q(Path(L"bad.tar")) + " -o " + QFolder(Path(L"out")), &output, progress.Handle());
+  Tar().KillOwner(progress.Handle());
   EXPECT_LT(GetTickCount() - start, 20000u);
   EXPECT_GE(code, 0x8000) << output;
-  EXPECT_EQ(Read(Path(L"out\\x")), "file");
+  EXPECT_EQ(Read(Path(L"out\\x")), "file") << code << " " << output;
   EXPECT_EQ(Read(Path(L"out\\_CON")), "device");
   EXPECT_EQ(Read(Path(L"out\\ok.txt")), "fine");
   EXPECT_FALSE(fs::exists(Path(L"out\\d")));  // no folder of the refused deep entry stays
   EXPECT_FALSE(fs::exists(Path(L"out\\" + std::wstring(longName.begin(), longName.end()))));
+  EXPECT_EQ(Count(Path(L"out")), 3u);
   EXPECT_NE(output.find("8026"), std::string::npos) << output;
+  EXPECT_NE(output.find("8012"), std::string::npos) << output;  // x/y.txt: x is a file
 }
 
 // A hard link may copy only a file this extraction wrote, not one that was
@@ -278,7 +289,9 @@ TEST_F(Faults, NamesOutsideTheCodePageListWithoutBestFitAndExtractByTheListedNam
                {L"won\u20A9.txt", "won\xE2\x82\xA9.txt"},
                {L"c\u2460.txt", "c\xE2\x91\xA0.txt"},
                {L"e\U0001F600.txt", "e\xF0\x9F\x98\x80.txt"},
-               {L"\u4EEC\u8FD9.txt", "\xE4\xBB\xAC\xE8\xBF\x99.txt"}};
+               {L"\u4EEC\u8FD9\u4E2A\u5427.txt", "\xE4\xBB\xAC\xE8\xBF\x99\xE4\xB8\xAA\xE5\x90\xA7.txt"}};
+  // The lengths differ: '?' stands for any one character, so a listed name
+  // with '?' also selects an entry of the same length differing only there.
   std::vector<ZipItem> items;
   for (size_t i = 0; i < std::size(names); ++i) {
     std::string data = "data" + std::to_string(i);
@@ -331,6 +344,43 @@ TEST_F(Faults, HostileNamesStayInsideOnTheWholeDrive) {
   std::wstring wideMarker(marker.begin(), marker.end());
   EXPECT_EQ(escape_check::EscapedFiles(wideMarker, out.wstring()), std::vector<std::wstring>{});
   EXPECT_GE(Count(out), 1u);
+}
+
+// The smaller faults: an LZH symbolic link is refused like the other
+// families' links, a ZIP whose entries share one local header is refused, an
+// LZH entry without a name is a broken header, and COM¹ is a device name.
+TEST_F(Faults, LinksSharedEntriesEmptyNamesAndSuperscriptDevices) {
+  Write(Path(L"link.lzh"), LhaLevel0Stored({{"link|../../target", ""}, {"ok.txt", "fine"}}));
+  std::string output;
+  EXPECT_EQ(Lha().Command("x " + Q(Path(L"link.lzh")) + " " + QFolder(Path(L"out")) + " *.*", &output), 0x8023)
+      << output;
+  EXPECT_EQ(Read(Path(L"out\\ok.txt")), "fine");
+  EXPECT_EQ(Count(Path(L"out")), 1u) << "the link left a file";
+
+  std::string c = "c";
+  Write(Path(L"device.zip"), ZipOf({{"COM\xC2\xB9.txt", c, 1, Crc32(c), 0, 0x800},
+                                    {"LPT\xC2\xB3", c, 1, Crc32(c), 0, 0x800}}));
+  EXPECT_EQ(Unzip().Command("-x -o " + Q(Path(L"device.zip")) + " " + QFolder(Path(L"dout")), &output), 0) << output;
+  EXPECT_EQ(Read(Path(L"dout") / L"_COM\u00B9.txt"), "c");
+  EXPECT_EQ(Read(Path(L"dout") / L"_LPT\u00B3"), "c");
+
+  std::string data = "shared";
+  ZipItem item{"a.txt", data, static_cast<uint32_t>(data.size()), Crc32(data)};
+  std::string zip = ZipOf({item, item});
+  // Point the second central record at the first local header.
+  size_t second = zip.rfind("PK\x01\x02");
+  ASSERT_NE(second, std::string::npos);
+  std::memset(&zip[second + 42], 0, 4);
+  Write(Path(L"shared.zip"), zip);
+  EXPECT_GE(Unzip().Command("-x -o " + Q(Path(L"shared.zip")) + " " + QFolder(Path(L"zout")), &output), 0x8000)
+      << output;
+  EXPECT_EQ(Count(Path(L"zout")), 0u);
+
+  Write(Path(L"noname.lzh"), LhaLevel0Stored({{"first.txt", "1"}, {"", "x"}}));
+  EXPECT_EQ(Lha().List(A(Path(L"noname.lzh"))).size(), 1u);
+  EXPECT_EQ(Lha().Command("x " + Q(Path(L"noname.lzh")) + " " + QFolder(Path(L"nout")) + " *.*", &output), 0x8017)
+      << output;
+  EXPECT_EQ(Lha().Command("t " + Q(Path(L"noname.lzh")), &output), 0x8017) << output;
 }
 
 }  // namespace
