@@ -16,11 +16,39 @@ namespace {
 
 using namespace testfiles;
 
+// Whether a process of the job is other than Wine's desktop process. The
+// first program to open a window in a fresh Wine session starts the desktop
+// (explorer.exe /desktop) as its own child, and it stays for the session:
+// waiting for it would wait for ever.
+bool OthersRunIn(HANDLE job) {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[255];
+  } ids{};
+  ids.list.NumberOfAssignedProcesses = 256;
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) return false;
+  for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+    DWORD id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id);
+    if (process == nullptr) continue;
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    bool desktop = QueryFullProcessImageNameW(process, 0, image, &size) &&
+                   _wcsicmp(fs::path(image).filename().c_str(), L"explorer.exe") == 0;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    if (running && !desktop) return true;
+  }
+  return false;
+}
+
 // Runs a program and waits, within a generous limit, until it and every
 // process it started (the console a batch file runs in) have ended: then
 // whatever a command was going to write is written, and a command that was
 // not run cannot still appear. Returns the program's exit code, -1 on failure.
 int RunToTheEnd(const std::wstring& commandLine, DWORD limit = 90000) {
+  // Have the desktop process started now, by this process, outside the job.
+  GetDesktopWindow();
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) return -1;
   STARTUPINFOW startup{};
@@ -37,18 +65,13 @@ int RunToTheEnd(const std::wstring& commandLine, DWORD limit = 90000) {
   DWORD start = GetTickCount();
   DWORD code = static_cast<DWORD>(-1);
   if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-  for (;;) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) ||
-        info.ActiveProcesses == 0)
-      break;
+  while (OthersRunIn(job)) {
     if (GetTickCount() - start > limit) {
       code = static_cast<DWORD>(-1);
       break;
     }
     Sleep(50);
   }
-  TerminateJobObject(job, 99);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   CloseHandle(job);
