@@ -347,7 +347,7 @@ struct ExtractOptions {
   bool overwrite = false;  // otherwise only entries newer than the file on disk
   bool testOnly = false;   // read and verify every entry, write nothing
   bool commitAtEnd = false;  // files appear only after the whole archive read without error
-  bool allOrNothing = false;  // with commitAtEnd: any failed entry drops every file
+  bool allOrNothing = false;  // with commitAtEnd: any failed entry drops the files no CRC confirmed (empty ones)
   bool namesGiven = false;  // the caller named entries: none found is an error (0x8031)
 };
 // Whether a command's names select something narrower than "everything".

@@ -106,6 +106,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
   struct Pending {
     std::unique_ptr<ExtractedFile> file;
     DWORD attributes;
+    bool checked;  // data passed its CRC: right whatever became of other entries
   };
   std::vector<Pending> pending;
   DestinationFolder folder(options.destination);
@@ -233,7 +234,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     }
     if (options.commitAtEnd) {
       file.Close(&entry.writeTime);
-      pending.push_back({std::move(owned), keep});
+      pending.push_back({std::move(owned), keep, entry.originalSize > 0});
     } else {
       try {
         file.Commit(&entry.writeTime, keep);
@@ -247,11 +248,14 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     ++result.extracted;
     output.Line(entry.name);
   }
-  if (options.allOrNothing && result.code != 0) {
-    for (auto& item : pending) item.file->Drop();
-    result.extracted = 0;
-  } else {
-    for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
+  const bool doubtful = options.allOrNothing && result.code != 0;
+  for (auto& item : pending) {
+    if (doubtful && !item.checked) {
+      item.file->Drop();
+      --result.extracted;
+    } else {
+      item.file->Commit(nullptr, item.attributes);
+    }
   }
   if (options.namesGiven && selected == 0) {
     std::wstring names;

@@ -564,7 +564,8 @@ int RunUnZip(HWND, const std::string& line, arc::Output& output) {
   options.testOnly = o.test;
   // Traditional encryption checks one byte of the password: a wrong one
   // passes for about one entry in 256, and an empty entry has no CRC to fail.
-  // One entry that fails proves the password wrong for all of them.
+  // One entry that fails makes the password doubtful: files whose data
+  // passed its CRC are kept, empty ones (nothing to check) are not.
   options.commitAtEnd = options.allOrNothing = !o.password.empty();
   arc::ExtractResult result = arc::ExtractEntries(reader, archive, options, output);
   if (!words.names.empty() && reader.Count() == 0) {

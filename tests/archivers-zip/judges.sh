@@ -110,6 +110,23 @@ check "the wrong password passes unzip's header check too (the case is real)" ba
 check "UNZIP32 fails on a wrong password that passes the check and writes nothing" bash -c "! unzipdll '-x -o -P$wrong $(win "$work/fixed-secret.zip") $(win "$work/out-wrong")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong' -type f 2>/dev/null)\" ]"
 check "UNZIP32 extracts both entries with the right password" bash -c "unzipdll '-x -o -Pright $(win "$work/fixed-secret.zip") $(win "$work/out-right")\\' >/dev/null && [ -f '$work/out-right/empty.txt' ] && unzip -p -P right '$work/fixed-secret.zip' data.txt | cmp - '$work/out-right/data.txt'"
 check "UNZIP32 fails on a wrong password and writes nothing" bash -c "! unzipdll '-x -o -Pwrong $(win "$work/native-secret.zip") $(win "$work/out-wrong2")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong2' -type f 2>/dev/null)\" ]"
+# The right password and one entry damaged: the entry that passes its CRC
+# is kept, the damaged one is not, and the command reports the failure.
+mkdir -p "$work/damaged-src"
+seq 1 3000 > "$work/damaged-src/good.txt"
+seq 5000 9000 > "$work/damaged-src/bad.txt"
+(cd "$work/damaged-src" && zip -q -X -P right "$work/damaged-secret.zip" good.txt bad.txt)
+python3 - "$work/damaged-secret.zip" <<'EOF'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.find(b'PK\x03\x04', 1)  # the second entry, bad.txt
+name_length, extra_length = struct.unpack_from('<HH', data, at + 26)
+size = struct.unpack_from('<I', data, at + 18)[0]
+start = at + 30 + name_length + extra_length + 12  # after the encryption header
+data[start + (size - 12) // 2] ^= 0x55
+open(sys.argv[1], 'wb').write(data)
+EOF
+check "UNZIP32 keeps the entry that passed its CRC when another is damaged, and fails" bash -c "! unzipdll '-x -o -Pright $(win "$work/damaged-secret.zip") $(win "$work/out-damaged")\\' >/dev/null && cmp '$work/damaged-src/good.txt' '$work/out-damaged/good.txt' && [ ! -e '$work/out-damaged/bad.txt' ]"
 (cd "$src" && zip -qr -X -fz "$work/native64.zip" .)
 check "UNZIP32 extracts a zip64 archive" bash -c "unzipdll '-x -o $(win "$work/native64.zip") $(win "$work/out-native64")\\' >/dev/null && diff -r '$src' '$work/out-native64'"
 (cd "$src" && 7zz a -tzip -mx=5 "$work/7z.zip" . >/dev/null)
