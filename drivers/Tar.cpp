@@ -2,17 +2,22 @@
 
 #include "DriverSupport.h"
 
+#include <string_view>
+
 namespace {
 
 // Every TAR32 command, in command-line order. Values stand apart from their
 // switch: -f "archive", -o "folder\".
 void AddTarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, bool ownerWindow,
-                    const TCTAR32& driver) {
+                    const TCTAR32& driver, bool extracting) {
   if (o.a > 0) cmd.AddRaw("-AH");
   if (o.a == 0) cmd.AddRaw("-I");
   // Unlike ZIP and CAB, an owner window leaves this switch out.
   if (!ownerWindow && o.n > 0) cmd.AddRaw("--display-dialog=0");
   if (o.o > 0) cmd.AddRaw("-g");
+  // Without it an extraction that may not overwrite would overwrite anyway;
+  // libraries of this family ignore long options they do not know.
+  if (extracting && o.c < 1) cmd.AddRaw("--keep-newer-files");
   cmd.AddNumber("-check-all-path=", o.p);
   cmd.AddNumber("-use-directory=", o.x);
   if (dynamic_cast<const TTgz32*>(&driver)) {
@@ -58,7 +63,7 @@ std::string TCTAR32::CommandLine(const char* word, const TArchiverOptions& optio
                                  const TNameList& files, bool useResponseFile) const {
   TCmdOpt cmd;
   cmd.SeparateValue = true;
-  AddTarSwitches(cmd, options, HasOwnerWindow(), *this);
+  AddTarSwitches(cmd, options, HasOwnerWindow(), *this, std::string_view(word) == "x");
   cmd.AddValue("f", archivePath);
   cmd.AddDir("o", directory);
   AddFileList(cmd, options, useResponseFile, files);
@@ -90,7 +95,7 @@ int TCTAR32::MakeSfx(HWND, const std::string& archivePath, const TArchiverOption
                      const std::string& directory, std::string&) {
   if (dynamic_cast<const TBZ232*>(this))
     throw EArchiver(L"BZ2 形式書庫は自己解凍形式にできません。");
-  std::string stub = SearchOutsideFile("kmtarsef.exe");
+  std::string stub = SearchOutsideFile("kmtarsef.exe", tarDll ? tarDll->Module() : nullptr);
   if (stub.empty())
     throw EArchiver(L"tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。");
   JoinStubAndArchive(stub, archivePath, SelfExtractorName(archivePath, directory));
@@ -114,9 +119,7 @@ bool TCTAR32::SetOwnerWindow(HWND window) {
 }
 
 bool TCTAR32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
+  return WithdrawOwnerWindow(*this, Binding(), window);
 }
 
 TArchiverType TarFamilyKind(const std::string& path) {
