@@ -91,9 +91,7 @@ bool TBGA32::SetOwnerWindow(HWND window) {
 }
 
 bool TBGA32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
+  return WithdrawOwnerWindow(*this, Binding(), window);
 }
 
 bool IsBgaArchive(const std::string& path) {

@@ -95,9 +95,7 @@ bool TCCAB32::SetOwnerWindow(HWND window) {
 }
 
 bool TCCAB32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
+  return WithdrawOwnerWindow(*this, Binding(), window);
 }
 
 bool IsCabArchive(const std::string& path) {

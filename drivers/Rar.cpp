@@ -75,9 +75,7 @@ bool TRar32::SetOwnerWindow(HWND window) {
 }
 
 bool TRar32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
+  return WithdrawOwnerWindow(*this, Binding(), window);
 }
 
 bool IsRarArchive(const std::string& path) {
