@@ -143,6 +143,8 @@ arc::EntryInfo Header::Entry() const {
   entry.createTime = createTime;
   entry.accessTime = accessTime;
   entry.isDirectory = isDirectory;
+  entry.isLink = isLink;
+  entry.linkTarget = linkTarget;
   return entry;
 }
 
@@ -242,12 +244,27 @@ Parse ReadHeader(arc::InputFile& file, uint64_t offset, Header& header) {
     header.compressedSize = ext.compressed;
     header.originalSize = ext.original;
   }
+  // The next header must lie after this one: a size that wraps the position
+  // round would send a listing back to an earlier header for ever.
+  if (header.compressedSize > UINT64_MAX - header.dataOffset) return Parse::Invalid;
   std::string nameBytes = ext.haveFileName ? ext.fileName : storedName;
   std::wstring name = DecodeName(nameBytes);
   if (ext.haveFolder) {
     std::wstring folder = DecodeName(ext.folderName);
     name = folder.empty() ? name : (name.empty() ? folder : folder + L"/" + name);
   }
+  // A Unix symbolic link is stored as "name|target" ('|' is in no Windows name).
+  size_t bar = name.find(L'|');
+  if (bar != std::wstring::npos || (ext.unixMode >= 0 && (ext.unixMode & 0xF000) == 0xA000)) {
+    header.isLink = true;
+    if (bar != std::wstring::npos) {
+      header.linkTarget = name.substr(bar + 1);
+      name.resize(bar);
+    }
+  }
+  // A file without a name can be neither listed usefully nor read by the
+  // data decoder: the header is broken.
+  if (name.empty() && !header.isDirectory) return Parse::Invalid;
   header.name = name;
   if (ext.attributes >= 0) header.attributes = static_cast<DWORD>(ext.attributes);
   else if (header.level != 0) header.attributes = FILE_ATTRIBUTE_ARCHIVE;
@@ -396,6 +413,7 @@ class Cursor : public arc::EntryCursor {
     Parse result = ReadHeader(file_, position_, header);
     if (result == Parse::End) return false;
     if (result == Parse::Invalid) throw arc::Error{ERROR_HEADER_BROKEN, L""};
+    if (header.End() <= position_) throw arc::Error{ERROR_HEADER_BROKEN, L""};
     position_ = header.End();
     if (position_ > file_.Size()) truncated_ = true;
     return true;

@@ -24,6 +24,8 @@ struct Header {
   std::wstring name;  // '/' separated
   FILETIME writeTime{}, createTime{}, accessTime{};
   bool isDirectory = false;
+  bool isLink = false;     // a Unix symbolic link, stored as "name|target"
+  std::wstring linkTarget;
 
   uint64_t End() const { return dataOffset + compressedSize; }
   arc::EntryInfo Entry() const;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace zip {
 namespace {
@@ -371,6 +372,21 @@ ReadResult ReadDirectory(File& file, Directory& directory, std::string& message)
     // count, is damaged: better to say so than to drop entries silently.
     message = "central directory damaged";
     return ReadResult::Broken;
+  }
+  // Entries that share their bytes (many pointing at one local header) would
+  // extract the same data again and again: a crafted archive, not a damaged one.
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  spans.reserve(directory.entries.size());
+  for (const auto& e : directory.entries) {
+    uint64_t at = static_cast<uint64_t>(static_cast<int64_t>(e.localOffset) + directory.bias);
+    spans.push_back({at, at + 30 + std::min<uint64_t>(e.compressedSize, cdStart)});
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t k = 1; k < spans.size(); ++k) {
+    if (spans[k].first < spans[k - 1].second) {
+      message = "entries overlap";
+      return ReadResult::Broken;
+    }
   }
   directory.prefixSize = directory.entries.empty() ? std::max<int64_t>(directory.bias, 0) : firstLocal;
   return ReadResult::Ok;
