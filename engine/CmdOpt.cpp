@@ -174,7 +174,12 @@ int TCmdOpt::AddFiles(const std::string& switchName, const TNameList& files) {
 int TCmdOpt::WriteResponseFile(const TNameList& files, const std::string& path) {
   auto names = FlattenNames(files);
   std::string block;
-  for (const auto& name : names) block += "\"" + Filtered(name) + "\"\r\n";
+  for (const auto& name : names) {
+    // A list holds names only: a name marked "-gb" goes without its mark.
+    std::string filtered = Filtered(name);
+    if (IsLiteralNameMark(filtered)) filtered.erase(0, 3);
+    block += "\"" + filtered + "\"\r\n";
+  }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   bool written = file != INVALID_HANDLE_VALUE;

@@ -4,6 +4,8 @@
 #include "ArchiveFile.h"
 #include "DriverTable.h"
 #include "DriverTestSupport.h"
+#include "../support/EscapeCheck.h"
+#include "TextUtil.h"
 #include "Zip.h"
 
 #include <algorithm>
@@ -75,6 +77,39 @@ std::vector<std::string> JudgedNames(const std::string& archive, const std::stri
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// A ZIP of stored entries with the given names, written byte by byte so
+// that no tool refuses the hostile ones.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  using Crc = DWORD(WINAPI*)(DWORD, const BYTE*, unsigned);
+  auto crc32 = reinterpret_cast<Crc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlComputeCrc32")));
+  auto put = [](std::string& out, DWORD value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  std::string data, directory;
+  for (const auto& [name, text] : entries) {
+    DWORD crc = crc32(0, reinterpret_cast<const BYTE*>(text.data()), static_cast<unsigned>(text.size()));
+    DWORD offset = static_cast<DWORD>(data.size());
+    put(data, 0x04034B50, 4);
+    put(data, 10, 2), put(data, 0, 2), put(data, 0, 2), put(data, 0, 2), put(data, 0x5021, 2);
+    put(data, crc, 4), put(data, text.size(), 4), put(data, text.size(), 4);
+    put(data, name.size(), 2), put(data, 0, 2);
+    data += name + text;
+    put(directory, 0x02014B50, 4);
+    put(directory, 20, 2), put(directory, 10, 2), put(directory, 0, 2), put(directory, 0, 2);
+    put(directory, 0, 2), put(directory, 0x5021, 2);
+    put(directory, crc, 4), put(directory, text.size(), 4), put(directory, text.size(), 4);
+    put(directory, name.size(), 2), put(directory, 0, 2), put(directory, 0, 2);
+    put(directory, 0, 2), put(directory, 0, 2), put(directory, 0, 4), put(directory, offset, 4);
+    directory += name;
+  }
+  std::string end;
+  put(end, 0x06054B50, 4), put(end, 0, 2), put(end, 0, 2);
+  put(end, entries.size(), 2), put(end, entries.size(), 2);
+  put(end, directory.size(), 4), put(end, data.size(), 4), put(end, 0, 2);
+  return data + directory + end;
 }
 
 class EndToEnd : public ::testing::Test {
@@ -311,6 +346,32 @@ TEST_F(EndToEnd, NamesBeginningWithDashOrAtAddExactlyThoseFiles) {
     EXPECT_EQ(JudgedNames(archive, root.Path()), (std::vector<std::string>{"-x.txt", "-y.txt", "@list"}))
         << file << " " << arc.LastCommandLine();
   }
+}
+
+// Entry names that climb out, name a root or a drive are written inside the
+// destination or not at all, through the engine as the program extracts.
+TEST_F(EndToEnd, HostileZipNamesStayInsideTheDestination) {
+  const std::string marker = "tvxengdrv" + std::to_string(GetCurrentProcessId());
+  std::string archive = root / "hostile.zip";
+  WriteBytes(archive, StoredZip({{"good.txt", "good"},
+                                 {"../" + marker + "-up.txt", "x"},
+                                 {"../../" + marker + "-upup.txt", "x"},
+                                 {"/" + marker + "-root.txt", "x"},
+                                 {"\\" + marker + "-backroot.txt", "x"},
+                                 {"C:/" + marker + "-drive.txt", "x"},
+                                 {"C:" + marker + "-driverel.txt", "x"},
+                                 {"sub/../../" + marker + "-mid.txt", "x"}}));
+  arc.SetFileName(archive);
+  std::string out = root / "deep\\out";
+  ASSERT_TRUE(CreateDirectoryA((root / "deep").c_str(), nullptr));
+  InFolder in(root / "deep");  // a drive-relative name must not land here either
+  auto options = MakeOptions([](auto& o) { o.x = 1, o.c = 1; });
+  arc.Extract(nullptr, &options, out, {});
+  EXPECT_EQ(ReadBytes(out + "\\good.txt"), "good") << arc.OutputText();
+  std::wstring wideMarker(marker.begin(), marker.end());
+  std::wstring wideOut(out.begin(), out.end());
+  auto escaped = escape_check::EscapedFiles(wideMarker, wideOut);
+  for (const auto& path : escaped) ADD_FAILURE() << "escaped: " << WideToAnsi(path);
 }
 
 }  // namespace

@@ -209,8 +209,8 @@ TEST(CmdOpt, NamesThatLookLikeSwitchesOrResponseFilesGoMarked) {
   EXPECT_EQ(exclusion.Text(), R"( "-jx-x")");
   auto path = std::filesystem::temp_directory_path() / "tavix-resp-marks.txt";
   TCmdOpt response;
-  response.WriteResponseFile({"@list", "-x"}, path.string());
-  EXPECT_EQ(ReadFile(path), "\"@list\"\r\n\"-x\"\r\n") << "a response file holds names only";
+  response.WriteResponseFile({"@list", "-x", "-gb-y"}, path.string());
+  EXPECT_EQ(ReadFile(path), "\"@list\"\r\n\"-x\"\r\n\"-y\"\r\n") << "a response file holds names only";
   std::filesystem::remove(path);
 }
 
