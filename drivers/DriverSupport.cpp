@@ -27,15 +27,6 @@ TFolderVisit::~TFolderVisit() {
   if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
 }
 
-bool WithdrawOwnerWindow(TArchiver& driver, TCustomArchiverDll& library, HWND window) {
-  struct Forget {
-    TArchiver& driver;
-    HWND window;
-    ~Forget() { driver.TArchiver::KillOwnerWindow(window); }
-  } forget{driver, window};
-  return library.KillOwnerWindowEx(window) != FALSE;
-}
-
 namespace {
 
 // The folder of a loaded module (the program for null), with its trailing

@@ -23,11 +23,6 @@ struct TArchiverAccess : TArchiver {
 void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* description,
                        const wchar_t* dllName, const char* prefix);
 
-// The driver's KillOwnerWindow: withdraws the window from the library, then
-// forgets it, also when the library call raises (a missing entry), so that
-// later command lines do not ask for progress to a window that is gone.
-bool WithdrawOwnerWindow(TArchiver& driver, TCustomArchiverDll& library, HWND window);
-
 // Makes folder the process's current folder for the scope (nothing when it
 // is empty), for a library that resolves names against it. Raises EArchiver
 // when the folder cannot be entered: the names would be taken from elsewhere.

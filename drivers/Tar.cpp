@@ -44,19 +44,7 @@ void TCTAR32::LoadDLL() { Binding(); }
 
 void TCTAR32::FreeDLL() { tarDll.reset(); }
 
-HARC TCTAR32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCTAR32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TCTAR32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TCTAR32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TArchiverDll& TCTAR32::Library() { return Binding(); }
 
 std::string TCTAR32::CommandLine(const char* word, const TArchiverOptions& options,
                                  const std::string& archivePath, const std::string& directory,
@@ -107,19 +95,6 @@ int TCTAR32::ExtractMem(HWND window, const std::string& archivePath,
                         BYTE* buffer, DWORD size, DWORD* written) {
   LastCommandLine = CommandLine("", options, archivePath, "", {entryName}, false);
   return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
-}
-
-bool TCTAR32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Binding().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TCTAR32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Binding().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TCTAR32::KillOwnerWindow(HWND window) {
-  return WithdrawOwnerWindow(*this, Binding(), window);
 }
 
 TArchiverType TarFamilyKind(const std::string& path) {

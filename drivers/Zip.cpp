@@ -247,19 +247,7 @@ void TCZIP32::LoadDLL() { Binding(); }
 
 void TCZIP32::FreeDLL() { zipDll.reset(); }
 
-HARC TCZIP32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCZIP32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TCZIP32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TCZIP32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TZipDll& TCZIP32::Library() { return Binding(); }
 
 int TCZIP32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                      const std::string& directory, const TNameList& files, bool useResponseFile,
@@ -349,19 +337,13 @@ bool TCZIP32::SetOwnerWindow(HWND window) {
   return done != FALSE;
 }
 
-bool TCZIP32::KillOwnerWindow(HWND window) {
-  return WithdrawOwnerWindow(*this, Binding(), window);
-}
-
 bool IsZipArchive(const std::string& path) {
   // A probe only answers; a missing library or entry means "not ZIP".
   try {
     Binding().Load();
     std::string full = FullArchivePath(path);
     if (!IsProbeableFile(full)) return false;
-    HARC handle = zipDll->OpenArchive(nullptr, full, ProbeOpenMode);
-    if (handle != nullptr) zipDll->CloseArchive(handle);
-    return handle != nullptr;
+    return ProbeByOpenArchive(*zipDll, full, false);
   } catch (...) {
     return false;
   }
