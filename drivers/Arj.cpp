@@ -24,10 +24,7 @@ bool IsArjArchive(const std::string& path) {
     TArchiverDll& library = ArjLibrary();
     std::string full = FullArchivePath(path);
     if (!IsProbeableFile(full)) return false;
-    HARC handle = library.OpenArchive(nullptr, full, ProbeOpenMode);
-    if (handle == nullptr) return false;
-    library.CloseArchive(handle);
-    return true;
+    return ProbeByOpenArchive(library, full, false);
   } catch (...) {
     // A missing library or entry only means "not this kind".
     return false;

@@ -28,19 +28,7 @@ void TBGA32::LoadDLL() { Binding(); }
 
 void TBGA32::FreeDLL() { bgaDll.reset(); }
 
-HARC TBGA32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TBGA32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TBGA32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TBGA32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TArchiverDll& TBGA32::Library() { return Binding(); }
 
 int TBGA32::Run(HWND window, const char* word, const TArchiverOptions& options,
                 const std::string& archivePath, const std::string& directory,
@@ -80,20 +68,10 @@ int TBGA32::MakeSfx(HWND window, const std::string& archivePath, const TArchiver
              options.ResFileUsage.Contains(ruOnRemoveItem), output);
 }
 
+// The library knows no full-CRC level: the basic check stands in for it.
 bool TBGA32::CheckArchive(const std::string& archivePath, int mode, int flags) {
   if (mode == 2) mode = 1;
-  return Binding().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TBGA32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Binding().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TBGA32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
+  return TLibraryArchiver::CheckArchive(archivePath, mode, flags);
 }
 
 bool IsBgaArchive(const std::string& path) {
@@ -102,9 +80,7 @@ bool IsBgaArchive(const std::string& path) {
     TArchiverDll& dll = Binding();
     std::string full = FullArchivePath(path);
     if (!IsProbeableFile(full)) return false;
-    HARC handle = dll.OpenArchive(nullptr, full, ProbeOpenMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
+    return ProbeByOpenArchive(dll, full, true);
   } catch (...) {
     return false;
   }

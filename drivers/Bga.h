@@ -1,16 +1,12 @@
 // BGA archives (.gza, .bza) through BGA32.DLL.
 #pragma once
 
-#include "Archiver.h"
+#include "LibraryArchiver.h"
 
-class TBGA32 : public TArchiver {
+class TBGA32 : public TLibraryArchiver {
  public:
   void LoadDLL() override;
   void FreeDLL() override;
-  HARC OpenArchive(HWND window, const std::string& path, DWORD mode) override;
-  int FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) override;
-  int FindNext(HARC handle, TIndividualInfo* record) override;
-  int CloseArchive(HARC handle) override;
   int Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, const TNameList& files, bool useResponseFile,
               std::string& output) override;
@@ -23,8 +19,9 @@ class TBGA32 : public TArchiver {
   int MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, std::string& output) override;
   bool CheckArchive(const std::string& archivePath, int mode, int flags) override;
-  bool SetOwnerWindow(HWND window) override;
-  bool KillOwnerWindow(HWND window) override;
+
+ protected:
+  TArchiverDll& Library() override;
 
  private:
   int Run(HWND window, const char* word, const TArchiverOptions& options,

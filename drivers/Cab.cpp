@@ -28,19 +28,7 @@ void TCCAB32::LoadDLL() { Binding(); }
 
 void TCCAB32::FreeDLL() { cabDll.reset(); }
 
-HARC TCCAB32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCCAB32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TCCAB32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TCCAB32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TArchiverDll& TCCAB32::Library() { return Binding(); }
 
 int TCCAB32::Run(HWND window, const char* word, const TArchiverOptions& options,
                  const std::string& archivePath, const std::string& directory,
@@ -85,28 +73,11 @@ int TCCAB32::ExtractMem(HWND window, const std::string& archivePath,
   return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
 }
 
-bool TCCAB32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Binding().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TCCAB32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Binding().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TCCAB32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
-}
-
 bool IsCabArchive(const std::string& path) {
   // A probe only answers; a missing library or entry means "not a cabinet".
   try {
     TArchiverDll& dll = Binding();
-    HARC handle = dll.OpenArchive(nullptr, FullArchivePath(path), ProbeOpenMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
+    return ProbeByOpenArchive(dll, FullArchivePath(path), true);
   } catch (...) {
     return false;
   }

@@ -12,11 +12,59 @@ void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* de
   binding->Load();
 }
 
-std::string SearchOutsideFile(const std::string& fileName) {
-  char found[512];
-  DWORD length = SearchPathA(nullptr, fileName.c_str(), nullptr, sizeof found, found, nullptr);
-  if (length == 0 || length >= sizeof found) return {};
-  return std::string(found, length);
+TFolderVisit::TFolderVisit(const std::string& folder) {
+  if (folder.empty()) return;
+  DWORD length = GetCurrentDirectoryW(0, nullptr);
+  std::wstring current(length, L'\0');
+  length = GetCurrentDirectoryW(length, current.data());
+  current.resize(length);
+  if (!SetCurrentDirectoryA(folder.c_str()))
+    throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+  previous_ = current;
+}
+
+TFolderVisit::~TFolderVisit() {
+  if (!previous_.empty()) SetCurrentDirectoryW(previous_.c_str());
+}
+
+namespace {
+
+// The folder of a loaded module (the program for null), with its trailing
+// backslash; empty when it cannot be told.
+std::string ModuleFolder(HMODULE module) {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  size_t nameStart = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+      ++i;
+    else if (path[i] == '\\' || path[i] == '/')
+      nameStart = i + 1;
+  }
+  return path.substr(0, nameStart);
+}
+
+}  // namespace
+
+std::string SearchOutsideFile(const std::string& fileName, HMODULE library) {
+  std::vector<std::string> folders{ModuleFolder(nullptr)};
+  if (library != nullptr) folders.push_back(ModuleFolder(library));
+  for (const auto& folder : folders) {
+    if (folder.empty()) continue;
+    std::string path = folder + fileName;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      return path;
+  }
+  return {};
 }
 
 namespace {

@@ -23,9 +23,24 @@ struct TArchiverAccess : TArchiver {
 void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* description,
                        const wchar_t* dllName, const char* prefix);
 
-// Finds an outside file by the system's default search (program folder,
-// current folder, system folders, PATH); empty when not found.
-std::string SearchOutsideFile(const std::string& fileName);
+// Makes folder the process's current folder for the scope (nothing when it
+// is empty), for a library that resolves names against it. Raises EArchiver
+// when the folder cannot be entered: the names would be taken from elsewhere.
+class TFolderVisit {
+ public:
+  explicit TFolderVisit(const std::string& folder);
+  ~TFolderVisit();
+  TFolderVisit(const TFolderVisit&) = delete;
+  TFolderVisit& operator=(const TFolderVisit&) = delete;
+
+ private:
+  std::wstring previous_;
+};
+
+// Finds an outside file in the program's folder, then in the folder of the
+// library it belongs with (may be null); empty when not found. Never the
+// current folder or PATH: a file planted there would be built into the output.
+std::string SearchOutsideFile(const std::string& fileName, HMODULE library);
 
 // The archive's name with its extension replaced by ".EXE", placed in
 // folder when one is given.

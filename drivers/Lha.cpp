@@ -51,10 +51,7 @@ bool IsLhaArchive(const std::string& path) {
     std::string full = FullArchivePath(path);
     if (!IsProbeableFile(full)) return false;
     if (!library.CheckArchive(full, CHECKARCHIVE_ALL)) return false;
-    HARC handle = library.OpenArchive(nullptr, full, ProbeOpenMode);
-    if (handle == nullptr) return false;
-    library.CloseArchive(handle);
-    return true;
+    return ProbeByOpenArchive(library, full, false);
   } catch (...) {
     // A missing library or entry only means "not this kind".
     return false;
@@ -70,20 +67,6 @@ void TCLHA32::LoadDLL() {
 void TCLHA32::FreeDLL() { lhaLibrary.reset(); }
 
 TArchiverDll& TCLHA32::Library() { return LhaLibrary(); }
-
-HARC TCLHA32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Library().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCLHA32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Library().FindFirst(handle, wildcard, record);
-}
-
-int TCLHA32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Library().FindNext(handle, record);
-}
-
-int TCLHA32::CloseArchive(HARC handle) { return Library().CloseArchive(handle); }
 
 std::string TCLHA32::BuildCommandLine(const std::string& command, const std::string& archivePath,
                                       const TArchiverOptions& o, const std::string& directory,
@@ -171,24 +154,3 @@ int TCLHA32::ExtractMem(HWND window, const std::string& archivePath,
   return Library().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
 }
 
-bool TCLHA32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Library().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TCLHA32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Library().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TCLHA32::KillOwnerWindow(HWND window) {
-  bool done;
-  try {
-    done = Library().KillOwnerWindowEx(window) != FALSE;
-  } catch (...) {
-    // The window is gone for this driver either way: no -n1 on later lines.
-    TArchiver::KillOwnerWindow(window);
-    throw;
-  }
-  TArchiver::KillOwnerWindow(window);
-  return done;
-}

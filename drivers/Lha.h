@@ -2,16 +2,12 @@
 // switch set, each option as the LHA switch of the same name.
 #pragma once
 
-#include "Archiver.h"
+#include "LibraryArchiver.h"
 
-class TCLHA32 : public TArchiver {
+class TCLHA32 : public TLibraryArchiver {
  public:
   void LoadDLL() override;
   void FreeDLL() override;
-  HARC OpenArchive(HWND window, const std::string& path, DWORD mode) override;
-  int FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) override;
-  int FindNext(HARC handle, TIndividualInfo* record) override;
-  int CloseArchive(HARC handle) override;
   int Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, const TNameList& files, bool useResponseFile,
               std::string& output) override;
@@ -28,13 +24,10 @@ class TCLHA32 : public TArchiver {
               const std::string& directory, std::string& output) override;
   int ExtractMem(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                  const std::string& entryName, BYTE* buffer, DWORD size, DWORD* written) override;
-  bool CheckArchive(const std::string& archivePath, int mode, int flags) override;
-  bool SetOwnerWindow(HWND window) override;
-  bool KillOwnerWindow(HWND window) override;
 
  protected:
   // The library this driver talks to; the ARJ driver names its own.
-  virtual TArchiverDll& Library();
+  TArchiverDll& Library() override;
 
   // The LHA command line: command word + switches + target + names.
   std::string BuildCommandLine(const std::string& command, const std::string& archivePath,

@@ -35,19 +35,7 @@ void TRar32::LoadDLL() { Binding(); }
 
 void TRar32::FreeDLL() { rarDll.reset(); }
 
-HARC TRar32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TRar32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TRar32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TRar32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TArchiverDll& TRar32::Library() { return Binding(); }
 
 // The response-file choice comes from the options, not from the caller.
 int TRar32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
@@ -65,28 +53,11 @@ int TRar32::ExtractMem(HWND window, const std::string& archivePath, const TArchi
   return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
 }
 
-bool TRar32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Binding().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TRar32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Binding().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TRar32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
-}
-
 bool IsRarArchive(const std::string& path) {
   // A probe only answers; a missing library or entry means "not RAR".
   try {
     TArchiverDll& dll = Binding();
-    HARC handle = dll.OpenArchive(nullptr, FullArchivePath(path), ProbeOpenMode);
-    dll.CloseArchive(handle);
-    return handle != nullptr;
+    return ProbeByOpenArchive(dll, FullArchivePath(path), true);
   } catch (...) {
     return false;
   }

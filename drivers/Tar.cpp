@@ -2,17 +2,22 @@
 
 #include "DriverSupport.h"
 
+#include <string_view>
+
 namespace {
 
 // Every TAR32 command, in command-line order. Values stand apart from their
 // switch: -f "archive", -o "folder\".
 void AddTarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, bool ownerWindow,
-                    const TCTAR32& driver) {
+                    const TCTAR32& driver, bool extracting) {
   if (o.a > 0) cmd.AddRaw("-AH");
   if (o.a == 0) cmd.AddRaw("-I");
   // Unlike ZIP and CAB, an owner window leaves this switch out.
   if (!ownerWindow && o.n > 0) cmd.AddRaw("--display-dialog=0");
   if (o.o > 0) cmd.AddRaw("-g");
+  // Without it an extraction that may not overwrite would overwrite anyway;
+  // libraries of this family ignore long options they do not know.
+  if (extracting && o.c < 1) cmd.AddRaw("--keep-newer-files");
   cmd.AddNumber("-check-all-path=", o.p);
   cmd.AddNumber("-use-directory=", o.x);
   if (dynamic_cast<const TTgz32*>(&driver)) {
@@ -39,26 +44,14 @@ void TCTAR32::LoadDLL() { Binding(); }
 
 void TCTAR32::FreeDLL() { tarDll.reset(); }
 
-HARC TCTAR32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCTAR32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TCTAR32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TCTAR32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TArchiverDll& TCTAR32::Library() { return Binding(); }
 
 std::string TCTAR32::CommandLine(const char* word, const TArchiverOptions& options,
                                  const std::string& archivePath, const std::string& directory,
                                  const TNameList& files, bool useResponseFile) const {
   TCmdOpt cmd;
   cmd.SeparateValue = true;
-  AddTarSwitches(cmd, options, HasOwnerWindow(), *this);
+  AddTarSwitches(cmd, options, HasOwnerWindow(), *this, std::string_view(word) == "x");
   cmd.AddValue("f", archivePath);
   cmd.AddDir("o", directory);
   AddFileList(cmd, options, useResponseFile, files);
@@ -90,7 +83,7 @@ int TCTAR32::MakeSfx(HWND, const std::string& archivePath, const TArchiverOption
                      const std::string& directory, std::string&) {
   if (dynamic_cast<const TBZ232*>(this))
     throw EArchiver(L"BZ2 形式書庫は自己解凍形式にできません。");
-  std::string stub = SearchOutsideFile("kmtarsef.exe");
+  std::string stub = SearchOutsideFile("kmtarsef.exe", tarDll ? tarDll->Module() : nullptr);
   if (stub.empty())
     throw EArchiver(L"tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。");
   JoinStubAndArchive(stub, archivePath, SelfExtractorName(archivePath, directory));
@@ -102,21 +95,6 @@ int TCTAR32::ExtractMem(HWND window, const std::string& archivePath,
                         BYTE* buffer, DWORD size, DWORD* written) {
   LastCommandLine = CommandLine("", options, archivePath, "", {entryName}, false);
   return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
-}
-
-bool TCTAR32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Binding().CheckArchive(archivePath, mode + flags) != FALSE;
-}
-
-bool TCTAR32::SetOwnerWindow(HWND window) {
-  TArchiver::SetOwnerWindow(window);
-  return Binding().SetOwnerWindowEx(window, nullptr) != FALSE;
-}
-
-bool TCTAR32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
 }
 
 TArchiverType TarFamilyKind(const std::string& path) {

@@ -247,19 +247,7 @@ void TCZIP32::LoadDLL() { Binding(); }
 
 void TCZIP32::FreeDLL() { zipDll.reset(); }
 
-HARC TCZIP32::OpenArchive(HWND window, const std::string& path, DWORD mode) {
-  return Binding().OpenArchive(window, FullArchivePath(path), mode);
-}
-
-int TCZIP32::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
-  return Binding().FindFirst(handle, wildcard, record);
-}
-
-int TCZIP32::FindNext(HARC handle, TIndividualInfo* record) {
-  return Binding().FindNext(handle, record);
-}
-
-int TCZIP32::CloseArchive(HARC handle) { return Binding().CloseArchive(handle); }
+TZipDll& TCZIP32::Library() { return Binding(); }
 
 int TCZIP32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                      const std::string& directory, const TNameList& files, bool useResponseFile,
@@ -284,12 +272,17 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
     throw EArchiver(L"ZIP 形式書庫の作成には ZIP32J.DLL または QXZIP32.DLL が必要です。");
   TCmdOpt cmd;
   AddQxzip32Switches(cmd, options);
-  AddTarget(cmd, archivePath, "");
+  // The library runs in the base folder (below): a relative archive name
+  // must still name the caller's archive.
+  AddTarget(cmd, directory.empty() ? archivePath : FullArchivePath(archivePath), "");
   AddFileList(cmd, options, useResponseFile, files);
   LastCommandLine = "-ru" + cmd.Text();
   // Adding to an archive that has entries must keep them: only an empty
   // placeholder file goes before "-ru" writes the archive anew.
   RemoveEmptyPlaceholder(archivePath);
+  // QXZIP32 takes no base folder and reads relative names against the
+  // current folder: make that the base folder while it runs.
+  TFolderVisit visit(directory);
   return dll.Zip(window, LastCommandLine, output.data(), Size(output));
 }
 
@@ -313,7 +306,7 @@ int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchive
   if (dll.Zip32j() == nullptr)
     throw EArchiver(L"ZIP 形式書庫からの自己解凍書庫作成には ZIP32J.DLL が必要です。");
   bool gui = options.gw > 0;
-  std::string stub = SearchOutsideFile(gui ? "sfx32gui.dat" : "sfx16.dat");
+  std::string stub = SearchOutsideFile(gui ? "sfx32gui.dat" : "sfx16.dat", dll.Zip32j());
   if (stub.empty())
     throw EArchiver(gui ? L"zip 書庫からのWin32自己解凍書庫の作成には sfx32gui.dat が必要です。"
                         : L"zip 書庫からのDOS自己解凍書庫の作成には sfx16.dat が必要です。");
@@ -344,21 +337,13 @@ bool TCZIP32::SetOwnerWindow(HWND window) {
   return done != FALSE;
 }
 
-bool TCZIP32::KillOwnerWindow(HWND window) {
-  BOOL done = Binding().KillOwnerWindowEx(window);
-  TArchiver::KillOwnerWindow(window);
-  return done != FALSE;
-}
-
 bool IsZipArchive(const std::string& path) {
   // A probe only answers; a missing library or entry means "not ZIP".
   try {
     Binding().Load();
     std::string full = FullArchivePath(path);
     if (!IsProbeableFile(full)) return false;
-    HARC handle = zipDll->OpenArchive(nullptr, full, ProbeOpenMode);
-    if (handle != nullptr) zipDll->CloseArchive(handle);
-    return handle != nullptr;
+    return ProbeByOpenArchive(*zipDll, full, false);
   } catch (...) {
     return false;
   }

@@ -3,7 +3,7 @@
 // listing. Each call takes the function from the first library that has it.
 #pragma once
 
-#include "Archiver.h"
+#include "LibraryArchiver.h"
 
 #include <string>
 
@@ -54,14 +54,10 @@ class TZipDll : public TCustomArchiverDll {
   TArcCommand unzip_ = nullptr;
 };
 
-class TCZIP32 : public TArchiver {
+class TCZIP32 : public TLibraryArchiver {
  public:
   void LoadDLL() override;
   void FreeDLL() override;
-  HARC OpenArchive(HWND window, const std::string& path, DWORD mode) override;
-  int FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) override;
-  int FindNext(HARC handle, TIndividualInfo* record) override;
-  int CloseArchive(HARC handle) override;
   int Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, const TNameList& files, bool useResponseFile,
               std::string& output) override;
@@ -80,7 +76,9 @@ class TCZIP32 : public TArchiver {
                  const std::string& entryName, BYTE* buffer, DWORD size, DWORD* written) override;
   bool CheckArchive(const std::string& archivePath, int mode, int flags) override;
   bool SetOwnerWindow(HWND window) override;
-  bool KillOwnerWindow(HWND window) override;
+
+ protected:
+  TZipDll& Library() override;
 };
 
 // The ZIP binding every TCZIP32 and the probe share; null until first used.

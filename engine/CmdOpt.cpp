@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include <cstddef>
+
 namespace {
 
 void AppendVariantText(const VARIANT& value, std::vector<std::string>& names, bool keepEmpty) {
@@ -22,6 +24,12 @@ void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names, bool 
   if (array == nullptr || SafeArrayGetDim(array) == 0) return;
   VARTYPE type = VT_EMPTY;
   if (FAILED(SafeArrayGetVartype(array, &type))) return;
+  // Elements are read into the VARIANT's value field; anything larger
+  // (records, and any kind not known here) would overrun it and is no name.
+  constexpr size_t ValueRoom = sizeof(VARIANT) - offsetof(VARIANT, byref);
+  if (type == VT_RECORD ||
+      (type != VT_VARIANT && type != VT_DECIMAL && SafeArrayGetElemsize(array) > ValueRoom))
+    return;
   UINT dims = SafeArrayGetDim(array);
   std::vector<LONG> index(dims);
   for (UINT d = 0; d < dims; ++d) SafeArrayGetLBound(array, d + 1, &index[d]);
@@ -35,6 +43,14 @@ void AppendVariantArray(SAFEARRAY* array, std::vector<std::string>& names, bool 
     VariantInit(&element);
     if (type == VT_VARIANT) {
       if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element))) AppendVariantText(element, names, keepEmpty);
+    } else if (type == VT_DECIMAL) {
+      // A DECIMAL fills the whole VARIANT, its type field included.
+      DECIMAL value;
+      if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &value))) {
+        element.decVal = value;
+        element.vt = VT_DECIMAL;
+        AppendVariantText(element, names, keepEmpty);
+      }
     } else {
       element.vt = type;
       if (SUCCEEDED(SafeArrayGetElement(array, index.data(), &element.byref)))
@@ -131,8 +147,22 @@ std::string TCmdOpt::Filtered(const std::string& name) const {
   return NameFilter ? NameFilter(name) : name;
 }
 
+bool IsLiteralNameMark(const std::string& name) {
+  return name.size() >= 3 && name[0] == '-' && (name[1] == 'g' || name[1] == 'G') &&
+         (name[2] == 'b' || name[2] == 'B');
+}
+
 void TCmdOpt::AddFileName(const std::string& switchName, const std::string& name) {
-  AddValue(switchName, Filtered(name));
+  std::string filtered = Filtered(name);
+  // A bare name beginning with "-" or "@" would be read as a switch or as a
+  // response file: -gb makes the library take it as the name it is. A name
+  // the caller marked already goes as it is.
+  if (switchName.empty() && !filtered.empty() && (filtered[0] == '-' || filtered[0] == '@') &&
+      !IsLiteralNameMark(filtered)) {
+    AddRaw("\"-gb" + filtered + "\"");
+    return;
+  }
+  AddValue(switchName, filtered);
 }
 
 int TCmdOpt::AddFiles(const std::string& switchName, const TNameList& files) {
@@ -144,7 +174,12 @@ int TCmdOpt::AddFiles(const std::string& switchName, const TNameList& files) {
 int TCmdOpt::WriteResponseFile(const TNameList& files, const std::string& path) {
   auto names = FlattenNames(files);
   std::string block;
-  for (const auto& name : names) block += "\"" + Filtered(name) + "\"\r\n";
+  for (const auto& name : names) {
+    // A list holds names only: a name marked "-gb" goes without its mark.
+    std::string filtered = Filtered(name);
+    if (IsLiteralNameMark(filtered)) filtered.erase(0, 3);
+    block += "\"" + filtered + "\"\r\n";
+  }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   bool written = file != INVALID_HANDLE_VALUE;

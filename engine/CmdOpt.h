@@ -70,6 +70,10 @@ class TCmdOpt {
   std::string text_;
 };
 
+// True for a name the caller marked "-gb<name>": the rest is the file name,
+// whatever it begins with.
+bool IsLiteralNameMark(const std::string& name);
+
 // True when the text's last character (a double-byte character counts as one)
 // is a backslash.
 bool EndsWithBackslash(const std::string& text);

@@ -60,9 +60,45 @@ std::string DirectoryPart(const std::string& path) {
 
 bool HasWildcard(const std::string& mask) { return mask.find_first_of("*?") != std::string::npos; }
 
+// The path made absolute with the long-path prefix, so that searching below
+// a deep folder does not stop at MAX_PATH characters.
+std::wstring LongPath(const std::string& path) {
+  std::wstring wide = AnsiToWide(path);
+  DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return wide;
+  std::wstring full(length, L'\0');
+  length = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return wide;
+  full.resize(length);
+  if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 bool IsDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// What the search needs of one match, its names in the system code page.
+struct TFound {
+  std::string name, shortName;
+  DWORD attributes;
+  FILETIME written;
+};
+
+// Every match of folder + mask; nothing when there is none.
+std::vector<TFound> FindAll(const std::string& pattern) {
+  std::vector<TFound> found;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(LongPath(pattern).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  do {
+    found.push_back({WideToAnsi(data.cFileName), WideToAnsi(data.cAlternateFileName),
+                     data.dwFileAttributes, data.ftLastWriteTime});
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return found;
 }
 
 bool IsAbsolute(const std::string& path) {
@@ -113,7 +149,7 @@ class TCollector {
       : options_(options), base_(baseDirectory), cancel_(cancel) {
     lower_ = DateTextToLocalTime(options.jo, "000000");
     upper_ = DateTextToLocalTime(options.job, "235959");
-    // Delphi-style attribute mask: hidden and system files only when asked.
+    // Folders are never taken; hidden and system files only when asked.
     excluded_ = FILE_ATTRIBUTE_DIRECTORY;
     if (options.a <= 0) excluded_ |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   }
@@ -126,8 +162,13 @@ class TCollector {
     exclusions_ = exclusions;
     progress_ = progress;
     if (progress_ != nullptr) record_ = TExtractingInfoEx{};
-    for (const auto& name : names) {
+    for (const auto& given : names) {
       if (cancel_) return;
+      // "-gb<name>": the rest is the file's own name, not a pattern; no
+      // file name holds a wildcard character.
+      bool literal = IsLiteralNameMark(given);
+      const std::string name = literal ? given.substr(3) : given;
+      if (literal && HasWildcard(name)) continue;
       if (options_.r > 1 && !name.empty() && IsDirectory(name))
         Scan(name, "*.*");
       else
@@ -139,36 +180,25 @@ class TCollector {
  private:
   void Scan(const std::string& folder, const std::string& mask) {
     if (mask.empty()) return;  // an empty name matches nothing
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(Join(folder, mask).c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (cancel_) break;
-        if (IsDots(data.cFileName) || (data.dwFileAttributes & excluded_) != 0) continue;
-        if (!InDateWindow(data.ftLastWriteTime)) continue;
-        Take(PathOf(folder, data));
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
+    for (const auto& match : FindAll(Join(folder, mask))) {
+      if (cancel_) break;
+      if (IsDots(match.name) || (match.attributes & excluded_) != 0) continue;
+      if (!InDateWindow(match.written)) continue;
+      Take(PathOf(folder, match));
     }
     if (cancel_ || options_.r <= 0 || (options_.p > 0 && !HasWildcard(mask))) return;
-    find = FindFirstFileA(Join(folder, "*.*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    // Finish the listing before descending, so only one search handle per level stays open.
+    // The listing is finished before descending, so no search handle stays open.
     std::vector<std::string> folders;
-    do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(data.cFileName))
-        folders.push_back(PathOf(folder, data));
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    for (const auto& match : FindAll(Join(folder, "*.*")))
+      if ((match.attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(match.name))
+        folders.push_back(PathOf(folder, match));
     for (const auto& sub : folders) {
       if (cancel_) return;
       Scan(sub, mask);
     }
   }
 
-  static bool IsDots(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-  }
+  static bool IsDots(const std::string& name) { return name == "." || name == ".."; }
 
   bool InDateWindow(const FILETIME& written) const {
     if (lower_ == 0 && upper_ == 0) return true;
@@ -183,10 +213,9 @@ class TCollector {
     return (lower_ == 0 || lower_ <= time) && (upper_ == 0 || time <= upper_);
   }
 
-  std::string PathOf(const std::string& folder, const WIN32_FIND_DATAA& data) const {
-    const char* name = options_.ji > 0 && data.cAlternateFileName[0] != '\0'
-                           ? data.cAlternateFileName
-                           : data.cFileName;
+  std::string PathOf(const std::string& folder, const TFound& match) const {
+    const std::string& name =
+        options_.ji > 0 && !match.shortName.empty() ? match.shortName : match.name;
     std::string path = Join(folder, name);
     if (options_.jf == -2 && !base_.empty()) path = RelativeToBase(path);
     return path;

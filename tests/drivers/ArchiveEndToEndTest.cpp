@@ -4,14 +4,113 @@
 #include "ArchiveFile.h"
 #include "DriverTable.h"
 #include "DriverTestSupport.h"
+#include "../support/EscapeCheck.h"
+#include "TextUtil.h"
 #include "Zip.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The Linux path of a Windows path, through Wine's own conversion.
+std::string UnixPath(const std::string& path) {
+  using Convert = char*(CDECL*)(LPCWSTR);
+  auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return "<not under Wine>";
+  std::wstring wide(path.begin(), path.end());
+  char* unix = convert(wide.c_str());
+  if (unix == nullptr) return "<no Linux path>";
+  std::string result = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return result;
+}
+
+// Runs a Linux command line (an independent judge) through the shell and
+// returns what it printed. Wine does not hand a Linux process our pipes or
+// tell us its end, so the output goes to a file that appears when the
+// command is done.
+std::string RunJudge(const std::string& command, const std::string& folder) {
+  static int serial = 0;
+  std::string done = folder + "\\judge-" + std::to_string(++serial) + ".txt";
+  std::string unixDone = UnixPath(done);
+  std::string script = command + " >'" + unixDone + ".part' 2>&1; mv '" + unixDone + ".part' '" +
+                       unixDone + "'";
+  std::string line = "Z:\\bin\\sh -c \"" + script + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return "<the shell did not start>";
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int waited = 0; waited < 600 && !Exists(done); ++waited) Sleep(100);
+  if (!Exists(done)) return "<no answer from: " + command + ">";
+  return ReadBytes(done);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// The entry names of an archive as lhasa (LZH) or unzip (ZIP) list them.
+std::vector<std::string> JudgedNames(const std::string& archive, const std::string& folder) {
+  std::string unix = "'" + UnixPath(archive) + "'";
+  std::vector<std::string> names;
+  if (ArchiveKindFromExtension(archive) == atLha) {
+    // "lq" prints one line per entry; the name starts after the time stamp.
+    for (const auto& line : Lines(RunJudge("/usr/bin/lhasa lq " + unix, folder)))
+      names.push_back(line.size() > 51 ? line.substr(51) : "<short line: " + line + ">");
+  } else {
+    names = Lines(RunJudge("/usr/bin/unzip -Z1 " + unix, folder));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A ZIP of stored entries with the given names, written byte by byte so
+// that no tool refuses the hostile ones.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  using Crc = DWORD(WINAPI*)(DWORD, const BYTE*, unsigned);
+  auto crc32 = reinterpret_cast<Crc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlComputeCrc32")));
+  auto put = [](std::string& out, DWORD value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  std::string data, directory;
+  for (const auto& [name, text] : entries) {
+    DWORD crc = crc32(0, reinterpret_cast<const BYTE*>(text.data()), static_cast<unsigned>(text.size()));
+    DWORD offset = static_cast<DWORD>(data.size());
+    put(data, 0x04034B50, 4);
+    put(data, 10, 2), put(data, 0, 2), put(data, 0, 2), put(data, 0, 2), put(data, 0x5021, 2);
+    put(data, crc, 4), put(data, text.size(), 4), put(data, text.size(), 4);
+    put(data, name.size(), 2), put(data, 0, 2);
+    data += name + text;
+    put(directory, 0x02014B50, 4);
+    put(directory, 20, 2), put(directory, 10, 2), put(directory, 0, 2), put(directory, 0, 2);
+    put(directory, 0, 2), put(directory, 0x5021, 2);
+    put(directory, crc, 4), put(directory, text.size(), 4), put(directory, text.size(), 4);
+    put(directory, name.size(), 2), put(directory, 0, 2), put(directory, 0, 2);
+    put(directory, 0, 2), put(directory, 0, 2), put(directory, 0, 4), put(directory, offset, 4);
+    directory += name;
+  }
+  std::string end;
+  put(end, 0x06054B50, 4), put(end, 0, 2), put(end, 0, 2);
+  put(end, entries.size(), 2), put(end, entries.size(), 2);
+  put(end, directory.size(), 4), put(end, data.size(), 4), put(end, 0, 2);
+  return data + directory + end;
+}
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -182,6 +281,97 @@ TEST_F(EndToEnd, RarListsAndExtractsButRefusesWriting) {
   EXPECT_EQ(ArchiveKindFromContent(archive), atRar);
   EXPECT_ARCHIVER_ERROR(arc.Add(nullptr, nullptr, root / "src", {std::string("a.txt")}), EArchiver,
                         L"この形式では書庫ファイルの作成をサポートしておりません。");
+}
+
+// The extraction step asks to overwrite with c 1, m 0 and not to with c 0,
+// m 1: a file the user changed is replaced in the first case and kept in the
+// second, for every read-only family too.
+TEST_F(EndToEnd, OverwriteChoiceHoldsForRarAndTheTarFamily) {
+  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers-cab/fixtures/rar5_multiple_files.rar";
+  std::replace(fixture.begin(), fixture.end(), '/', '\\');
+  ASSERT_TRUE(CopyFileA(fixture.c_str(), (root / "r.rar").c_str(), FALSE)) << fixture;
+  for (const char* file : {"r.rar", "t.tar", "t.tgz", "t.bz2"}) {
+    std::string archive = root / file;
+    std::string entry = "a.txt";
+    if (ArchiveKindFromExtension(archive) == atRar) {
+      auto names = List(archive);
+      ASSERT_FALSE(names.empty()) << file;
+      entry = names[0];
+      std::replace(entry.begin(), entry.end(), '/', '\\');
+    } else {
+      ASSERT_EQ(AddAll(archive), 0) << arc.LastCommandLine() << " " << arc.OutputText();
+    }
+    arc.SetFileName(archive);
+    std::string out = root / (std::string("over-") + file);
+    auto overwrite = MakeOptions([](auto& o) { o.x = 1, o.c = 1, o.m = 0; });
+    auto keep = MakeOptions([](auto& o) { o.x = 1, o.c = 0, o.m = 1; });
+    ASSERT_EQ(arc.Extract(nullptr, &overwrite, out, {}), 0) << file << " " << arc.OutputText();
+    std::string original = ReadBytes(out + "\\" + entry);
+    ASSERT_NE(original, "<missing>") << file << " " << entry;
+
+    WriteBytes(out + "\\" + entry, "changed by the user");
+    EXPECT_EQ(arc.Extract(nullptr, &overwrite, out, {}), 0) << file << " " << arc.OutputText();
+    EXPECT_TRUE(ReadBytes(out + "\\" + entry) == original)
+        << file << " overwrite on: " << arc.LastCommandLine();
+
+    WriteBytes(out + "\\" + entry, "changed by the user");
+    EXPECT_LT(arc.Extract(nullptr, &keep, out, {}), 0x8012) << file << " " << arc.OutputText();
+    EXPECT_EQ(ReadBytes(out + "\\" + entry), "changed by the user")
+        << file << " overwrite off: " << arc.LastCommandLine();
+  }
+}
+
+// Names beginning with "-" or "@" are files like any other: the collected
+// "@list" must not make the library read "list" as a list of names, a name
+// the caller marked "-gb" must be added without its mark, and nothing the
+// user did not choose may go in. Judged by lhasa and unzip.
+TEST_F(EndToEnd, NamesBeginningWithDashOrAtAddExactlyThoseFiles) {
+  std::string src = root / "names";
+  CreateDirectoryA(src.c_str(), nullptr);
+  WriteBytes(src + "\\-x.txt", "dash");
+  WriteBytes(src + "\\-y.txt", "marked");
+  WriteBytes(src + "\\@list", "at");
+  WriteBytes(src + "\\list", "secret.txt\r\n");
+  WriteBytes(src + "\\secret.txt", "not chosen");
+  // The library reads a response file against the current folder.
+  InFolder in(src);
+  for (const char* file : {"n.lzh", "n.zip"}) {
+    std::string archive = root / file;
+    arc.SetFileName(archive);
+    auto options = MakeOptions([](auto& o) { o.x = 1; });
+    ASSERT_EQ(arc.Add(nullptr, &options, src,
+                      {std::string("@list"), std::string("-x.txt"), std::string("-gb-y.txt")}),
+              0)
+        << file << " " << arc.LastCommandLine() << " " << arc.OutputText();
+    EXPECT_EQ(JudgedNames(archive, root.Path()), (std::vector<std::string>{"-x.txt", "-y.txt", "@list"}))
+        << file << " " << arc.LastCommandLine();
+  }
+}
+
+// Entry names that climb out, name a root or a drive are written inside the
+// destination or not at all, through the engine as the program extracts.
+TEST_F(EndToEnd, HostileZipNamesStayInsideTheDestination) {
+  const std::string marker = "tvxengdrv" + std::to_string(GetCurrentProcessId());
+  std::string archive = root / "hostile.zip";
+  WriteBytes(archive, StoredZip({{"good.txt", "good"},
+                                 {"../" + marker + "-up.txt", "x"},
+                                 {"../../" + marker + "-upup.txt", "x"},
+                                 {"/" + marker + "-root.txt", "x"},
+                                 {"\\" + marker + "-backroot.txt", "x"},
+                                 {"C:/" + marker + "-drive.txt", "x"},
+                                 {"C:" + marker + "-driverel.txt", "x"},
+                                 {"sub/../../" + marker + "-mid.txt", "x"}}));
+  arc.SetFileName(archive);
+  std::string out = root / "deep\\out";
+  ASSERT_TRUE(CreateDirectoryA((root / "deep").c_str(), nullptr));
+  InFolder in(root / "deep");  // a drive-relative name must not land here either
+  auto options = MakeOptions([](auto& o) { o.x = 1, o.c = 1; });
+  arc.Extract(nullptr, &options, out, {});
+  EXPECT_EQ(ReadBytes(out + "\\good.txt"), "good") << arc.OutputText();
+  std::wstring wideMarker(marker.begin(), marker.end());
+  std::wstring wideOut(out.begin(), out.end());
+  auto escaped = escape_check::EscapedFiles(wideMarker, wideOut);
+  for (const auto& path : escaped) ADD_FAILURE() << "escaped: " << WideToAnsi(path);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include "ArchiveFile.h"
 #include "DriverTable.h"
 #include "DriverTestSupport.h"
+#include "TextUtil.h"
 #include "Zip.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -68,10 +71,23 @@ TEST_F(ContentDetection, AFileNoProbeAcceptsStaysUndetected) {
   Detect({false, false, false, false, false, false}, 0);
   TArchiveFile arc;
   arc.SetArchiverType(atAutoDetect);
-  arc.SetFileName(folder / "notes.dat");
-  WriteBytes(folder / "notes.dat", "plain text");
+  std::string notes = folder / "notes.dat";
+  arc.SetFileName(notes);
+  WriteBytes(notes, "plain text");
+  for (auto name : Libraries) SpyLibrary(name).Reset();
+  SpyLibrary(L"TAR32.DLL").Reset();
+  Detect({false, false, false, false, false, false}, 0);
   EXPECT_ARCHIVER_ERROR(arc.OpenArchive(nullptr, 1), EArchiver, L"書庫の形式を判別できません。");
   EXPECT_EQ(arc.Archiver(), nullptr);
+  // Every family's probe was asked about the file and said no.
+  std::vector<const wchar_t*> asked(std::begin(Libraries), std::end(Libraries));
+  asked.push_back(L"TAR32.DLL");
+  for (auto name : asked) {
+    auto calls = SpyLibrary(name).Calls();
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                            [&](const std::string& call) { return call.find(notes) != std::string::npos; }))
+        << "the probe never reached " << WideToAnsi(name);
+  }
 }
 
 }  // namespace

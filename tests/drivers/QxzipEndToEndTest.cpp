@@ -14,6 +14,7 @@ std::vector<std::string> List(TArchiveFile& arc) {
   TIndividualInfo record{};
   for (int found = arc.FindFirst("*.*", &record); found == 0; found = arc.FindNext(&record))
     names.push_back(record.szFileName);
+  for (auto& name : names) std::replace(name.begin(), name.end(), '\\', '/');
   arc.CloseArchive();
   std::sort(names.begin(), names.end());
   return names;
@@ -38,6 +39,28 @@ TEST(QxzipOnly, CreatesAddsListsAndExtracts) {
   ASSERT_EQ(arc.Extract(nullptr, &extract, root / "out", {}), 0) << arc.OutputText();
   EXPECT_EQ(ReadBytes(root / "out\\one.txt"), "first");
   EXPECT_EQ(ReadBytes(root / "out\\two.txt"), "second");
+}
+
+// QXZIP32 has no base-folder word: names relative to the base folder must
+// still be found there, whatever the process's current folder is.
+TEST(QxzipOnly, RelativeNamesAreTakenFromTheBaseFolder) {
+  ScratchFolder root, elsewhere;
+  CreateDirectoryA((root / "sub").c_str(), nullptr);
+  WriteBytes(root / "one.txt", "first");
+  WriteBytes(root / "sub\\two.txt", "second");
+  WriteBytes(elsewhere / "one.txt", "a different file");
+  InFolder in(elsewhere.Path());
+  TArchiveFile arc;
+  arc.SetOutputSize(1024);
+  arc.SetFileName(root / "r.zip");
+  auto options = MakeOptions([](auto& o) { o.x = 1; });
+  ASSERT_EQ(arc.Add(nullptr, &options, root.Path(), {std::string("one.txt"), std::string("sub\\two.txt")}), 0)
+      << arc.LastCommandLine() << " " << arc.OutputText();
+  EXPECT_EQ(List(arc), (std::vector<std::string>{"one.txt", "sub/two.txt"}));
+  auto extract = MakeOptions([](auto& o) { o.x = 1, o.c = 1; });
+  ASSERT_EQ(arc.Extract(nullptr, &extract, root / "out", {}), 0) << arc.OutputText();
+  EXPECT_EQ(ReadBytes(root / "out\\one.txt"), "first");
+  EXPECT_EQ(ReadBytes(root / "out\\sub\\two.txt"), "second");
 }
 
 }  // namespace

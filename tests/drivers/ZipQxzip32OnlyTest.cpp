@@ -48,9 +48,10 @@ TEST_F(Qxzip32Only, AddSendsRuWithNamesUnconvertedAndNoBaseFolder) {
       {"ZIP32J-only switches stay out", [](auto& o) { o.a = 1, o.r = 1, o.jm = 9; }, " "},
       {"both", [](auto& o) { o.c = 1, o.x = 0, o.UserOptions = "-P pw"; }, " -o -j -P pw"},
   };
+  ScratchFolder base;  // the library runs in it
   for (const auto& c : cases) {
     qxzip32.Reset();
-    driver->Add(nullptr, R"(C:\w\new.zip)", MakeOptions(c.set), R"(C:\base)",
+    driver->Add(nullptr, R"(C:\w\new.zip)", MakeOptions(c.set), base.Path(),
                 {std::string(R"(sub\[x].txt)")}, false, output);
     std::string expected = "-ru" + std::string(c.switches) + R"( "C:\w\new.zip" "sub\[x].txt" )";
     EXPECT_EQ(driver->LastCommandLine, expected) << c.name;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -114,7 +115,18 @@ TEST_F(Component, NoProbeAcceptsTheFile) {
   arj_.SetResult(1);
   file_.SetFileName(other);
   EXPECT_EQ(file_.ArchiverType(), atAutoDetect);
+  lha_.Reset();
+  arj_.Reset();
+  lha_.SetResult(1);
+  arj_.SetResult(1);
   EXPECT_EQ(MessageOf([&] { file_.OpenArchive(nullptr, 1); }), L"書庫の形式を判別できません。");
+  // The kind was asked of the content: both probes saw the file.
+  for (const SpyLibrary* spy : {&lha_, &arj_}) {
+    auto calls = spy->Calls();
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                            [&](const std::string& call) { return call.find(other) != std::string::npos; }))
+        << "no probe reached the library";
+  }
   EXPECT_EQ(MessageOf([&] { file_.Extract(nullptr, nullptr, "", {}); }), L"書庫の形式を判別できません。");
   EXPECT_EQ(MessageOf([&] { file_.MakeSfx(nullptr, nullptr, ""); }), L"書庫の形式を判別できません。");
   EXPECT_TRUE(file_.LastCommandLine().empty());
@@ -194,10 +206,9 @@ TEST_F(Component, ProgressWindowOnlyWhileSomeoneListens) {
   HWND hidden = FindWindowExW(HWND_MESSAGE, nullptr, L"TavixArchiveProgress", nullptr);
   ASSERT_NE(hidden, nullptr);
   EXPECT_FALSE(IsWindowVisible(hidden));
-  char text[32];
-  snprintf(text, sizeof text, "%p", static_cast<void*>(hidden));
-  EXPECT_EQ(set[0], std::string("UnlhaSetOwnerWindowEx(") + text + "|0000000000000000)");
-  EXPECT_EQ(kill[0], std::string("UnlhaKillOwnerWindowEx(") + text + ")");
+  std::string text = PointerText(hidden);
+  EXPECT_EQ(set[0], "UnlhaSetOwnerWindowEx(" + text + "|" + PointerText(nullptr) + ")");
+  EXPECT_EQ(kill[0], "UnlhaKillOwnerWindowEx(" + text + ")");
   EXPECT_FALSE(file_.Archiver()->HasOwnerWindow());
 }
 

@@ -121,9 +121,11 @@ TEST(ArchiverDll, MissingRequiredEntryNamesFullPathAndEntryAndOthersStayUsable) 
 }
 
 TEST(ArchiverDll, LibraryPlantedInCurrentFolderIsNotLoaded) {
-  // A library that exists only in the current folder.
+  // A real library that exists only in the current folder.
+  Lha().Load();
+  ASSERT_NE(Lha().Module(), nullptr);
   wchar_t spyDir[MAX_PATH];
-  GetModuleFileNameW(GetModuleHandleW(L"UNLHA32.DLL"), spyDir, MAX_PATH);
+  ASSERT_GT(GetModuleFileNameW(Lha().Module(), spyDir, MAX_PATH), 0u);
   auto folder = std::filesystem::temp_directory_path() / L"tavix-planted";
   std::filesystem::create_directories(folder);
   std::filesystem::copy_file(spyDir, folder / L"PLANTED.DLL",

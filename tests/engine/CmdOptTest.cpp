@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <oleauto.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -115,6 +116,102 @@ TEST(CmdOpt, NameListFlattensEverySourceKindInOrder) {
   EXPECT_EQ(cmd.Text(), " \"a b\" \"l1\" \"l2\"");
   VariantClear(&single);
   VariantClear(&arrayVariant);
+}
+
+// A record type whose records are 64 bytes: more than a VARIANT can hold.
+class FakeRecordInfo : public IRecordInfo {
+ public:
+  int copies = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE RecordInit(PVOID record) override {
+    std::memset(record, 0, 64);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE RecordClear(PVOID) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RecordCopy(PVOID from, PVOID to) override {
+    ++copies;
+    std::memcpy(to, from, 64);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetGuid(GUID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetName(BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetSize(ULONG* size) override {
+    *size = 64;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetField(PVOID, LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetFieldNoCopy(PVOID, LPCOLESTR, VARIANT*, PVOID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE PutField(ULONG, PVOID, LPCOLESTR, VARIANT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE PutFieldNoCopy(ULONG, PVOID, LPCOLESTR, VARIANT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetFieldNames(ULONG*, BSTR*) override { return E_NOTIMPL; }
+  BOOL STDMETHODCALLTYPE IsMatchingType(IRecordInfo*) override { return FALSE; }
+  PVOID STDMETHODCALLTYPE RecordCreate() override { return nullptr; }
+  HRESULT STDMETHODCALLTYPE RecordCreateCopy(PVOID, PVOID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE RecordDestroy(PVOID) override { return E_NOTIMPL; }
+};
+
+// Array elements wider than a VARIANT's value: decimals are names like any
+// number; records are no names and are never copied into a VARIANT.
+TEST(CmdOpt, ArraysOfDecimalsAndRecords) {
+  SAFEARRAYBOUND bound{2, 0};
+  SAFEARRAY* decimals = SafeArrayCreate(VT_DECIMAL, 1, &bound);
+  ASSERT_NE(decimals, nullptr);
+  const double values[] = {12.5, -3};
+  for (LONG i = 0; i < 2; ++i) {
+    DECIMAL value;
+    ASSERT_EQ(VarDecFromR8(values[i], &value), S_OK);
+    ASSERT_EQ(SafeArrayPutElement(decimals, &i, &value), S_OK);
+  }
+  VARIANT decimalArray;
+  VariantInit(&decimalArray);
+  decimalArray.vt = VT_ARRAY | VT_DECIMAL;
+  decimalArray.parray = decimals;
+  EXPECT_EQ(FlattenNames({decimalArray}), (std::vector<std::string>{"12.5", "-3"}));
+  VariantClear(&decimalArray);
+
+  FakeRecordInfo recordInfo;
+  SAFEARRAY* records = SafeArrayCreateEx(VT_RECORD, 1, &bound, &recordInfo);
+  ASSERT_NE(records, nullptr);
+  VARIANT recordArray;
+  VariantInit(&recordArray);
+  recordArray.vt = VT_ARRAY | VT_RECORD;
+  recordArray.parray = records;
+  EXPECT_TRUE(FlattenNames({recordArray, std::string("after")}) ==
+              std::vector<std::string>{"after"});
+  EXPECT_EQ(recordInfo.copies, 0);
+  SafeArrayDestroy(records);
+}
+
+// Bare names beginning with "-" or "@" would be a switch or a response file
+// to the library: they go marked "-gb", which every family reads as a name.
+TEST(CmdOpt, NamesThatLookLikeSwitchesOrResponseFilesGoMarked) {
+  for (bool separate : {false, true}) {
+    TCmdOpt cmd;
+    cmd.SeparateValue = separate;
+    cmd.AddFiles("", {"-x.txt", "@list", "-gb-y.txt", "-GB@z", "a-b", "@", "sub\\-c"});
+    EXPECT_EQ(cmd.Text(),
+              R"( "-gb-x.txt" "-gb@list" "-gb-y.txt" "-GB@z" "a-b" "-gb@" "sub\-c")");
+  }
+  TCmdOpt exclusion;
+  exclusion.AddFiles("jx", {"-x"});
+  EXPECT_EQ(exclusion.Text(), R"( "-jx-x")");
+  auto path = std::filesystem::temp_directory_path() / "tavix-resp-marks.txt";
+  TCmdOpt response;
+  response.WriteResponseFile({"@list", "-x", "-gb-y"}, path.string());
+  EXPECT_EQ(ReadFile(path), "\"@list\"\r\n\"-x\"\r\n\"-y\"\r\n") << "a response file holds names only";
+  std::filesystem::remove(path);
 }
 
 TEST(CmdOpt, NameFilterAppliesToEveryFileName) {

@@ -164,6 +164,7 @@ TEST_F(Collector, BadDateTextFailsAndLeavesTheCurrentDirectory) {
   }
   try {
     DateTextToLocalTime("251301", "000000");
+    FAIL() << "month 13 was taken";
   } catch (const EConvertError& e) {
     EXPECT_EQ(e.Message(), L"日付の指定 '251301' は正しい日付ではありません。");
   }
@@ -206,6 +207,47 @@ TEST_F(Collector, EachNewFileIsReportedOnceAndAbortStopsTheSearch) {
   EXPECT_TRUE(cancel);
   EXPECT_EQ(reported.size(), 2u);
   EXPECT_EQ(CurrentDirectory(), start_);
+}
+
+// A name the caller marked "-gb" is that file, whatever it begins with; the
+// mark is not part of the name and makes no pattern.
+TEST_F(Collector, MarkedNamesAreLookedUpWithoutTheirMark) {
+  Make("-x.txt");
+  Make("@list");
+  Make("sub\\-y.txt");
+  EXPECT_EQ(Collect(options_, {"-gb-x.txt", "-GB@list", "-gbsub\\-y.txt", "-gb*.txt", "-gbnone"}),
+            (Names{"@list", "sub\\-y.txt", "-x.txt"}));  // the system's order skips "-"
+  EXPECT_EQ(Collect(options_, {"-x.txt", "@list"}), (Names{"@list", "-x.txt"}))
+      << "unmarked names are found as they are";
+}
+
+// Folders deeper than MAX_PATH characters are searched like any other.
+TEST_F(Collector, FilesBeyondMaxPathAreFound) {
+  std::wstring deep = L"\\\\?\\" + std::wstring(root_.begin(), root_.end());
+  std::string relative;
+  for (int level = 0; level < 6; ++level) {
+    std::string part(60, static_cast<char>('k' + level));
+    deep += L"\\" + std::wstring(part.begin(), part.end());
+    relative += part + "\\";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  HANDLE file = CreateFileW((deep + L"\\far.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  ASSERT_GT(root_.size() + relative.size(), static_cast<size_t>(MAX_PATH));
+  options_.r = 1;
+  Names found = Collect(options_, {"far.txt"});
+  EXPECT_EQ(found, (Names{relative + "far.txt"}));
+  options_.r = 2;
+  found = Collect(options_, {relative.substr(0, relative.size() - 1)});
+  EXPECT_EQ(found, (Names{relative + "far.txt"}));
+  // The tree is too deep for the clean-up's own path handling.
+  DeleteFileW((deep + L"\\far.txt").c_str());
+  for (int level = 0; level < 6; ++level) {
+    RemoveDirectoryW(deep.c_str());
+    deep.resize(deep.rfind(L'\\'));
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -49,4 +50,10 @@ std::vector<std::string> CallsTo(const std::vector<std::string>& calls, const st
   for (const auto& call : calls)
     if (call.rfind(entry + "(", 0) == 0) found.push_back(call);
   return found;
+}
+
+std::string PointerText(const void* pointer) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", pointer);
+  return text;
 }

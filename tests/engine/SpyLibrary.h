@@ -3,6 +3,7 @@
 
 #include "ArchiverApi.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ class SpyLibrary {
  private:
   HMODULE module_;
 };
+
+// A pointer as the spy writes it ("%p": its width is the architecture's).
+std::string PointerText(const void* pointer);
+inline std::string PointerText(std::uintptr_t value) {
+  return PointerText(reinterpret_cast<const void*>(value));
+}
 
 // The calls whose entry name starts with the given text.
 std::vector<std::string> CallsTo(const std::vector<std::string>& calls, const std::string& entry);
