@@ -219,3 +219,10 @@ std::wstring UnixPath(const std::wstring& windowsPath) {
   HeapFree(GetProcessHeap(), 0, unix);
   return std::wstring(narrow.begin(), narrow.end());
 }
+
+bool InsideWineDrive(const std::wstring& windowsPath) {
+  std::wstring file = UnixPath(windowsPath), drive = UnixPath(L"C:\\");
+  if (file.empty() || drive.empty()) return false;
+  return RunUnix(L"(case $(realpath -e '" + file + L"') in $(realpath -e '" + drive + L"')/*) exit 0;; esac; exit 1)",
+                 L"") == 0;
+}
