@@ -167,14 +167,7 @@ void TTavixMain::StartCommandLine() {
     EnterNewArchiveMode();
   } catch (...) {
     // The same failure twice (the new archive needs the same library) is told once.
-    std::wstring text;
-    try {
-      throw;
-    } catch (const std::exception& error) {
-      text = Utf8ToWide(error.what());
-    } catch (...) {
-    }
-    if (text != told) ShowException();
+    if (CurrentExceptionText() != told) ShowException();
   }
 }
 
@@ -284,11 +277,10 @@ void TTavixMain::FormCloseQuery() {
     ShowError(error.Message());
   }
   // 7
-  int running = ini_.ReadInteger(L"Work", L"HowManyOpen", 1);
   // An instance whose start could not count itself takes nothing back, and
-  // does not count as the last one.
-  if (!counted_) running = 2;
-  else if (running - 1 >= 0) {
+  // is never the last one.
+  int running = counted_ ? ini_.ReadInteger(L"Work", L"HowManyOpen", 1) : 2;
+  if (counted_ && running - 1 >= 0) {
     try {
       ini_.WriteInteger(L"Work", L"HowManyOpen", running - 1);
     } catch (const EIniFileError& error) {
@@ -404,18 +396,21 @@ int TTavixMain::Message(const std::wstring& text, UINT type) {
 
 void TTavixMain::ShowError(const std::wstring& text) { Message(text, MB_ICONERROR | MB_OK); }
 
-std::wstring TTavixMain::ShowException() {
-  std::wstring text;
+std::wstring CurrentExceptionText() {
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    text = L"ﾒﾓﾘが不足しています.";
+    return L"ﾒﾓﾘが不足しています.";
   } catch (const std::exception& error) {
     // The engine's and the settings' exceptions carry their Japanese text as UTF-8.
-    text = Utf8ToWide(error.what());
+    return Utf8ToWide(error.what());
   } catch (...) {
-    text = L"予期しないｴﾗｰが発生しました.";
+    return L"予期しないｴﾗｰが発生しました.";
   }
+}
+
+std::wstring TTavixMain::ShowException() {
+  std::wstring text = CurrentExceptionText();
   // Whatever was under way has ended: the window takes commands again.
   statusBar1_.HoldTexts(false);
   statusBar1_.SetProgress(0);

@@ -330,6 +330,9 @@ class TTavixMain {
   bool closing_ = false;
 };
 
+// The text of the exception being handled (call inside a catch).
+std::wstring CurrentExceptionText();
+
 // A menu caption that shows text as it is ("&" is the mnemonic mark otherwise).
 std::wstring MenuCaptionFor(const std::wstring& text);
 
