@@ -13,6 +13,8 @@ void TTavixMain::EnterNewArchiveMode() {
   state_.newArchiveMode = true;
   state_.modified = false;
   state_.readOnlyView = false;
+  state_.listingUnavailable = false;
+  ClearList();
   SelectArchive(state_.newArchivePath);
 }
 

@@ -60,13 +60,10 @@ TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, 
   }
   TrimLeadingBlanks(text);
   if (settings_.IsDropToIcon == 1 && !modes.extractAndExit && !modes.add) modes.extractAndExit = true;
-  try {
-    if (SelectArchive(text) == atAutoDetect) {
-      modes.compressFile = true;
-      modes.fileToCompress = text;
-    }
-  } catch (const EArchiver& error) {
-    ShowError(error.Message());
+  // An archive that cannot be handled raises here; the start-up tells it once.
+  if (SelectArchive(text) == atAutoDetect) {
+    modes.compressFile = true;
+    modes.fileToCompress = text;
   }
   remaining = text;
   return modes;

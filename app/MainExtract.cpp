@@ -59,16 +59,6 @@ std::wstring FolderOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-// Menu captions take "&" as the mnemonic mark; a folder named "A&B" must show as it is.
-std::wstring MenuCaptionFor(const std::wstring& text) {
-  std::wstring caption;
-  for (wchar_t c : text) {
-    if (c == L'&') caption += L'&';
-    caption += c;
-  }
-  return caption;
-}
-
 }  // namespace
 
 HWND TTavixMain::CreateMeltOpPanel() {
@@ -266,6 +256,12 @@ void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
       if (item >= 0 && item < static_cast<int>(state_.records.size()))
         files.push_back(WideToAnsi(EntryPath(state_.records[item])));
     expected = static_cast<int>(files.size());
+    if (files.empty()) {
+      // Nothing chosen: nothing runs, and nothing may look as if it had.
+      statusBar1_.SetText(0, L"0 個のﾌｧｲﾙを解凍しました");
+      Message(L"解凍するﾌｧｲﾙが選択されていません.", MB_ICONWARNING | MB_OK);
+      return;
+    }
   }
   statusBar1_.SetText(0, L"書庫から " + std::to_wstring(files.size()) + L" 個のファイルを解凍中...");
   state_.processedFiles = 0;

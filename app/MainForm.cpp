@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace {
 
 const wchar_t MainClassName[] = L"TTavixMain";
@@ -49,6 +51,19 @@ const ToolItem FileBarItems[] = {
 };
 static_assert(std::size(FileBarItems) == kToolButtonCount);
 
+// Commands whose areas are not built yet (menus, pop-up, drop-downs, toolbar
+// and their shortcuts): they stay disabled and run nothing, since an enabled
+// command that does nothing would look broken.
+const UINT UnbuiltCommands[] = {
+    IDM_FILE_NEW,     IDT_FILENEW,      IDM_FILE_SAVEAS,  IDT_SAVEAS,      IDM_FILE_SEND,    IDM_FILE_PROP,
+    IDM_POP_PROP,     IDT_FILEPROP,     IDM_EDIT_COPY,    IDT_COPY,        IDM_EDIT_PASTE,   IDT_PASTE,
+    IDM_EDIT_INSTALL, IDT_INSTALL,      IDM_EDIT_OPEN,    IDT_FILEOPEN,    IDM_EDIT_DELETE,  IDT_FILEDELETE,
+    IDM_EDIT_ADD,     IDT_FILEADD,      IDM_ADD_STANDARD, IDM_ADD_EXTENDED, IDM_EDIT_VIEW,   IDT_FILEVIEW,
+    IDM_SFX_WIZARD,   IDM_SFX_DOS16,    IDM_SFX_WIN16,    IDM_SFX_WIN32,   IDM_SFX_WIN32M,   IDM_SFXB_WIZARD,
+    IDM_SFXB_DOS16,   IDM_SFXB_WIN16,   IDM_SFXB_WIN32,   IDM_SFXB_WIN32M, IDT_MAKESFX,      IDM_VIEW_OPTIONS,
+    IDT_TOOL,         IDM_VIEW_CUSTOMIZE, IDM_HELP_ABOUT,
+};
+
 HIMAGELIST LoadStrip(UINT resource, int size) {
   HBITMAP bitmap = static_cast<HBITMAP>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -72,6 +87,31 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   }
   if (!self) return DefWindowProcW(window, message, w, l);
   return self->WindowProc(message, w, l);
+}
+
+std::wstring MenuCaptionFor(const std::wstring& text) {
+  std::wstring caption;
+  for (wchar_t c : text) {
+    if (c == L'&') caption += L'&';
+    caption += c;
+  }
+  return caption;
+}
+
+bool TTavixMain::CommandBuilt(UINT id) {
+  return std::find(std::begin(UnbuiltCommands), std::end(UnbuiltCommands), id) == std::end(UnbuiltCommands);
+}
+
+void TTavixMain::EnableToolButton(UINT id, bool enabled) { fileBar_.SetEnabled(id, enabled && CommandBuilt(id)); }
+
+void TTavixMain::DisableUnbuiltCommands() {
+  for (UINT id : UnbuiltCommands) {
+    for (HMENU menu : {mainMenu_, listPopup_, dropDowns_}) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
+    fileBar_.SetEnabled(id, false);
+  }
+  // The SFX submenu of the Edit menu (its last item) holds nothing built.
+  HMENU edit = GetSubMenu(mainMenu_, 1);
+  EnableMenuItem(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION | MF_GRAYED);
 }
 
 UINT MsWheelRollMessage() {
@@ -174,8 +214,7 @@ void TTavixMain::BuildChildren() {
   SetMenuDefaultItem(GetSubMenu(listPopup_, 0), IDM_EDIT_INSTALL, FALSE);
   SetMenuDefaultItem(GetSubMenu(mainMenu_, 1), IDM_EDIT_INSTALL, FALSE);
   SetInstallVisible(false);
-  // The archive properties dialog is not part of this build yet.
-  SetCommandGroup({IDM_FILE_PROP, IDM_POP_PROP}, IDT_FILEPROP, false);
+  DisableUnbuiltCommands();
 }
 
 void TTavixMain::LayoutChildren() {
@@ -189,11 +228,23 @@ void TTavixMain::LayoutChildren() {
 }
 
 LRESULT TTavixMain::WindowProc(UINT message, WPARAM w, LPARAM l) {
+  // Nothing raised by a handler may unwind through the system's frames.
+  try {
+    return HandleMessage(message, w, l);
+  } catch (...) {
+    ShowException();
+    return 0;
+  }
+}
+
+LRESULT TTavixMain::HandleMessage(UINT message, WPARAM w, LPARAM l) {
   if (message == MsWheelRollMessage()) return OnMouseWheel(static_cast<short>(LOWORD(w))) ? 0 : 0;
   switch (message) {
     case WM_CREATE:
       BuildChildren();
-      FormCreate();
+      // The window comes up even when a start-up step failed (and said so).
+      Guarded([&] { FormCreate(); });
+      idleInstalled_ = true;
       return 0;
     case WM_SHOWWINDOW:
       if (w && !state_.firstShowDone && !closing_) FormShow();
@@ -249,6 +300,8 @@ LRESULT TTavixMain::WindowProc(UINT message, WPARAM w, LPARAM l) {
 }
 
 void TTavixMain::OnCommand(UINT id) {
+  // Shortcuts reach here even for disabled menu items.
+  if (!CommandBuilt(id)) return;
   if (id >= IDM_REOPEN_FIRST && id < IDM_REOPEN_LAST) return ReopenClick(static_cast<int>(id - IDM_REOPEN_FIRST));
   if (id >= IDM_MELTHISTORY_FIRST && id < IDM_MELTHISTORY_LAST)
     return MeltHistoryClick(static_cast<int>(id - IDM_MELTHISTORY_FIRST));

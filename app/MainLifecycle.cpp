@@ -1,6 +1,7 @@
 // Start-up, idle, close, instances and work folders, shortcuts, toolbars and help.
 #include "TavixMain.h"
 
+#include "TextUtil.h"
 #include "WorkFolder.h"
 #include "res/resource.h"
 
@@ -114,7 +115,8 @@ void TTavixMain::FormCreate() {
   SetMeltOptionsFromSettings();
   // 15
   int running = ini_.ReadInteger(L"Work", L"HowManyOpen", 0);
-  ini_.WriteInteger(L"Work", L"HowManyOpen", running + 1);
+  // Counted only when the count was written, so the close takes back no more than was given.
+  counted_ = Guarded([&] { ini_.WriteInteger(L"Work", L"HowManyOpen", running + 1); });
   settings_.HowManyOpen = running + 1;
   RECT bounds{};
   GetWindowRect(window_, &bounds);
@@ -151,6 +153,25 @@ void TTavixMain::FormCreate() {
 }
 
 void TTavixMain::StartCommandLine() {
+  // An archive that cannot be handled (unknown kind, library missing) is
+  // told, and the window starts with a new archive instead.
+  std::wstring told;
+  try {
+    OpenCommandLineArchive();
+    return;
+  } catch (...) {
+    told = ShowException();
+  }
+  state_.pendingJob = false;
+  try {
+    EnterNewArchiveMode();
+  } catch (...) {
+    // The same failure twice (the new archive needs the same library) is told once.
+    if (CurrentExceptionText() != told) ShowException();
+  }
+}
+
+void TTavixMain::OpenCommandLineArchive() {
   if (start_.arguments.empty()) {
     EnterNewArchiveMode();
     return;
@@ -218,11 +239,13 @@ bool TTavixMain::Idle() {
     state_.firstShowDone = false;
     state_.pendingJob = false;
     idleInstalled_ = false;
-    RunStartUpJob();
+    Guarded([&] { RunStartUpJob(); });
     return idleInstalled_;
   }
-  CreateExtractDialog();
-  UpdatePasteButton();
+  Guarded([&] {
+    CreateExtractDialog();
+    UpdatePasteButton();
+  });
   return true;
 }
 
@@ -238,12 +261,7 @@ void TTavixMain::FormCloseQuery() {
   // 4
   statusBar1_.SetText(0, L"作業ファイルを削除しています");
   // 5
-  RECT bounds{};
-  GetWindowRect(window_, &bounds);
-  settings_.MainLeft = bounds.left;
-  settings_.MainTop = bounds.top;
-  settings_.MainWidth = bounds.right - bounds.left;
-  settings_.MainHeight = bounds.bottom - bounds.top;
+  SaveMainBounds();
   settings_.LastOpen = state_.lastOpenFolder;
   for (int i = 0; i < kMenuShortCutCount; ++i) settings_.ShortCuts[i] = ShortCutToText(shortCuts_[i]);
   for (int i = 0; i < kToolButtonCount; ++i) settings_.ToolBtn[i] = fileBar_.ItemVisible(i);
@@ -259,8 +277,10 @@ void TTavixMain::FormCloseQuery() {
     ShowError(error.Message());
   }
   // 7
-  int running = ini_.ReadInteger(L"Work", L"HowManyOpen", 1);
-  if (running - 1 >= 0) {
+  // An instance whose start could not count itself takes nothing back, and
+  // is never the last one.
+  int running = counted_ ? ini_.ReadInteger(L"Work", L"HowManyOpen", 1) : 2;
+  if (counted_ && running - 1 >= 0) {
     try {
       ini_.WriteInteger(L"Work", L"HowManyOpen", running - 1);
     } catch (const EIniFileError& error) {
@@ -274,6 +294,26 @@ void TTavixMain::FormCloseQuery() {
   }
   // 9
   ReleaseExtractDialog();
+}
+
+void TTavixMain::SaveMainBounds() {
+  // A minimised or maximised window keeps its normal bounds in the placement;
+  // its window rectangle would be the icon's place off the screen.
+  WINDOWPLACEMENT placement{sizeof placement};
+  RECT bounds{};
+  if (GetWindowPlacement(window_, &placement)) {
+    bounds = placement.rcNormalPosition;
+    // The placement counts from the work area, the settings from the screen.
+    MONITORINFO monitor{sizeof monitor};
+    if (GetMonitorInfoW(MonitorFromRect(&bounds, MONITOR_DEFAULTTONEAREST), &monitor))
+      OffsetRect(&bounds, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
+  } else {
+    GetWindowRect(window_, &bounds);
+  }
+  settings_.MainLeft = bounds.left;
+  settings_.MainTop = bounds.top;
+  settings_.MainWidth = bounds.right - bounds.left;
+  settings_.MainHeight = bounds.bottom - bounds.top;
 }
 
 void TTavixMain::FormDestroy() {
@@ -291,17 +331,11 @@ void TTavixMain::Contents1Click() { help_->ShowContext(window_, helpFile_, 1); }
 
 void TTavixMain::SearchforHelpOn1Click() { help_->KeywordSearch(window_, helpFile_, L""); }
 
-void TTavixMain::About1Click() {
-  // The about box comes with the dialogs; until then the version stands here.
-  Message(L"Tavix 0.1.0", MB_ICONINFORMATION | MB_OK);
-}
+// The about box and the settings dialog come with the dialogs; until then
+// their commands stay disabled (see CommandBuilt).
+void TTavixMain::About1Click() {}
 
-void TTavixMain::Option_MnuClick() {
-  // The settings dialog comes with the dialogs; its exchange then applies
-  // the shortcuts and toolbar flags again, as below.
-  ApplyToolButtonVisibility();
-  ApplyShortCuts();
-}
+void TTavixMain::Option_MnuClick() {}
 
 void TTavixMain::N12Click() { Option_MnuClick(); }
 
@@ -361,6 +395,30 @@ int TTavixMain::Message(const std::wstring& text, UINT type) {
 }
 
 void TTavixMain::ShowError(const std::wstring& text) { Message(text, MB_ICONERROR | MB_OK); }
+
+std::wstring CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return L"ﾒﾓﾘが不足しています.";
+  } catch (const std::exception& error) {
+    // The engine's and the settings' exceptions carry their Japanese text as UTF-8.
+    return Utf8ToWide(error.what());
+  } catch (...) {
+    return L"予期しないｴﾗｰが発生しました.";
+  }
+}
+
+std::wstring TTavixMain::ShowException() {
+  std::wstring text = CurrentExceptionText();
+  // Whatever was under way has ended: the window takes commands again.
+  statusBar1_.HoldTexts(false);
+  statusBar1_.SetProgress(0);
+  state_.busy = false;
+  if (window_) EnableWindow(window_, TRUE);
+  ShowError(text);
+  return text;
+}
 
 void TTavixMain::CenterOver(HWND dialog) const {
   RECT main{}, own{};

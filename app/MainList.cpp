@@ -44,7 +44,7 @@ std::wstring FolderWithBackslash(const std::wstring& path) {
 }
 
 void SetMenuEnabled(HMENU menu, UINT id, bool enabled) {
-  EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled && TTavixMain::CommandBuilt(id) ? MF_ENABLED : MF_GRAYED));
 }
 
 // The system's small-icon indices of the listing under way. Asked by name
@@ -110,6 +110,19 @@ bool TTavixMain::ChooseArchive(std::wstring& path, bool& readOnly) {
 }
 
 void TTavixMain::FullOpen(const std::wstring& path) {
+  // A kind that cannot be handled (unknown, or its library missing) leaves
+  // the archive shown as it was.
+  try {
+    SelectArchive(path);
+  } catch (...) {
+    ShowException();
+    try {
+      SelectArchive(state_.archivePath);
+    } catch (...) {
+      // The shown archive failed the same way before and was told then.
+    }
+    return;
+  }
   state_.newArchiveMode = false;
   state_.modified = false;
   state_.archivePath = path;
@@ -118,8 +131,8 @@ void TTavixMain::FullOpen(const std::wstring& path) {
   SelectArchive(path);
   try {
     ReadEntries(path);
-  } catch (const EArchiver& error) {
-    ShowError(error.Message());
+  } catch (...) {
+    ShowException();
     return;
   }
   state_.readOnlyView = true;
@@ -136,14 +149,15 @@ void TTavixMain::SetCommandGroup(std::initializer_list<UINT> menuIds, UINT butto
     SetMenuEnabled(mainMenu_, id, enabled);
     SetMenuEnabled(listPopup_, id, enabled);
   }
-  if (buttonId) fileBar_.SetEnabled(buttonId, enabled);
+  if (buttonId) EnableToolButton(buttonId, enabled);
 }
 
 void TTavixMain::SetSfxState(int which) {
   HMENU edit = GetSubMenu(mainMenu_, 1);
   int sfxPosition = GetMenuItemCount(edit) - 1;  // "自動解凍書庫作成" is the last item
-  EnableMenuItem(edit, sfxPosition, MF_BYPOSITION | (which ? MF_ENABLED : MF_GRAYED));
-  fileBar_.SetEnabled(IDT_MAKESFX, which != 0);
+  bool built = CommandBuilt(IDT_MAKESFX);
+  EnableMenuItem(edit, sfxPosition, MF_BYPOSITION | (which && built ? MF_ENABLED : MF_GRAYED));
+  EnableToolButton(IDT_MAKESFX, which != 0);
   if (which == 0) return;
   bool all = which == 1;
   HMENU sfxButton = DropDown(3);
@@ -164,7 +178,13 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
   if (!path.empty()) {
     arc_->OnProgress = nullptr;
     arc_->Options().Reset();
-    arc_->SetFileName(WideToAnsi(path));
+    try {
+      arc_->SetFileName(WideToAnsi(path));
+    } catch (...) {
+      // Nothing can be done with this archive: offer nothing that needs it.
+      ApplyCommandStates(atNone, path);
+      throw;
+    }
     if (UpperExtension(path) == L".JAR") {
       arc_->SetArchiverType(atZip);
       kind = atZip;
@@ -173,8 +193,22 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
     }
     state_.currentKind = kind;
   }
+  ApplyCommandStates(kind, path);
+  TArchiverOptions& options = arc_->Options();
+  options.a = 1;
+  options.n = 1;
+  options.y = 1;
+  arc_->OnProgress = [this](TArchiveFile*, int state, LPEXTRACTINGINFOEX info, bool& abort) {
+    ArcProgress(state, info, abort);
+  };
+  return kind;
+}
+
+void TTavixMain::ApplyCommandStates(TArchiverType kind, const std::wstring& path) {
   bool empty = arcList_.ItemCount() < 1;
   bool selfExtracting = UpperExtension(path) == L".EXE";
+  // An archive opened but not listed can still be extracted as a whole.
+  bool extractable = !empty || state_.listingUnavailable;
   state_.addingSupported = false;
   SetCommandGroup({IDM_FILE_SAVEAS}, IDT_SAVEAS, false);
   auto add = [&](bool on) { SetCommandGroup({IDM_EDIT_ADD}, IDT_FILEADD, on); };
@@ -189,7 +223,7 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
       add(!state_.readOnlyView);
       saveAs(state_.newArchiveMode && !empty);
       if (empty) {
-        del(false), view(false), open(false), extract(false), SetSfxState(0);
+        del(false), view(false), open(false), extract(extractable), SetSfxState(0);
       } else {
         if (state_.readOnlyView) del(false);
         SetSfxState(selfExtracting ? 0 : (kind == atZip ? 2 : 1));
@@ -203,7 +237,7 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
       state_.addingSupported = state_.newArchiveMode && !state_.modified;
       add(state_.addingSupported);
       if (empty) {
-        view(false), open(false), extract(false), SetSfxState(0);
+        view(false), open(false), extract(extractable), SetSfxState(0);
       } else {
         SetSfxState(selfExtracting ? 0 : 2);
         extract(true);
@@ -211,18 +245,10 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
       break;
     default:
       add(false), del(false), SetSfxState(0);
-      if (empty) view(false), open(false), extract(false);
-      else extract(true);
+      if (empty) view(false), open(false), extract(extractable);
+      else extract(kind != atNone);
       break;
   }
-  TArchiverOptions& options = arc_->Options();
-  options.a = 1;
-  options.n = 1;
-  options.y = 1;
-  arc_->OnProgress = [this](TArchiveFile*, int state, LPEXTRACTINGINFOEX info, bool& abort) {
-    ArcProgress(state, info, abort);
-  };
-  return kind;
 }
 
 void TTavixMain::PumpMessages() {
@@ -257,6 +283,8 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   }
   state_.busy = true;
   state_.entryCount = 0;
+  // Every read decides afresh whether the listing is available.
+  state_.listingUnavailable = false;
 
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   EnableWindow(window_, FALSE);
@@ -270,7 +298,8 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
 
   const TNumberStyle style = TNumberStyle::FromLocale();
   shellIcons.Clear();
-  {
+  bool tooMany = false;
+  try {
     // Texts reach the status bar before each look into the queue, not at each
     // change: every change would repaint the bar at once.
     struct TextHold {
@@ -288,6 +317,11 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
       DWORD lastPump = GetTickCount();
       // Esc stops a long listing; the entries read so far stay listed.
       while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
+        // A broken archive can make a library return entries forever.
+        if (state_.entryCount >= MaxListedEntries) {
+          tooMany = true;
+          break;
+        }
         state_.totalOriginalSize += info.dwOriginalSize;
         AppendListRecord(info, style);
         if (state_.entryCount % 10 == 0) statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
@@ -301,6 +335,21 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
         }
       }
     }
+  } catch (...) {
+    // The listing ends here; the window must come back usable whatever failed.
+    try {
+      arc_->CloseArchive();
+    } catch (...) {
+      // The failure that ended the listing is the one to tell.
+    }
+    arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
+    SetStatusImage(1);
+    SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
+    statusBar1_.SetText(0, L"ファイル情報を取得出来ません");
+    statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
+    state_.busy = false;
+    EnableWindow(window_, TRUE);
+    throw;
   }
   arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
   arc_->CloseArchive();
@@ -313,6 +362,11 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   state_.cancelRequested = false;
   if (cancelled) {
     statusBar1_.SetText(0, L"処理を強制中断しました.");
+  } else if (tooMany) {
+    statusBar1_.SetText(0, L"ファイル情報を取得しました");
+    Message(L"書庫のファイルが多すぎます.\n\r最初の " + std::to_wstring(state_.entryCount) +
+                L" 個だけを表示します. 書庫が壊れている可能性があります.",
+            MB_ICONWARNING | MB_OK);
   } else if (state_.entryCount < 1) {
     statusBar1_.SetText(0, L"ファイル情報を取得出来ません");
     Message(L"書庫ファイル情報を取得できませんでした.\n\r" + state_.archivePath + L" はTavixでは操作出来ません.",
@@ -395,6 +449,7 @@ void TTavixMain::SetInstallVisible(bool visible) {
       std::wstring shortCut = ShortCutToText(shortCuts_[8]);
       if (menu == GetSubMenu(mainMenu_, 1) && !shortCut.empty()) caption += L"\t" + shortCut;
       InsertMenuW(menu, IDM_EDIT_OPEN, MF_BYCOMMAND | MF_STRING, IDM_EDIT_INSTALL, caption.c_str());
+      SetMenuEnabled(menu, IDM_EDIT_INSTALL, true);
       SetMenuDefaultItem(menu, IDM_EDIT_INSTALL, FALSE);
     } else if (!visible && present) {
       DeleteMenu(menu, IDM_EDIT_INSTALL, MF_BYCOMMAND);
@@ -424,14 +479,14 @@ void TTavixMain::ArcListChange(const NMLISTVIEW* change) {
       installer = name == L"SETUP.EXE" || name == L"INSTALL.EXE";
     }
     SetInstallVisible(installer);
-    fileBar_.SetEnabled(IDT_INSTALL, installer);
+    EnableToolButton(IDT_INSTALL, installer);
   }
   UpdatePasteButton();
-  fileBar_.SetEnabled(IDT_COPY, count > 0);
+  EnableToolButton(IDT_COPY, count > 0);
 }
 
 void TTavixMain::UpdatePasteButton() {
-  fileBar_.SetEnabled(IDT_PASTE, !state_.readOnlyView && ClipboardHasFiles());
+  EnableToolButton(IDT_PASTE, !state_.readOnlyView && ClipboardHasFiles());
 }
 
 void TTavixMain::SetViewStyle(int style) {
@@ -515,7 +570,7 @@ void TTavixMain::RebuildReopenMenus() {
     while (GetMenuItemCount(menu) > 0) DeleteMenu(menu, 0, MF_BYPOSITION);
     const std::vector<std::wstring>& lines = openHistory_.History();
     for (size_t i = 0; i < lines.size() && IDM_REOPEN_FIRST + i < IDM_REOPEN_LAST; ++i)
-      AppendMenuW(menu, MF_STRING, IDM_REOPEN_FIRST + i, lines[i].c_str());
+      AppendMenuW(menu, MF_STRING, IDM_REOPEN_FIRST + i, MenuCaptionFor(lines[i]).c_str());
   }
 }
 

@@ -165,6 +165,26 @@ class TTavixMain {
   // Shows a message box owned by the main window (the application's error display too).
   int Message(const std::wstring& text, UINT type);
   void ShowError(const std::wstring& text);
+  // The application's general error display, called inside a catch: shows the
+  // text of whatever was raised and undoes busy and the disabled window, so a
+  // failed command never leaves the window unusable. Returns the text shown.
+  std::wstring ShowException();
+  // Runs a handler through the general error display; false when it raised.
+  template <class Action>
+  bool Guarded(Action&& action) {
+    try {
+      action();
+      return true;
+    } catch (...) {
+      ShowException();
+      return false;
+    }
+  }
+  // Commands whose areas are not built yet stay disabled and do nothing.
+  static bool CommandBuilt(UINT id);
+  // Most entries a listing takes: a library that returns entries forever
+  // must not fill the memory.
+  static constexpr int MaxListedEntries = 300000;
   // Centres a window over the main window (halves rounded toward zero).
   void CenterOver(HWND dialog) const;
   std::wstring ExeSettingsPath() const;
@@ -177,6 +197,11 @@ class TTavixMain {
  private:
   friend LRESULT CALLBACK MainWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT WindowProc(UINT message, WPARAM w, LPARAM l);
+  LRESULT HandleMessage(UINT message, WPARAM w, LPARAM l);
+  void DisableUnbuiltCommands();
+  void EnableToolButton(UINT id, bool enabled);
+  void ApplyCommandStates(TArchiverType kind, const std::wstring& path);
+  void SaveMainBounds();
   void BuildChildren();
   void LayoutChildren();
   void OnCommand(UINT id);
@@ -205,6 +230,7 @@ class TTavixMain {
   void SetHint(const std::wstring& status);
   void ChooseDesktopFolder();
   void StartCommandLine();
+  void OpenCommandLineArchive();
   void ShowOpenDialogAtStart();
 
   // List area (MainList.cpp)
@@ -300,8 +326,15 @@ class TTavixMain {
   std::wstring applicationTitle_;
   std::wstring helpFile_;
   bool idleInstalled_ = false;
+  bool counted_ = false;  // this instance added itself to HowManyOpen
   bool closing_ = false;
 };
+
+// The text of the exception being handled (call inside a catch).
+std::wstring CurrentExceptionText();
+
+// A menu caption that shows text as it is ("&" is the mnemonic mark otherwise).
+std::wstring MenuCaptionFor(const std::wstring& text);
 
 // The registered wheel message of older mouse drivers.
 UINT MsWheelRollMessage();

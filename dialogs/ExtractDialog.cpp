@@ -20,18 +20,18 @@ struct TPlace {
 };
 constexpr TPlace OptionPlaces[] = {
     {IDC_EXTRACT_OPCLOSE, 120, 2, 20, 12},
-    {IDC_EXTRACT_FILEOPTION, 4, 16, 136, 56},
+    {IDC_EXTRACT_FILEOPTION, 2, 16, 140, 56},
     {IDC_EXTRACT_FILE_SELECTED, 12, 34, 124, 16},
     {IDC_EXTRACT_FILE_ALL, 12, 52, 124, 16},
-    {IDC_EXTRACT_EXISTMODE, 4, 76, 136, 56},
+    {IDC_EXTRACT_EXISTMODE, 2, 76, 140, 56},
     {IDC_EXTRACT_EXIST_SKIP, 12, 94, 124, 16},
     {IDC_EXTRACT_EXIST_OVERWRITE, 12, 112, 124, 16},
-    {IDC_EXTRACT_DIROPTION, 4, 136, 136, 94},
+    {IDC_EXTRACT_DIROPTION, 2, 136, 140, 94},
     {IDC_EXTRACT_DIR_PREVIOUS, 12, 154, 124, 16},
     {IDC_EXTRACT_DIR_ARCHIVE, 12, 172, 124, 16},
     {IDC_EXTRACT_DIR_DESKTOP, 12, 190, 124, 16},
     {IDC_EXTRACT_MAKEARCDIR, 12, 209, 124, 16},
-    {IDC_EXTRACT_FOLDEROPTION, 4, 234, 136, 74},
+    {IDC_EXTRACT_FOLDEROPTION, 2, 234, 140, 74},
     {IDC_EXTRACT_FOLDER_IGNORE, 12, 252, 124, 16},
     {IDC_EXTRACT_FOLDER_ABSOLUTE, 12, 270, 124, 16},
     {IDC_EXTRACT_FOLDER_RELATIVE, 12, 288, 124, 16},
@@ -137,7 +137,7 @@ INT_PTR CALLBACK TExtract::DialogProc(HWND dialog, UINT message, WPARAM w, LPARA
       SendMessageW(dialog, DM_SETDEFID, IDC_EXTRACT_CANCEL, 0);
       return FALSE;
     case WM_COMMAND:
-      return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
+      return self != nullptr && self->Guarded([&] { return self->Command(LOWORD(w), HIWORD(w)); });
     case WM_CLOSE:
       self->EndModal(IDCANCEL);
       return TRUE;
@@ -155,11 +155,15 @@ INT_PTR CALLBACK TExtract::PanelProc(HWND panel, UINT message, WPARAM w, LPARAM 
       SetWindowLongPtrW(panel, DWLP_USER, l);
       return FALSE;
     case WM_COMMAND:
-      return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
+      return self != nullptr && self->Guarded([&] { return self->Command(LOWORD(w), HIWORD(w)); });
     case WM_NOTIFY: {
       auto header = reinterpret_cast<const NMHDR*>(l);
-      if (self == nullptr || self->tree_.Notify(header)) return FALSE;
-      if (header->idFrom == IDC_EXTRACT_TREE && header->code == TVN_SELCHANGEDW) self->FolderView1Change();
+      if (self == nullptr) return FALSE;
+      self->Guarded([&] {
+        if (self->tree_.Notify(header)) return false;
+        if (header->idFrom == IDC_EXTRACT_TREE && header->code == TVN_SELCHANGEDW) self->FolderView1Change();
+        return false;
+      });
       return FALSE;
     }
   }
@@ -297,6 +301,22 @@ int TExtract::ShowModal() {
 
 void TExtract::EndModal(int result) { modalResult_ = result; }
 
+bool TExtract::Guarded(const std::function<bool()>& handler) {
+  // Nothing raised by a handler may unwind through the dialog manager.
+  try {
+    return handler();
+  } catch (const std::exception& error) {
+    std::string text = error.what();
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    if (!wide.empty()) wide.pop_back();
+    ShowError(dialog_, wide);
+  } catch (...) {
+    ShowError(dialog_, L"予期しないｴﾗｰが発生しました.");
+  }
+  return true;
+}
+
 void TExtract::FocusTree() {
   if (shown_) SetFocus(tree_.Handle());
 }
@@ -329,7 +349,9 @@ void TExtract::HistoryChange() {
   else if (StartsWith(text, desktopFolderShown_) && !desktopFolderShown_.empty())
     index = 2;
   SetDirOption(index);
-  FocusTree();
+  // The typed text is the destination, whether or not the tree has such a
+  // folder (the extraction creates it); the focus stays with the typing hand.
+  destination_ = text;
 }
 
 void TExtract::FolderView1Change() {
@@ -345,9 +367,14 @@ void TExtract::FolderView1Change() {
 }
 
 void TExtract::MakeDirBtnClick() {
+  std::wstring parent = tree_.SelectedPath();
+  // Without a folder the new one would land in the root of the current drive.
+  if (parent.empty()) {
+    MessageBoxW(dialog_, L"ﾌｫﾙﾀﾞを作成する場所を選択してください.", L"Tavix", MB_OK | MB_ICONWARNING);
+    return;
+  }
   auto name = InputBox(dialog_, L"フォルダ作成", L"作成するフォルダ名", L"");
   if (!name) return;
-  std::wstring parent = tree_.SelectedPath();
   // The desktop node has a display name, not a path: create on the real desktop.
   if (parent == TShellFolderTree::DesktopName) {
     std::wstring desktop = RegistryDesktopFolder();
@@ -364,12 +391,22 @@ void TExtract::MakeDirBtnClick() {
 }
 
 void TExtract::OkBtnClick() {
+  // What the box shows is what the user chose, typed or taken from the tree.
+  destination_ = HistoryText();
   history_.Add(destination_);
   shown_ = false;
   EndModal(IDOK);
 }
 
+void TExtract::ShowOptions(bool show) {
+  // Covered groups still paint over the panel under Wine: the collapsed pane
+  // hides them (their values keep applying).
+  for (const auto& place : OptionPlaces) ShowWindow(GetDlgItem(dialog_, place.id), show ? SW_SHOWNA : SW_HIDE);
+}
+
 void TExtract::OpCloseBtnClick() {
+  if (GetFocus() && IsChild(dialog_, GetFocus()) && !IsChild(panel_, GetFocus())) SetFocus(tree_.Handle());
+  ShowOptions(false);
   RECT r{};
   GetWindowRect(panel_, &r);
   MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
@@ -385,4 +422,5 @@ void TExtract::OpOpenBtnClick() {
   MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&r), 2);
   SetWindowPos(panel_, HWND_TOP, ExpandedPanelX, r.top, 0, 0, SWP_NOSIZE);
   SetWindowPos(dialog_, nullptr, 0, 0, ExpandedWidth, WindowHeight, SWP_NOMOVE | SWP_NOZORDER);
+  ShowOptions(true);
 }

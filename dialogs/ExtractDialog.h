@@ -84,6 +84,8 @@ class TExtract {
   void NavigateTo(const std::wstring& path);
   void EndModal(int result);
   void FocusTree();
+  void ShowOptions(bool show);
+  bool Guarded(const std::function<bool()>& handler);
 
   HWND owner_;
   HWND dialog_ = nullptr;

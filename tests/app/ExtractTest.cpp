@@ -7,6 +7,7 @@
 #include "ExtractDialogIds.h"
 #include "TextUtil.h"
 #include "WorkFolder.h"
+#include "../support/EscapeCheck.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -89,7 +90,22 @@ class TDialogUser {
   std::thread thread_;
 };
 
-// Types a destination into the dialog's history box, as the user would.
+// Adds to the destination in the dialog's history box with real key presses:
+// a click into the box, the caret to its end, the rest typed.
+void TypeWithKeys(TTavixMain& main, const std::wstring& tail) {
+  HWND box = GetDlgItem(main.ExtractDialog()->Panel1(), IDC_EXTRACT_HISTORY);
+  HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+  PointAt(edit, true);
+  Xdotool(L"key --clearmodifiers End");
+  // One key at a time, as a hand types: a burst of keys raced Wine's keyboard
+  // mapping here and lost some of them.
+  for (wchar_t c : tail) Xdotool(L"type '" + std::wstring(1, c) + L"'");
+  // The keys reach the window after xdotool has ended: like the user, look
+  // at the box before going on.
+  for (int waited = 0; waited < 10000 && !WindowText(edit).ends_with(tail); waited += 20) Sleep(20);
+}
+
+// Puts a destination into the dialog's history box.
 void TypeDestination(TTavixMain& main, const std::wstring& path) {
   HWND panel = main.ExtractDialog()->Panel1();
   HWND box = GetDlgItem(panel, IDC_EXTRACT_HISTORY);
@@ -248,7 +264,7 @@ TEST_F(Extraction, ExistingFilesAreSkippedAndCountedThenOverwritten) {
   {
     TMessageBoxAnswerer answerer;
     main.ExtractRun(out, false);
-    Sleep(300);
+    // The message boxes are modal inside the run: by now each one was answered.
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0],
               L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: 3\r実際に解凍したﾌｧｲﾙ数 : 2");
@@ -274,8 +290,47 @@ TEST_F(Extraction, ListingUnavailableExtractsEverythingAndReportsItRan) {
   main.ExtractRun(out, false);
   EXPECT_TRUE(Exists(out + L"\\c.txt"));
   EXPECT_EQ(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
-  Sleep(200);
   EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST_F(Extraction, AfterAnUnlistableArchiveTheNextOneExtractsOnlyTheSelectionAndCounts) {
+  std::wstring broken = folder_ + L"\\broken.lzh";
+  WriteText(broken, "not an archive at all");
+  TTavixMain* started = nullptr;
+  {
+    TMessageBoxAnswerer warning;  // "書庫ファイル情報を取得できませんでした..."
+    started = &Start({broken});
+  }
+  TTavixMain& main = *started;
+  ASSERT_TRUE(main.State().listingUnavailable);
+  main.FullOpen(archive_);
+  ASSERT_EQ(main.State().entryCount, 4);
+  EXPECT_FALSE(main.State().listingUnavailable);
+  std::wstring out = Out(L"out");
+  WriteText(out + L"\\b.txt", "mine");
+  Select(main, {L"a.txt", L"b.txt"});
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(out, false);
+  EXPECT_TRUE(Exists(out + L"\\a.txt"));
+  EXPECT_FALSE(Exists(out + L"\\c.txt"));
+  EXPECT_FALSE(Exists(out + L"\\sub"));
+  EXPECT_EQ(ReadAll(out + L"\\b.txt"), "mine");
+  // The counts were compared: two asked for, one written.
+  ASSERT_EQ(answerer.Texts().size(), 1u);
+  EXPECT_EQ(answerer.Texts()[0],
+            L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: 2\r実際に解凍したﾌｧｲﾙ数 : 1");
+}
+
+TEST_F(Extraction, NothingSelectedExtractsNothingAndSaysSo) {
+  TTavixMain& main = Open();
+  Select(main, {});
+  std::wstring out = Out(L"out");
+  TMessageBoxAnswerer answerer;
+  main.ExtractRun(out, false);
+  ASSERT_EQ(answerer.Texts().size(), 1u);
+  EXPECT_EQ(answerer.Texts()[0], L"解凍するﾌｧｲﾙが選択されていません.");
+  EXPECT_NE(main.StatusBar1().Text(0), L"ﾌｧｲﾙ解凍を実行しました");
+  EXPECT_FALSE(Exists(out + L"\\a.txt"));
 }
 
 TEST_F(Extraction, QuickDestinationsDesktopArchiveFolderAndPreviousFolders) {
@@ -286,6 +341,8 @@ TEST_F(Extraction, QuickDestinationsDesktopArchiveFolderAndPreviousFolders) {
   DeleteFolderSilently(desktop);
   SendMessageW(main.Handle(), WM_COMMAND, IDM_MELT_DESKTOP, 0);
   EXPECT_TRUE(Exists(desktop + L"\\a.txt"));  // always into a sub-folder
+  // The prefix's own desktop, never the host's home behind a link.
+  EXPECT_TRUE(InsideWineDrive(desktop + L"\\a.txt")) << UnixPath(desktop + L"\\a.txt");
   DeleteFolderSilently(desktop);
 
   main.Settings().MakeArcDir = false;
@@ -312,13 +369,15 @@ TEST_F(Extraction, QuickDestinationsDesktopArchiveFolderAndPreviousFolders) {
 TEST_F(Extraction, DialogChoosesTheDestinationAndKeepsItsStateOnOkAndCancel) {
   TTavixMain& main = Open();
   main.Settings().ExtractFileOpt = 1;
-  std::wstring out = Out(L"chosen");
+  main.Settings().ExtDirOption = 1;  // the box starts with the archive's folder
+  // A folder that does not exist yet, typed on the keyboard: the extraction makes it.
+  std::wstring out = Out(L"chosen") + L"\\typed";
   bool collapsed = false;
   {
     TDialogUser user(L"解凍先の指定", [&](HWND dialog) {
       collapsed = main.ExtractDialog()->Collapsed();
       SetWindowPos(dialog, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      TypeDestination(main, out);
+      TypeWithKeys(main, L"\\chosen\\typed");
     }, IDC_EXTRACT_OK);
     PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
     PumpUntil(main, [&] { return Exists(out + L"\\data\\a.txt") && IsWindowEnabled(main.Handle()); }, 40000);
@@ -358,7 +417,6 @@ TEST_F(Extraction, EscStopsALongExtractionAndTheCountsTellWhatWasWritten) {
   PostMessageW(main.ArcList().Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
   TMessageBoxAnswerer answerer;
   main.ExtractRun(out, false);
-  Sleep(300);
   ASSERT_EQ(answerer.Texts().size(), 1u);
   EXPECT_NE(answerer.Texts()[0].find(L"解凍しようとしたﾌｧｲﾙ数: 404\r"), std::wstring::npos);
   EXPECT_LT(main.State().processedFiles, 404);
@@ -374,7 +432,6 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
     WriteText(folder_ + L"\\blocker", "file");
     TMessageBoxAnswerer answerer;
     main.ExtractRun(folder_ + L"\\blocker\\out", false);
-    Sleep(300);
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0].rfind(L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: 0x", 0), 0u) << answerer.Texts()[0];
     EXPECT_NE(answerer.Texts()[0].find(L"\r\r["), std::wstring::npos);  // the library's own words follow
@@ -384,7 +441,6 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
     // No folder at all (a tree node such as the computer has none).
     TMessageBoxAnswerer answerer;
     main.ExtractRun(L"", true);
-    Sleep(300);
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0], L"解凍先のﾌｫﾙﾀﾞが指定されていません.");
   }
@@ -393,7 +449,6 @@ TEST_F(Extraction, FailuresAreToldNotReportedAsSuccess) {
     DeleteFileW(archive_.c_str());
     TMessageBoxAnswerer answerer;
     main.ExtractRun(Out(L"gone"), false);
-    Sleep(300);
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_NE(answerer.Texts()[0].find(L"解凍中にｴﾗｰが発生しました"), std::wstring::npos);
     EXPECT_TRUE(IsWindowEnabled(main.Handle()));
@@ -406,7 +461,6 @@ TEST_F(Extraction, AVeryLongDestinationEitherWorksOrIsTold) {
   std::wstring deep = folder_ + L"\\" + std::wstring(200, L'x') + L"\\" + std::wstring(200, L'y');
   TMessageBoxAnswerer answerer;
   main.ExtractRun(deep, true);
-  Sleep(300);
   bool extracted = Exists(L"\\\\?\\" + deep + L"\\data\\sub\\d.txt");
   EXPECT_TRUE(extracted || !answerer.Texts().empty());
   if (!extracted) {
@@ -435,9 +489,8 @@ TEST_F(Extraction, HostileEntryNamesStayInsideTheDestination) {
   std::wstring out = Out(L"deep\\out");
   TMessageBoxAnswerer answerer;
   main.ExtractRun(out, false);
-  Sleep(300);
-  EXPECT_FALSE(Exists(folder_ + L"\\deep\\evil.txt"));
-  EXPECT_FALSE(Exists(L"C:\\evil-absolute.txt"));
+  // Every hostile name holds the marker: none may show up outside the destination.
+  EXPECT_EQ(escape_check::EscapedFiles(L"tavixhostileapp", out), std::vector<std::wstring>{});
   EXPECT_TRUE(Exists(out + L"\\good.txt"));
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
 

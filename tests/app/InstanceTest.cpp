@@ -47,13 +47,15 @@ class Instances : public ::testing::Test {
     workDir_ = folder_ + L"\\work";
     WritePrivateProfileStringW(L"Options", L"WorkDir", workDir_.c_str(), ini_.c_str());
   }
-  Instance Launch() {
+  // Starts the program; environment: a block for CreateProcess, or null for ours.
+  Instance Launch(wchar_t* environment = nullptr, bool waitForWindow = true) {
     Instance instance;
     STARTUPINFOW startup{sizeof startup};
     std::wstring command = L"\"" + program_ + L"\"";
-    EXPECT_TRUE(CreateProcessW(program_.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               folder_.c_str(), &startup, &instance.process));
-    for (int i = 0; i < 1000 && !instance.window; ++i) {
+    EXPECT_TRUE(CreateProcessW(program_.c_str(), command.data(), nullptr, nullptr, FALSE,
+                               environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment, folder_.c_str(), &startup,
+                               &instance.process));
+    for (int i = 0; waitForWindow && i < 1000 && !instance.window; ++i) {
       FindMain find{instance.process.dwProcessId};
       EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&find));
       instance.window = find.found;
@@ -110,6 +112,62 @@ TEST_F(Instances, AStaleWorkFolderIsSkippedAndRemovedAtTheLastClose) {
   Close(instance);
   EXPECT_FALSE(Exists(workDir_ + L"\\~Tavix0"));
   EXPECT_FALSE(Exists(workDir_ + L"\\~Tavix1"));
+}
+
+// A message box of another process, found by its process id.
+struct FindBox {
+  DWORD process;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindBoxOf(HWND window, LPARAM data) {
+  auto* find = reinterpret_cast<FindBox*>(data);
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == find->process && std::wstring(cls) == L"#32770" && IsWindowVisible(window)) {
+    find->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST_F(Instances, StartsWithoutTheLzhLibraryAndSaysWhatIsMissing) {
+  // The same environment without the folder of our archiver libraries on PATH.
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+    std::wstring text = entry;
+    if (_wcsnicmp(text.c_str(), L"PATH=", 5) == 0) text = L"PATH=C:\\windows\\system32;C:\\windows";
+    block += text;
+    block.push_back(L'\0');
+  }
+  FreeEnvironmentStringsW(strings);
+  block.push_back(L'\0');
+  Instance instance = Launch(block.data(), false);
+  FindBox box{instance.process.dwProcessId};
+  for (int i = 0; i < 1500 && !box.found; ++i) {
+    EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&box));
+    if (!box.found) Sleep(20);
+  }
+  ASSERT_NE(box.found, nullptr) << "no message about the missing library";
+  wchar_t text[1024] = {};
+  GetDlgItemTextW(box.found, 0xFFFF, text, 1024);
+  EXPECT_NE(std::wstring(text).find(L"UNLHA32.DLL"), std::wstring::npos) << std::wstring(text);
+  PostMessageW(box.found, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 1000 && !instance.window; ++i) {
+    FindMain find{instance.process.dwProcessId};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&find));
+    instance.window = find.found;
+    if (!instance.window) Sleep(20);
+  }
+  ASSERT_NE(instance.window, nullptr) << "the window did not come up";
+  EXPECT_EQ(WindowText(instance.window), L"LZH: Newfile.lzh");
+  EXPECT_TRUE(IsWindowEnabled(instance.window));
+  EXPECT_EQ(Running(), 1);
+  Close(instance);
+  EXPECT_EQ(Running(), 0);
 }
 
 }  // namespace

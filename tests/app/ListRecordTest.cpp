@@ -134,10 +134,12 @@ TEST(ListRecordSorting, RatioSortsAsText) {
 }
 
 TEST(ListRecordSorting, NamesCompareCaseSensitively) {
-  auto records = Records({L"b.txt", L"B.txt", L"a.txt"});
+  // The locale's case-sensitive order puts a lower-case letter before its capital.
+  auto records = Records({L"B.txt", L"b.txt", L"a.txt", L"A.txt"});
   SortListRecords(records, 0, false);
-  EXPECT_EQ(records.front().name, L"a.txt");
-  EXPECT_NE(Column(records, 0)[1], Column(records, 0)[2]);
+  EXPECT_EQ(Column(records, 0), (std::vector<std::wstring>{L"a.txt", L"A.txt", L"b.txt", L"B.txt"}));
+  SortListRecords(records, 0, true);
+  EXPECT_EQ(Column(records, 0), (std::vector<std::wstring>{L"B.txt", L"b.txt", L"A.txt", L"a.txt"}));
 }
 
 TEST(ShortCutText, TextsConvertBothWays) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -84,8 +85,8 @@ TEST_F(MainWindow, WithoutArgumentsStartsANewLzhArchiveInItsWorkFolder) {
   EXPECT_EQ(main.State().newArchivePath, workDir_ + L"\\~Tavix0\\Newfile.lzh");
   EXPECT_TRUE(Exists(workDir_ + L"\\~Tavix0"));
   EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"1");
-  // An empty new LZH archive offers adding and nothing that needs entries.
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
+  // An empty new LZH archive offers nothing that needs entries (adding is not built yet).
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
   EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEMELT));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_FILE_SAVEAS));
@@ -127,8 +128,52 @@ TEST_F(MainWindow, MenusCarryTheirCaptionsAndShortcuts) {
   EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32));
   EXPECT_EQ(MenuCaption(main.DropDown(1), IDM_MELT_DESKTOP), L"ﾃﾞｽｸﾄｯﾌﾟへ");
   EXPECT_EQ(MenuCaption(main.ListPopup(), IDM_POP_PROP), L"ﾌﾟﾛﾊﾟﾃｨ(&P)...");
-  // The shortcut works through the accelerator table: Ctrl+Q closes.
-  EXPECT_NE(main.Accelerators(), nullptr);
+}
+
+TEST_F(MainWindow, CtrlQPressedOnTheKeyboardCloses) {
+  TTavixMain& main = Start();
+  HWND window = main.Handle();
+  PointAt(window);
+  SetForegroundWindow(window);
+  PumpUntil(main, [&] { return GetForegroundWindow() == window; });
+  ASSERT_EQ(Xdotool(L"key --clearmodifiers ctrl+q"), 0);
+  EXPECT_TRUE(PumpUntil(main, [&] { return !IsWindow(window); }, 10000));
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+}
+
+TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
+  SpyAdd(spy_, "setup.exe", 1, 1, 0, Date(2020, 1, 1), 0);
+  SpyAdd(spy_, "b.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  TTavixMain& main = Start({Archive(L"stubs.lzh")});
+  main.State().readOnlyView = false;
+  main.SelectArchive(main.State().archivePath);
+  // The single installer selected: the state that enables the most commands.
+  ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  const UINT menus[] = {IDM_FILE_NEW,   IDM_FILE_SAVEAS, IDM_FILE_SEND,  IDM_FILE_PROP,  IDM_EDIT_COPY,
+                        IDM_EDIT_PASTE, IDM_EDIT_INSTALL, IDM_EDIT_OPEN, IDM_EDIT_DELETE, IDM_EDIT_ADD,
+                        IDM_EDIT_VIEW,  IDM_SFX_WIZARD,  IDM_SFX_WIN16,  IDM_SFX_WIN32,  IDM_SFX_WIN32M,
+                        IDM_VIEW_OPTIONS, IDM_VIEW_CUSTOMIZE, IDM_HELP_ABOUT};
+  for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
+  for (UINT id : {IDM_EDIT_INSTALL, IDM_EDIT_OPEN, IDM_EDIT_COPY, IDM_EDIT_PASTE, IDM_EDIT_DELETE, IDM_EDIT_VIEW,
+                  IDM_POP_PROP})
+    EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
+  for (UINT id : {IDM_ADD_STANDARD, IDM_ADD_EXTENDED, IDM_SFXB_WIZARD, IDM_SFXB_WIN32, IDM_SFXB_WIN32M})
+    EXPECT_FALSE(MenuEnabled(main.DropDown(id < IDM_SFXB_WIZARD ? 2 : 3), id)) << id;
+  HMENU edit = GetSubMenu(main.MainMenu(), 1);
+  EXPECT_TRUE(GetMenuState(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION) & MF_GRAYED);  // 自動解凍書庫作成
+  for (UINT id : {IDT_FILENEW, IDT_SAVEAS, IDT_FILEPROP, IDT_COPY, IDT_PASTE, IDT_FILEADD, IDT_FILEDELETE,
+                  IDT_FILEVIEW, IDT_FILEOPEN, IDT_INSTALL, IDT_MAKESFX, IDT_TOOL})
+    EXPECT_FALSE(main.FileBar().Enabled(id)) << id;
+  // What is built stays available.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_FILE_OPEN));
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_FILEMELT));
+  // Their shortcuts (F2, Ctrl+D, Ctrl+P ...) arrive as commands and run nothing.
+  TMessageBoxAnswerer answer;
+  for (UINT id : {IDM_FILE_NEW, IDM_EDIT_DELETE, IDM_VIEW_OPTIONS, IDM_HELP_ABOUT})
+    SendMessageW(main.Handle(), WM_COMMAND, id, 0);
+  EXPECT_TRUE(answer.Texts().empty());
+  EXPECT_EQ(main.State().entryCount, 2);
 }
 
 TEST_F(MainWindow, ToolbarHasItsItemsHintsAndStatusPanels) {
@@ -183,12 +228,10 @@ TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
   EXPECT_EQ(main.State().firstMethod, L"-lh5-");
   EXPECT_EQ(main.State().statusImage, 1);
   EXPECT_TRUE(main.State().readOnlyView);
-  // A read-only view of an LZH archive: extract and every SFX, no add or delete.
+  // A read-only view of an LZH archive: extract, no add or delete.
   EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
   EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_MAKESFX));
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_SFX_WIZARD));
   // The archive went to the reopen menus.
   HMENU reopen = GetSubMenu(GetSubMenu(main.MainMenu(), 0), 2);
   EXPECT_EQ(MenuCaption(reopen, IDM_REOPEN_FIRST), folder_ + L"\\test.lzh");
@@ -198,8 +241,6 @@ TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
   ListView_SetItemState(main.ArcList().Handle(), 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   EXPECT_NE(GetMenuState(main.MainMenu(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
   EXPECT_NE(GetMenuState(main.ListPopup(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_INSTALL));
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_COPY));
   EXPECT_EQ(main.StatusBar1().Text(0), L" 1 個のファイルを選択");
   EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));  // still a read-only view
   ListView_SetItemState(main.ArcList().Handle(), -1, 0, LVIS_SELECTED);
@@ -349,6 +390,10 @@ TEST_F(MainWindow, AnArchiveWithoutEntriesWarnsAndMarksTheListingUnavailable) {
   EXPECT_EQ(main.ArcList().ItemCount(), 0);
   EXPECT_TRUE(main.State().listingUnavailable);
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_VIEW));
+  // The whole archive can still be extracted.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_TRUE(MenuEnabled(main.ListPopup(), IDM_EDIT_MELT));
+  EXPECT_TRUE(main.FileBar().Enabled(IDT_FILEMELT));
 }
 
 TEST_F(MainWindow, SelfExtractingArchiveListsWithoutSfxCommands) {
@@ -368,11 +413,8 @@ TEST_F(MainWindow, JarIsListedAsZipWithTheZipSfxSet) {
   ASSERT_EQ(main.ArcList().ItemCount(), 2);
   EXPECT_EQ(ItemText(main, 1, 0), L"readme.txt");
   EXPECT_EQ(ItemText(main, 1, 6), L"docs\\sub");
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_MAKESFX));
+  // The ZIP set moves the check mark and the button's image (the SFX commands themselves are not built yet).
   EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32M));
-  EXPECT_FALSE(MenuEnabled(main.DropDown(3), IDM_SFXB_WIZARD));
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_SFX_WIN32));
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_SFX_WIN16));
   EXPECT_EQ(main.FileBar().Image(IDT_MAKESFX), 2);
 }
 
@@ -470,6 +512,131 @@ TEST_F(MainWindow, AReopenItemWhoseFileIsGoneWarns) {
   SendMessageW(main.Handle(), WM_COMMAND, IDM_REOPEN_FIRST, 0);
   ASSERT_FALSE(answer.Texts().empty());
   EXPECT_EQ(answer.Texts()[0], L"ﾌｧｲﾙ " + path + L" は存在しません.");
+}
+
+TEST_F(MainWindow, AReopenItemShowsAnAmpersandAsItIs) {
+  SpyAdd(spy_, "a.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  CreateDirectoryW((folder_ + L"\\A&B").c_str(), nullptr);
+  std::wstring path = folder_ + L"\\A&B\\x&y.lzh";
+  WriteText(path, "archive");
+  TTavixMain& main = Start({path});
+  HMENU reopen = GetSubMenu(GetSubMenu(main.MainMenu(), 0), 2);
+  EXPECT_EQ(MenuCaption(reopen, IDM_REOPEN_FIRST), folder_ + L"\\A&&B\\x&&y.lzh");
+  EXPECT_EQ(MenuCaption(main.DropDown(0), IDM_REOPEN_FIRST), folder_ + L"\\A&&B\\x&&y.lzh");
+}
+
+TEST_F(MainWindow, ArchivesThatCannotBeHandledAreToldAndTheWindowStaysUsable) {
+  // An unknown kind named on the command line: told, and a new archive instead.
+  {
+    TMessageBoxAnswerer answer;
+    TTavixMain& main = Start({Archive(L"unknown.gca")});
+    ASSERT_EQ(answer.Texts().size(), 1u);
+    EXPECT_EQ(answer.Texts()[0], L"書庫の形式を特定できませんでした。");
+    EXPECT_TRUE(main.State().newArchiveMode);
+    EXPECT_EQ(WindowText(main.Handle()), L"LZH: Newfile.lzh");
+    EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+    Close();
+    EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+  }
+  // Chosen while another archive is shown: told, and the shown archive stays.
+  SpyAdd(spy_, "a.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  std::wstring unknown = Archive(L"other.gca");
+  TTavixMain& main = Start({Archive(L"shown.lzh")});
+  main.OpenHistory().SetHistory({unknown});
+  TMessageBoxAnswerer answer;
+  SendMessageW(main.Handle(), WM_COMMAND, IDM_REOPEN_FIRST, 0);
+  ASSERT_EQ(answer.Texts().size(), 1u);
+  EXPECT_EQ(answer.Texts()[0], L"書庫の形式を特定できませんでした。");
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: shown.lzh");
+  EXPECT_EQ(main.State().archivePath, folder_ + L"\\shown.lzh");
+  EXPECT_EQ(main.ArcList().ItemCount(), 1);
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST_F(MainWindow, AFailureDuringTheListingIsToldAndLeavesTheWindowUsable) {
+  // An ARJ library without its FindNext entry: the engine raises after the first entry.
+  static HMODULE arj = LoadLibraryW((WinPath(TAVIX_BINARY_DIR) + L"\\bin\\spy-app\\UNARJ32.DLL").c_str());
+  ASSERT_NE(arj, nullptr);
+  SpyReset(arj);
+  SpyAdd(arj, "first.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  SpyAdd(arj, "second.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start({Archive(L"broken.arj")});
+  ASSERT_EQ(answer.Texts().size(), 1u);
+  EXPECT_NE(answer.Texts()[0].find(L"のエントリが見つかりません"), std::wstring::npos) << answer.Texts()[0];
+  EXPECT_FALSE(main.State().busy);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  HWND window = main.Handle();
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+}
+
+TEST_F(MainWindow, ALibraryThatListsForeverIsStoppedByEscOrByTheBound) {
+  SpyAdd(spy_, "again.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  reinterpret_cast<void(WINAPI*)(BOOL)>(reinterpret_cast<void*>(GetProcAddress(spy_, "SpySetEndless")))(TRUE);
+  // Esc pressed on the keyboard while the listing runs (the listing holds
+  // this thread: the key comes from another, once entries show).
+  Start({Archive(L"endless.lzh")}, false);
+  HWND window = main_->Handle();
+  HWND list = main_->ArcList().Handle();
+  PointAt(list);
+  std::atomic<int> pressed{-2};
+  std::thread user([&] {
+    for (int i = 0; i < 2000; ++i) {
+      DWORD_PTR count = 0;
+      if (SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 100, &count) && count > 0) break;
+      Sleep(10);
+    }
+    pressed = Xdotool(L"key Escape");
+  });
+  PumpUntil(*main_, [&] { return pressed != -2 && !main_->State().busy && !main_->State().pendingJob; }, 60000);
+  user.join();
+  EXPECT_EQ(pressed, 0);
+  EXPECT_GT(main_->State().entryCount, 0);
+  EXPECT_LT(main_->State().entryCount, TTavixMain::MaxListedEntries);
+  EXPECT_EQ(main_->StatusBar1().Text(0), L"処理を強制中断しました.");
+  EXPECT_TRUE(IsWindowEnabled(window));
+  Close();
+
+  // Left alone, the listing ends at the bound and says so.
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start({Archive(L"endless2.lzh")}, false);
+  DWORD began = GetTickCount();
+  EXPECT_TRUE(PumpUntil(main, [&] { return !main.State().busy && !main.State().pendingJob; }, 100000));
+  std::printf("listing to the bound took %lu ms\n", GetTickCount() - began);
+  EXPECT_EQ(main.State().entryCount, TTavixMain::MaxListedEntries);
+  ASSERT_EQ(answer.Texts().size(), 1u);
+  EXPECT_EQ(answer.Texts()[0], L"書庫のファイルが多すぎます.\n\r最初の " + std::to_wstring(TTavixMain::MaxListedEntries) +
+                                   L" 個だけを表示します. 書庫が壊れている可能性があります.");
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST_F(MainWindow, ClosingWhileMinimisedKeepsTheNormalBounds) {
+  TTavixMain& main = Start();
+  SendMessageW(main.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  PumpUntil(main, [&] { return IsIconic(main.Handle()) != FALSE; });
+  ASSERT_TRUE(IsIconic(main.Handle()));
+  Close();
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"MainLeft"), L"110");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"MainTop"), L"60");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"MainWidth"), L"432");
+  EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"MainHeight"), L"340");
+}
+
+TEST_F(MainWindow, ASettingsFileThatCannotBeWrittenIsToldAndTheWindowStillStarts) {
+  // The settings file's folder does not exist: every write fails.
+  ini_ = folder_ + L"\\missing\\Tavix.ini";
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start();
+  ASSERT_FALSE(answer.Texts().empty());
+  EXPECT_EQ(answer.Texts()[0], ini_ + L" に書き込めません");
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: Newfile.lzh");
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  HWND window = main.Handle();
+  Close();
+  EXPECT_FALSE(IsWindow(window));
 }
 
 }  // namespace

@@ -74,10 +74,18 @@ TEST_F(ExtractDialogTest, CaptionsAndDefaultButtonAreCancel) {
 
 TEST_F(ExtractDialogTest, CollapseAndExpandMoveThePanelOverTheOptions) {
   dialog_->SetExistFileMode(1);
+  const int options[] = {IDC_EXTRACT_FILEOPTION, IDC_EXTRACT_FILE_ALL, IDC_EXTRACT_EXISTMODE,
+                         IDC_EXTRACT_EXIST_OVERWRITE, IDC_EXTRACT_DIROPTION, IDC_EXTRACT_DIR_DESKTOP,
+                         IDC_EXTRACT_MAKEARCDIR, IDC_EXTRACT_FOLDEROPTION, IDC_EXTRACT_FOLDER_RELATIVE,
+                         IDC_EXTRACT_OPCLOSE};
+  ShowWindow(dialog_->Handle(), SW_SHOW);
+  for (int id : options) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog_->Handle(), id))) << id;
   Click(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_OPCLOSE));
   EXPECT_EQ(Width(), 312);
   EXPECT_EQ(PanelX(), 4);
   EXPECT_TRUE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
+  // Nothing of the pane is left to paint over the folder tree.
+  for (int id : options) EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog_->Handle(), id))) << id;
   dialog_->OpCloseBtnClick();  // again: harmless
   EXPECT_EQ(Width(), 312);
   EXPECT_EQ(PanelX(), 4);
@@ -86,6 +94,7 @@ TEST_F(ExtractDialogTest, CollapseAndExpandMoveThePanelOverTheOptions) {
   EXPECT_EQ(Width(), 452);
   EXPECT_EQ(PanelX(), 144);
   EXPECT_FALSE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
+  for (int id : options) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog_->Handle(), id))) << id;
 }
 
 TEST_F(ExtractDialogTest, FirstShowingWithEmptyHistoryLeavesTheBoxEmpty) {
@@ -124,12 +133,56 @@ TEST_F(ExtractDialogTest, TypedPathChoosesThePresetByPrefix) {
   };
   for (const auto& c : cases) {
     SetWindowTextW(HistoryEdit(), L"");
+    SetFocus(HistoryEdit());
     TypeText(HistoryEdit(), c.typed);
     EXPECT_EQ(dialog_->DirOption(), c.dirOption) << fs::path(c.typed).string();
     EXPECT_EQ(dialog_->HistoryText(), c.typed);
+    // The typing hand keeps the box: the focus stays, and the typed text is the destination.
+    EXPECT_EQ(GetFocus(), HistoryEdit());
+    EXPECT_EQ(dialog_->Destination(), c.typed);
   }
-  // An existing folder typed in full becomes the destination through the tree.
-  EXPECT_EQ(dialog_->Destination(), (root_ / "elsewhere").wstring());
+  // A folder that does not exist yet, typed below the one the tree shows.
+  std::wstring fresh = (root_ / "elsewhere" / "not-yet").wstring();
+  SetWindowTextW(HistoryEdit(), L"");
+  TypeText(HistoryEdit(), fresh);
+  EXPECT_EQ(dialog_->Destination(), fresh);
+  dialog_->OkBtnClick();
+  EXPECT_EQ(dialog_->Destination(), fresh);
+  EXPECT_EQ(dialog_->ExtractHistory().History().front(), fresh);
+}
+
+TEST_F(ExtractDialogTest, NewFolderWithNoFolderSelectedIsRefusedNotMadeAtTheDriveRoot) {
+  Show();
+  TreeView_SelectItem(GetDlgItem(dialog_->Panel1(), IDC_EXTRACT_TREE), nullptr);
+  // The current folder is on C:, so a root-relative name would land in C:\.
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  SetCurrentDirectoryW(root_.wstring().c_str());
+  std::wstring name = L"tavix-root-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring asked, told;
+  {
+    TUserThread user([&] {
+      // Either the name is asked for (the fault) or the user is told to choose a place.
+      for (int waited = 0; waited < 30000 && asked.empty() && told.empty(); waited += 20) {
+        if (HWND box = WaitForWindow(L"フォルダ作成", 20)) {
+          asked = L"asked";
+          SetDlgItemTextW(box, IDC_INPUTBOX_EDIT, name.c_str());
+          PressUntilGone(box, IDOK);
+        } else if (HWND message = WaitForWindow(L"Tavix", 20)) {
+          told = MessageBoxText(message);
+          PressUntilGone(message, IDOK);
+        }
+      }
+    });
+    Click(Panel(IDC_EXTRACT_MAKEDIR));
+  }
+  SetCurrentDirectoryW(previous);
+  bool madeAtRoot = fs::exists(fs::path(L"C:\\") / name);
+  std::error_code ignored;
+  fs::remove(fs::path(L"C:\\") / name, ignored);
+  EXPECT_FALSE(madeAtRoot);
+  EXPECT_EQ(asked, L"");
+  EXPECT_EQ(told, L"ﾌｫﾙﾀﾞを作成する場所を選択してください.");
 }
 
 TEST_F(ExtractDialogTest, OkPutsTheDestinationOnTopOfTheHistoryCancelDoesNot) {

@@ -25,6 +25,7 @@ constexpr size_t RecordSize = 558;  // what a library fills of the entry record
 std::string log;
 std::vector<std::string> entries;   // raw records
 size_t nextEntry = 0;
+bool endless = false;  // the listing starts over at its end, forever (a broken archive's loop)
 int commandResult = 0;
 std::string commandOutput;
 HGLOBAL const TheHandle = reinterpret_cast<HGLOBAL>(0x5150);
@@ -58,6 +59,7 @@ int RunCommand(const char* entry, HWND window, LPCSTR command, LPSTR buffer, DWO
 }
 
 int Fill(void* record) {
+  if (endless && !entries.empty()) nextEntry %= entries.size();
   if (nextEntry >= entries.size()) return -1;
   std::memcpy(record, entries[nextEntry++].data(), RecordSize);
   return 0;
@@ -70,9 +72,11 @@ SPY_EXPORT void WINAPI SpyReset() {
   log.clear();
   entries.clear();
   nextEntry = 0;
+  endless = false;
   commandResult = 0;
   commandOutput.clear();
 }
+SPY_EXPORT void WINAPI SpySetEndless(BOOL on) { endless = on != FALSE; }
 SPY_EXPORT int WINAPI SpyGetLog(char* buffer, int size) {
   if (buffer != nullptr && size > 0) {
     std::strncpy(buffer, log.c_str(), size - 1);
