@@ -131,6 +131,7 @@ TTavixMain::~TTavixMain() {
   for (HIMAGELIST list : {toolImages_, toolImagesDisabled_, statusImages_})
     if (list) ImageList_Destroy(list);
   if (meltOpFont_) DeleteObject(meltOpFont_);
+  if (runningMark_) CloseHandle(runningMark_);
 }
 
 bool TTavixMain::Create(const TMainStart& start, int show) {

@@ -12,6 +12,15 @@
 
 namespace {
 
+// One name per settings file: instances are counted per settings file.
+std::wstring RunningMarkName(std::wstring settingsPath) {
+  CharLowerBuffW(settingsPath.data(), static_cast<DWORD>(settingsPath.size()));
+  for (wchar_t& c : settingsPath) {
+    if (c == L'\\') c = L'/';  // a backslash would name a namespace
+  }
+  return L"Tavix.Running:" + settingsPath;
+}
+
 // The 17 menu commands whose shortcuts come from the section ShortCut, in its order.
 const UINT ShortCutCommands[kMenuShortCutCount] = {
     IDM_FILE_OPEN,  IDM_FILE_NEW,    IDM_EDIT_MELT,     IDM_EDIT_VIEW,     IDM_EDIT_OPEN, IDM_EDIT_ADD,
@@ -114,7 +123,11 @@ void TTavixMain::FormCreate() {
   // 14
   SetMeltOptionsFromSettings();
   // 15
-  int running = ini_.ReadInteger(L"Work", L"HowManyOpen", 0);
+  // A program that crashed or was killed never took its count back; when no
+  // other instance of these settings runs, the stored count is stale.
+  runningMark_ = CreateMutexW(nullptr, FALSE, RunningMarkName(ini_.FullPath()).c_str());
+  const bool alone = runningMark_ && GetLastError() != ERROR_ALREADY_EXISTS;
+  int running = alone ? 0 : ini_.ReadInteger(L"Work", L"HowManyOpen", 0);
   // Counted only when the count was written, so the close takes back no more than was given.
   counted_ = Guarded([&] { ini_.WriteInteger(L"Work", L"HowManyOpen", running + 1); });
   settings_.HowManyOpen = running + 1;
@@ -279,7 +292,15 @@ void TTavixMain::FormCloseQuery() {
   // 7
   // An instance whose start could not count itself takes nothing back, and
   // is never the last one.
-  int running = counted_ ? ini_.ReadInteger(L"Work", L"HowManyOpen", 1) : 2;
+  bool last = false;
+  if (runningMark_) {
+    CloseHandle(runningMark_);
+    runningMark_ = nullptr;
+    HANDLE other = OpenMutexW(SYNCHRONIZE, FALSE, RunningMarkName(ini_.FullPath()).c_str());
+    last = other == nullptr;
+    if (other) CloseHandle(other);
+  }
+  int running = !counted_ ? 2 : last ? 1 : ini_.ReadInteger(L"Work", L"HowManyOpen", 1);
   if (counted_ && running - 1 >= 0) {
     try {
       ini_.WriteInteger(L"Work", L"HowManyOpen", running - 1);

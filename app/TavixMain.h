@@ -327,6 +327,7 @@ class TTavixMain {
   std::wstring helpFile_;
   bool idleInstalled_ = false;
   bool counted_ = false;  // this instance added itself to HowManyOpen
+  HANDLE runningMark_ = nullptr;  // held while running: tells a stale HowManyOpen from real instances
   bool closing_ = false;
 };
 

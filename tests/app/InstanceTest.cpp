@@ -102,6 +102,31 @@ TEST_F(Instances, ThreeInstancesCountThemselvesAndShareNothingButTheSettings) {
   EXPECT_TRUE(Exists(workDir_));
 }
 
+TEST_F(Instances, ACountLeftByAKilledInstanceIsNotTakenForARunningOne) {
+  // A killed program never takes its count back.
+  CreateDirectoryW(workDir_.c_str(), nullptr);
+  WritePrivateProfileStringW(L"Work", L"HowManyOpen", L"5", ini_.c_str());
+  CreateDirectoryW((workDir_ + L"\\~TavixOld").c_str(), nullptr);
+  Instance first = Launch();
+  ASSERT_NE(first.window, nullptr);
+  RECT bounds{};
+  GetWindowRect(first.window, &bounds);
+  EXPECT_EQ(bounds.left, 110);
+  EXPECT_EQ(bounds.top, 60);
+  EXPECT_EQ(Running(), 1);
+  Instance second = Launch();  // a real second instance still counts
+  ASSERT_NE(second.window, nullptr);
+  GetWindowRect(second.window, &bounds);
+  EXPECT_EQ(bounds.left, 120);
+  EXPECT_EQ(Running(), 2);
+  Close(first);
+  EXPECT_EQ(Running(), 1);
+  EXPECT_TRUE(Exists(workDir_ + L"\\~TavixOld"));
+  Close(second);
+  EXPECT_EQ(Running(), 0);
+  EXPECT_FALSE(Exists(workDir_ + L"\\~TavixOld"));  // the last one out cleans up
+}
+
 TEST_F(Instances, AStaleWorkFolderIsSkippedAndRemovedAtTheLastClose) {
   CreateDirectoryW(workDir_.c_str(), nullptr);
   CreateDirectoryW((workDir_ + L"\\~Tavix0").c_str(), nullptr);
