@@ -7,6 +7,9 @@
 
 namespace {
 
+constexpr UINT_PTR FollowTextTimer = 1;
+constexpr UINT FollowTextDelay = 300;  // ms after the last key
+
 // Pixel geometry: the options pane is 140 pixels wide; collapsing moves the
 // right-hand panel over it and narrows the window.
 constexpr int ExpandedWidth = 452;
@@ -156,6 +159,12 @@ INT_PTR CALLBACK TExtract::PanelProc(HWND panel, UINT message, WPARAM w, LPARAM 
       return FALSE;
     case WM_COMMAND:
       return self != nullptr && self->Guarded([&] { return self->Command(LOWORD(w), HIWORD(w)); });
+    case WM_TIMER:
+      if (self != nullptr && w == FollowTextTimer) {
+        KillTimer(panel, FollowTextTimer);
+        self->Guarded([&] { self->FollowTypedText(); return true; });
+      }
+      return TRUE;
     case WM_NOTIFY: {
       auto header = reinterpret_cast<const NMHDR*>(l);
       if (self == nullptr) return FALSE;
@@ -299,7 +308,10 @@ int TExtract::ShowModal() {
   return modalResult_;
 }
 
-void TExtract::EndModal(int result) { modalResult_ = result; }
+void TExtract::EndModal(int result) {
+  KillTimer(panel_, FollowTextTimer);
+  modalResult_ = result;
+}
 
 bool TExtract::Guarded(const std::function<bool()>& handler) {
   // Nothing raised by a handler may unwind through the dialog manager.
@@ -340,9 +352,9 @@ void TExtract::DirOptionClick() {
 
 void TExtract::HistoryChange() {
   std::wstring text = HistoryText();
-  typing_ = true;
-  NavigateTo(text);
-  typing_ = false;
+  // The tree follows once the hand pauses: walking the shell's folders at
+  // every key made typing lag behind the keys on slow or large folders.
+  SetTimer(panel_, FollowTextTimer, FollowTextDelay, nullptr);
   int index = 0;
   if (StartsWith(text, archiveFolder_) && !archiveFolder_.empty())
     index = 1;
@@ -352,6 +364,12 @@ void TExtract::HistoryChange() {
   // The typed text is the destination, whether or not the tree has such a
   // folder (the extraction creates it); the focus stays with the typing hand.
   destination_ = text;
+}
+
+void TExtract::FollowTypedText() {
+  typing_ = true;
+  NavigateTo(HistoryText());
+  typing_ = false;
 }
 
 void TExtract::FolderView1Change() {

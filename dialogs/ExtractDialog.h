@@ -67,6 +67,7 @@ class TExtract {
   void FormShow();
   void DirOptionClick();
   void HistoryChange();
+  void FollowTypedText();
   void FolderView1Change();
   void MakeArcDirClick() { FolderView1Change(); }
   void MakeDirBtnClick();

@@ -92,7 +92,7 @@ class TDialogUser {
 
 // Adds to the destination in the dialog's history box with real key presses:
 // a click into the box, the caret to its end, the rest typed.
-void TypeWithKeys(TTavixMain& main, const std::wstring& tail) {
+bool TypeWithKeys(TTavixMain& main, const std::wstring& tail) {
   HWND box = GetDlgItem(main.ExtractDialog()->Panel1(), IDC_EXTRACT_HISTORY);
   HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
   PointAt(edit, true);
@@ -102,7 +102,8 @@ void TypeWithKeys(TTavixMain& main, const std::wstring& tail) {
   for (wchar_t c : tail) Xdotool(L"type '" + std::wstring(1, c) + L"'");
   // The keys reach the window after xdotool has ended: like the user, look
   // at the box before going on.
-  for (int waited = 0; waited < 10000 && !WindowText(edit).ends_with(tail); waited += 20) Sleep(20);
+  for (int waited = 0; waited < 60000 && !WindowText(edit).ends_with(tail); waited += 20) Sleep(20);
+  return WindowText(edit).ends_with(tail);
 }
 
 // Puts a destination into the dialog's history box.
@@ -372,16 +373,17 @@ TEST_F(Extraction, DialogChoosesTheDestinationAndKeepsItsStateOnOkAndCancel) {
   main.Settings().ExtDirOption = 1;  // the box starts with the archive's folder
   // A folder that does not exist yet, typed on the keyboard: the extraction makes it.
   std::wstring out = Out(L"chosen") + L"\\typed";
-  bool collapsed = false;
+  bool collapsed = false, typed = false;
   {
     TDialogUser user(L"解凍先の指定", [&](HWND dialog) {
       collapsed = main.ExtractDialog()->Collapsed();
       SetWindowPos(dialog, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      TypeWithKeys(main, L"\\chosen\\typed");
+      typed = TypeWithKeys(main, L"\\chosen\\typed");
     }, IDC_EXTRACT_OK);
     PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
-    PumpUntil(main, [&] { return Exists(out + L"\\data\\a.txt") && IsWindowEnabled(main.Handle()); }, 40000);
+    PumpUntil(main, [&] { return Exists(out + L"\\data\\a.txt") && IsWindowEnabled(main.Handle()); }, 90000);
   }
+  ASSERT_TRUE(typed) << "the keys did not all reach the box";
   EXPECT_TRUE(collapsed);  // the options are on the toolbar
   EXPECT_TRUE(Exists(out + L"\\data\\sub\\d.txt"));
   EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ExtractLeft"), L"150");
