@@ -1,5 +1,6 @@
-// Our -lh5-/-lh6-/-lh7- encoder: LZ77 over an 8/32/64 KiB window with
-// static Huffman blocks in the classic LHA bit layout.
+// Our LZH encoder: -lh5-/-lh6-/-lh7- (LZ77 over an 8/32/64 KiB window with
+// static Huffman blocks in the classic LHA bit layout) and -lh1- (a 4 KiB
+// window, matches up to 60 bytes, adaptive Huffman).
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,7 @@ namespace lha {
 
 class Encoder {
  public:
-  // dictionaryBits: 13 (lh5), 15 (lh6) or 16 (lh7). sink receives the
+  // dictionaryBits: 12 (lh1), 13 (lh5), 15 (lh6) or 16 (lh7). sink receives the
   // compressed bytes as they are ready.
   Encoder(int dictionaryBits, std::function<void(const uint8_t*, size_t)> sink);
   ~Encoder();
