@@ -204,6 +204,7 @@ int RunArj(HWND, const std::string& text, arc::Output& output) {
   extract.keepFolders = command == L"x" && options.Number(L"x", 1) != 0;
   extract.overwrite = options.Number(L"c", 0) > 0;
   extract.testOnly = command == L"t";
+  extract.namesGiven = arc::NamesSelect(words.names);
   extract.exclusions = arc::PatternSet(options.All(L"jx"));
   family::AdaptedReader reader(std::make_unique<ArjReader>(archive, false),
                                [&](arc::EntryInfo& entry) { return selection.Matches(entry.name); });

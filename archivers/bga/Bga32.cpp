@@ -385,6 +385,7 @@ int Extract(const Command& command, bool testOnly, arc::Output& output) {
   options.keepFolders = command.word != L"e" && command.switches.Number(L"j", 0) <= 0;
   options.overwrite = command.switches.Number(L"o", 0) > 0 && command.switches.Number(L"n", 0) <= 0;
   options.testOnly = testOnly;
+  options.namesGiven = arc::NamesSelect(command.names);
   return arc::ExtractEntries(reader, archive, options, output).code;
 }
 

@@ -404,6 +404,7 @@ int RunCab(HWND, const std::string& text, arc::Output& output) {
   extract.keepFolders = command != L"e" && options.Number(L"j", 0) == 0;
   extract.overwrite = options.Number(L"o", 0) > 0;
   extract.testOnly = command == L"t";
+  extract.namesGiven = arc::NamesSelect(words.names);
   family::AdaptedReader reader(OpenData(archive, false),
                                [&](arc::EntryInfo& entry) { return selection.Matches(entry.name); });
   return arc::ExtractEntries(reader, archive, extract, output).code;

@@ -186,7 +186,11 @@ std::wstring FullPath(const std::wstring& path);
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 std::wstring FolderOf(const std::wstring& path);  // without trailing '\'
 std::wstring FileNameOf(const std::wstring& path);
-bool CreateFolders(const std::wstring& folder);
+// created (optional) gets each folder made here, outermost first, so that a
+// failed entry can take them away again.
+bool CreateFolders(const std::wstring& folder, std::vector<std::wstring>* created = nullptr);
+// Removes the folders CreateFolders made (innermost first) while they are empty.
+void RemoveCreatedFolders(const std::vector<std::wstring>& created);
 // The stored name made safe: no "..", ".", drive, root, device names, stream
 // colons or characters Windows refuses. Empty when nothing is left.
 std::wstring SanitizeEntryPath(const std::wstring& stored);
@@ -343,7 +347,11 @@ struct ExtractOptions {
   bool overwrite = false;  // otherwise only entries newer than the file on disk
   bool testOnly = false;   // read and verify every entry, write nothing
   bool commitAtEnd = false;  // files appear only after the whole archive read without error
+  bool allOrNothing = false;  // with commitAtEnd: any failed entry drops every file
+  bool namesGiven = false;  // the caller named entries: none found is an error (0x8031)
 };
+// Whether a command's names select something narrower than "everything".
+bool NamesSelect(const std::vector<std::wstring>& names);
 struct ExtractResult {
   int code = 0;  // 0 or the first warning
   int extracted = 0;

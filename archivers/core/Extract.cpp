@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace arc {
@@ -33,20 +34,49 @@ uint64_t Drain(EntryReader& reader, std::vector<char>& block, Progress* progress
 
 enum class Claim { Write, Skip, InTheWay };
 
+// Deeper or longer paths are refused before anything is created: Windows
+// cannot open them anyway, and creating thousands of folders one by one
+// takes minutes.
+constexpr size_t MaxDepth = 256;
+constexpr size_t MaxPath = 32000;
+constexpr size_t MaxComponent = 255;
+
+bool PathTooLong(const std::wstring& root, const std::wstring& destination) {
+  if (destination.size() > MaxPath) return true;
+  size_t depth = 0, length = 0;
+  for (size_t i = root.size(); i < destination.size(); ++i) {
+    if (destination[i] == L'\\') {
+      if (length > 0) ++depth;
+      length = 0;
+    } else if (++length > MaxComponent) {
+      return true;
+    }
+  }
+  return depth > MaxDepth;
+}
+
 // Claims the destination of a file entry: a new file in place, or a
 // replacement for an existing file that the rules allow to be overwritten.
 // Trying to create first costs one call for the usual case of a free name.
-Claim ClaimDestination(ExtractedFile& file, const EntryInfo& entry, const ExtractOptions& options, int& warning) {
+Claim ClaimDestination(ExtractedFile& file, const EntryInfo& entry, const ExtractOptions& options, int& warning,
+                       std::vector<std::wstring>& created) {
   const std::wstring& destination = file.Target();
   DWORD error = file.CreateNew();
   if (error == ERROR_PATH_NOT_FOUND) {
     std::wstring folder = FolderOf(destination);
-    if (!CreateFolders(folder)) throw Error{ERROR_MAKEDIRECTORY, folder};
+    if (!CreateFolders(folder, &created)) {
+      // A file of that name on the way ("a" then "a/b"), a device, ...
+      warning = ERROR_MAKEDIRECTORY;
+      return Claim::InTheWay;
+    }
     error = file.CreateNew();
   }
   if (error == 0) return Claim::Write;
   DWORD attributes = GetFileAttributesW(destination.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) throw Error{ERROR_CANNOT_WRITE, destination};
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    warning = ERROR_CANNOT_WRITE;
+    return Claim::InTheWay;
+  }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     warning = ERROR_ALREADY_EXIST;
     return Claim::InTheWay;
@@ -80,9 +110,14 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
   std::vector<Pending> pending;
   DestinationFolder folder(options.destination);
   if (!options.testOnly && !CreateFolders(folder.Root())) throw Error{ERROR_MAKEDIRECTORY, folder.Root()};
+  // Files this extraction wrote: the only ones a hard link may copy.
+  std::set<std::wstring> written;
+  size_t selected = 0;
   EntryInfo entry;
   while (reader.Next(entry)) {
-    if (!options.patterns.Matches(entry.name) || options.exclusions.MatchesAny(entry.name)) continue;
+    if (!options.patterns.Matches(entry.name)) continue;
+    ++selected;
+    if (options.exclusions.MatchesAny(entry.name)) continue;
     if (options.testOnly) {
       if (entry.isDirectory || entry.isLink) continue;
       if (!progress.Begin(entry, L"")) throw Cancelled;
@@ -107,8 +142,13 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       warn(error.code, entry.name);
       continue;
     }
+    if (PathTooLong(folder.Root(), destination)) {
+      warn(ERROR_LONG_FILE_NAME, entry.name.substr(0, 256));
+      continue;
+    }
     if (entry.isDirectory) {
-      if (options.keepFolders && !CreateFolders(destination)) throw Error{ERROR_MAKEDIRECTORY, destination};
+      // One folder that cannot be made is that entry's failure, not the archive's.
+      if (options.keepFolders && !CreateFolders(destination)) warn(ERROR_MAKEDIRECTORY, destination);
       continue;
     }
     if (entry.isLink && !(entry.isHardLink && !entry.linkTarget.empty())) {
@@ -120,7 +160,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     if (entry.isLink) {
       try {
         std::wstring target = folder.Place(entry.linkTarget, options.keepFolders);
-        if (FileExists(target)) linked = std::make_unique<InputFile>(target);
+        if (written.count(Lower(target)) != 0 && FileExists(target)) linked = std::make_unique<InputFile>(target);
       } catch (const Error&) {
         // An unsafe or unreadable link target: the entry is reported below.
       }
@@ -132,31 +172,61 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
     auto owned = std::make_unique<ExtractedFile>(destination);
     ExtractedFile& file = *owned;
     int warning = 0;
-    switch (ClaimDestination(file, entry, options, warning)) {
+    std::vector<std::wstring> created;  // folders made for this entry, gone again if it fails
+    Claim claim;
+    try {
+      claim = ClaimDestination(file, entry, options, warning, created);
+    } catch (const Error& error) {
+      RemoveCreatedFolders(created);
+      warn(error.code, destination);
+      continue;
+    }
+    switch (claim) {
       case Claim::Write: break;
       case Claim::Skip: ++result.skipped; continue;  // the silent skip the caller asked for
-      case Claim::InTheWay: warn(warning, destination); continue;
+      case Claim::InTheWay: RemoveCreatedFolders(created); warn(warning, destination); continue;
     }
     DWORD keep = entry.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_ARCHIVE);
     if (linked) {
       uint64_t offset = 0;
-      while (size_t got = linked->ReadAt(offset, block.data(), block.size())) {
-        file.Write(block.data(), got);
-        offset += got;
+      try {
+        while (size_t got = linked->ReadAt(offset, block.data(), block.size())) {
+          file.Write(block.data(), got);
+          offset += got;
+        }
+      } catch (const Error& error) {
+        file.Drop();
+        RemoveCreatedFolders(created);
+        if (error.code == ERROR_DISK_SPACE) throw;
+        warn(error.code, destination);
+        continue;
       }
       linked.reset();
     } else {
-      if (!progress.Begin(entry, destination)) throw Cancelled;  // the file goes with `owned`
+      if (!progress.Begin(entry, destination)) {
+        file.Drop();
+        RemoveCreatedFolders(created);
+        throw Cancelled;
+      }
+      bool reading = true;  // a failure of the archive, or of the file written
       try {
-        while (size_t got = reader.Read(block.data(), block.size())) {
+        for (;;) {
+          reading = true;
+          size_t got = reader.Read(block.data(), block.size());
+          if (got == 0) break;
+          reading = false;
           file.Write(block.data(), got);
           if (!progress.Advance(got)) throw Cancelled;
         }
       } catch (const Error& error) {
         file.Drop();
-        if (error.code == ERROR_USER_CANCEL || error.code >= ERROR_MAKEDIRECTORY) throw;
-        warn(error.code, entry.name);
+        RemoveCreatedFolders(created);
+        if (error.code == ERROR_USER_CANCEL || error.code == ERROR_DISK_SPACE) throw;
+        // A broken archive cannot be read on; a file that cannot be written
+        // costs only that file.
+        if (reading && error.code >= ERROR_MAKEDIRECTORY) throw;
+        warn(error.code, reading ? entry.name : destination);
         continue;
       }
       if (!progress.Finish()) throw Cancelled;
@@ -165,14 +235,39 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       file.Close(&entry.writeTime);
       pending.push_back({std::move(owned), keep});
     } else {
-      file.Commit(&entry.writeTime, keep);
+      try {
+        file.Commit(&entry.writeTime, keep);
+      } catch (const Error& error) {
+        RemoveCreatedFolders(created);
+        warn(error.code, destination);
+        continue;
+      }
     }
+    written.insert(Lower(destination));
     ++result.extracted;
     output.Line(entry.name);
   }
-  for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
+  if (options.allOrNothing && result.code != 0) {
+    for (auto& item : pending) item.file->Drop();
+    result.extracted = 0;
+  } else {
+    for (auto& item : pending) item.file->Commit(nullptr, item.attributes);
+  }
+  if (options.namesGiven && selected == 0) {
+    std::wstring names;
+    for (const auto& pattern : options.patterns.Patterns()) names += (names.empty() ? L"" : L" ") + pattern;
+    output.Message(ERROR_NOT_FIND_FILE, names);
+    if (result.code == 0) result.code = ERROR_NOT_FIND_FILE;
+  }
   progress.End();
   return result;
+}
+
+bool NamesSelect(const std::vector<std::wstring>& names) {
+  for (const auto& name : names) {
+    if (name != L"*" && name != L"*.*") return true;
+  }
+  return false;
 }
 
 int ExtractToMemory(EntryReader& reader, const std::wstring& name, MemoryTarget& target) {

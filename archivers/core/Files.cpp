@@ -48,16 +48,34 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool CreateFolders(const std::wstring& folder) {
+bool CreateFolders(const std::wstring& folder, std::vector<std::wstring>* created) {
   if (folder.empty()) return true;
   // Creating first costs one call for a new folder, the usual case on extraction.
-  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
-  if (GetLastError() == ERROR_PATH_NOT_FOUND) {
-    std::wstring parent = FolderOf(folder);
-    if (parent.empty() || parent == folder || !CreateFolders(parent)) return false;
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  if (CreateDirectoryW(folder.c_str(), nullptr)) {
+    if (created != nullptr) created->push_back(folder);
+    return true;
   }
-  return DirectoryExists(folder);
+  if (GetLastError() != ERROR_PATH_NOT_FOUND) return DirectoryExists(folder);
+  // Find the deepest folder that exists, then create the rest downwards in
+  // one pass (no recursion: a hostile depth cannot exhaust the stack).
+  std::vector<std::wstring> missing{folder};
+  std::wstring parent = FolderOf(folder);
+  while (!parent.empty() && parent != missing.back() && !DirectoryExists(parent)) {
+    missing.push_back(parent);
+    parent = FolderOf(parent);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (CreateDirectoryW(it->c_str(), nullptr)) {
+      if (created != nullptr) created->push_back(*it);
+    } else if (!DirectoryExists(*it)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void RemoveCreatedFolders(const std::vector<std::wstring>& created) {
+  for (auto it = created.rbegin(); it != created.rend(); ++it) RemoveDirectoryW(it->c_str());
 }
 
 namespace {
@@ -69,8 +87,9 @@ bool IsDeviceName(const std::wstring& component) {
   for (auto device : devices) {
     if (base == device) return true;
   }
-  if (base.size() == 4 && (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0) && base[3] >= L'0' &&
-      base[3] <= L'9')
+  // Windows also takes the superscript digits 1-3 as port numbers.
+  if (base.size() == 4 && (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0) &&
+      ((base[3] >= L'0' && base[3] <= L'9') || base[3] == L'\u00B9' || base[3] == L'\u00B2' || base[3] == L'\u00B3'))
     return true;
   return false;
 }

@@ -144,6 +144,13 @@ class LibarchiveReader : public EntryReader {
       }
     }
     entry.originalSize = archive_entry_size_is_set(e) ? static_cast<uint64_t>(archive_entry_size(e)) : 0;
+    read_ = 0;
+    declared_ = archive_entry_size_is_set(e) && type == AE_IFREG && !entry.isLink ? archive_entry_size(e) : -1;
+    // A stream that claims a compression must decode: when the decoder
+    // rejects it, libarchive would hand out the compressed bytes as "data".
+    // (A stream handed in is decoded already.)
+    if (entry.format == ARCHIVE_FORMAT_RAW && !source_ && archive_filter_count(a_) <= 1)
+      throw Error{ERROR_NOT_ARC_FILE, L""};
     entry.compressedSize = entry.originalSize;
     if (archive_entry_mtime_is_set(e))
       entry.writeTime = FileTimeFromUnix(archive_entry_mtime(e), archive_entry_mtime_nsec(e));
@@ -165,6 +172,13 @@ class LibarchiveReader : public EntryReader {
     if (got < 0) {
       if (sourceError_.code != 0) throw sourceError_;
       throw Error{DataErrorCode(a_), ErrorText(a_)};
+    }
+    // The declared size bounds the data both ways: more is a damaged or
+    // hostile stream (stop before writing it all), less is a cut archive.
+    read_ += static_cast<uint64_t>(got);
+    if (declared_ >= 0) {
+      if (read_ > static_cast<uint64_t>(declared_)) throw Error{ERROR_FILE_CRC, L""};
+      if (got == 0 && size > 0 && read_ < static_cast<uint64_t>(declared_)) throw Error{ERROR_UNEXPECTED_EOF, L""};
     }
     return static_cast<size_t>(got);
   }
@@ -220,6 +234,8 @@ class LibarchiveReader : public EntryReader {
   struct archive* a_ = nullptr;
   bool first_ = true;
   bool rawNames_ = false;
+  uint64_t read_ = 0;
+  int64_t declared_ = -1;  // the entry's declared size, -1 when unknown
 };
 
 }  // namespace

@@ -19,10 +19,15 @@ std::string ToCodePage(const std::wstring& text, UINT codePage, bool* lossy) {
   if (text.empty()) return {};
   BOOL usedDefault = FALSE;
   bool utf = codePage == CP_UTF8;
-  int length = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+  // No best fit: it turns "¥" into "\\" and "①" into "1", so a listed name
+  // would read as another path. A character the code page lacks becomes '?',
+  // which as a wildcard still selects the entry it came from.
+  DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* fallback = utf ? nullptr : "?";
+  int length = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, fallback,
                                    utf ? nullptr : &usedDefault);
   std::string result(length, '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
+  WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), result.data(), length, fallback,
                       utf ? nullptr : &usedDefault);
   if (lossy) *lossy = usedDefault != FALSE;
   return result;
@@ -78,6 +83,7 @@ std::wstring StandardMessage(int code) {
     case ERROR_HARC_ISNOT_OPENED: return L"書庫が開かれていません。";
     case ERROR_NOT_SUPPORT: return L"サポートしていない機能です。";
     case ERROR_TMP_OPEN: return L"作業ファイルを作成できません。";
+    case ERROR_LONG_FILE_NAME: return L"パスが長すぎるか深すぎます。";
     case ERROR_ARC_READ_ONLY: return L"読み出し専用の書庫は変更できません。";
     case ERROR_NOT_FIND_ARC_FILE: return L"書庫が見つかりません。";
     case ERROR_RESPONSE_READ: return L"レスポンスファイルを読めません。";

@@ -242,6 +242,9 @@ Parse ReadHeader(arc::InputFile& file, uint64_t offset, Header& header) {
     header.compressedSize = ext.compressed;
     header.originalSize = ext.original;
   }
+  // The next header must lie after this one: a size that wraps the position
+  // round would send a listing back to an earlier header for ever.
+  if (header.compressedSize > UINT64_MAX - header.dataOffset) return Parse::Invalid;
   std::string nameBytes = ext.haveFileName ? ext.fileName : storedName;
   std::wstring name = DecodeName(nameBytes);
   if (ext.haveFolder) {
@@ -396,6 +399,7 @@ class Cursor : public arc::EntryCursor {
     Parse result = ReadHeader(file_, position_, header);
     if (result == Parse::End) return false;
     if (result == Parse::Invalid) throw arc::Error{ERROR_HEADER_BROKEN, L""};
+    if (header.End() <= position_) throw arc::Error{ERROR_HEADER_BROKEN, L""};
     position_ = header.End();
     if (position_ > file_.Size()) truncated_ = true;
     return true;

@@ -119,6 +119,7 @@ int Extract(const Request& request, arc::Output& output, bool test) {
   options.keepFolders = sw.Number(L"x", request.command == L'e' ? 0 : 1) > 0;
   options.overwrite = sw.Number(L"c", 0) > 0;
   options.testOnly = test;
+  options.namesGiven = arc::NamesSelect(request.names);
   auto reader = lha::OpenReader(request.archive);
   arc::ExtractResult result = arc::ExtractEntries(*reader, request.archive, options, output);
   return result.code;

@@ -1,6 +1,7 @@
 // UNRAR32.DLL: reads RAR archives (RAR 1.5-4 and RAR 5) through libarchive.
 // Read-only. Command words: -x (with folders), -e (flat), -l (list), -t (test).
-// Switches: -y yes to all (overwrite unless -u), -u only newer entries,
+// Switches: existing files are overwritten unless -u (only newer entries),
+// -y yes to all,
 // -o / -o- overwrite / never overwrite, -s strict whole-path matching,
 // -p<password>, -q quiet; others are accepted and ignored.
 #include "ArcCore.h"
@@ -196,9 +197,10 @@ int RunRar(HWND, const std::string& text, arc::Output& output) {
     return family::ListEntries(*reader, selection, output);
   }
 
+  // The library never asks, so without -u an existing file is overwritten;
+  // -u extracts only entries newer than the file on disk.
   bool update = options.Number(L"u", 0) > 0;
-  Existing existing = Existing::IfNewer;
-  if (!update && (options.Number(L"y", 0) > 0 || options.Number(L"o", -1) == 1)) existing = Existing::Overwrite;
+  Existing existing = update ? Existing::IfNewer : Existing::Overwrite;
   if (options.Number(L"o", -1) == 0) existing = Existing::Never;
 
   arc::ExtractOptions extract;
@@ -206,6 +208,7 @@ int RunRar(HWND, const std::string& text, arc::Output& output) {
   extract.keepFolders = command != L"e";
   extract.overwrite = existing == Existing::Overwrite;
   extract.testOnly = command == L"t";
+  extract.namesGiven = arc::NamesSelect(words.names);
   std::wstring root = arc::FullPath(extract.destination.empty() ? L"." : extract.destination);
   auto rar = OpenRar(archive, false);
   family::AdaptedReader reader(std::move(rar), [&](arc::EntryInfo& entry) {

@@ -8,7 +8,8 @@
 //   --use-directory=0   flat (no stored folders) on extraction and creation
 //   --check-all-path=0  a name without folder also matches in every folder
 //   -I            leave hidden and system files out when creating; -AH take them
-//   -g            overwrite existing files (otherwise only newer entries are written)
+//   existing files are overwritten (-g says so too); --keep-newer-files writes
+//   only entries newer than the file on disk
 //   --display-dialog=N and unknown long options are accepted; no dialog is ever shown.
 #include "ArcCore.h"
 
@@ -27,7 +28,7 @@ using arc::Error;
 
 const std::vector<std::wstring> KnownSwitches = {
     L"x", L"c", L"l", L"t", L"v", L"f", L"o", L"z", L"B", L"I", L"AH", L"g", L"-use-directory=",
-    L"-check-all-path=", L"-display-dialog="};
+    L"-check-all-path=", L"-display-dialog=", L"-keep-newer-files"};
 
 struct Request {
   wchar_t command = 0;
@@ -295,8 +296,11 @@ int Extract(const Request& request, arc::Output& output, bool test) {
   options.destination = request.folder;
   options.patterns = Patterns(request.names, sw.Number(L"-check-all-path=", 1) != 0);
   options.keepFolders = sw.Number(L"-use-directory=", 1) != 0;
-  options.overwrite = sw.Text(L"g").present;
+  // Existing files are overwritten, as tar does; --keep-newer-files keeps
+  // those not older than the entry (-g, "overwrite", is the default anyway).
+  options.overwrite = !sw.Text(L"-keep-newer-files").present;
   options.testOnly = test;
+  options.namesGiven = arc::NamesSelect(request.names);
   // A compressed stream is checked only at its end: nothing is kept unless
   // the whole archive read without error.
   options.commitAtEnd = ArchiveType(request.archive) >= 2;

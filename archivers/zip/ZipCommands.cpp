@@ -562,6 +562,10 @@ int RunUnZip(HWND, const std::string& line, arc::Output& output) {
   options.keepFolders = !o.junk;
   options.overwrite = o.overwrite;
   options.testOnly = o.test;
+  // Traditional encryption checks one byte of the password: a wrong one
+  // passes for about one entry in 256, and an empty entry has no CRC to fail.
+  // One entry that fails proves the password wrong for all of them.
+  options.commitAtEnd = options.allOrNothing = !o.password.empty();
   arc::ExtractResult result = arc::ExtractEntries(reader, archive, options, output);
   if (!words.names.empty() && reader.Count() == 0) {
     output.Message(ERROR_NOT_FIND_FILE, words.names.front());

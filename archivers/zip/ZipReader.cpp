@@ -284,6 +284,9 @@ size_t ZipReader::Read(void* buffer, size_t size) {
   }
   crc_ = crc32(crc_, static_cast<const Bytef*>(buffer), static_cast<uInt>(produced));
   produced_ += produced;
+  // A stream that gives more than the declared size is damaged or hostile:
+  // stop here rather than write it all out first.
+  if (produced_ > e.size) throw arc::Error{ERROR_FILE_CRC, e.WideName()};
   if (produced == 0) {
     finished_ = true;
     if (crc_ != e.crc || produced_ != e.size) throw arc::Error{ERROR_FILE_CRC, e.WideName()};

@@ -1,6 +1,7 @@
 // CAB32, UNRAR32 and UNARJ32 through their exported entries, with the command
 // lines Tavix sends. Native tools judge the same libraries in judges.sh.
 #include "Library.h"
+#include "../support/EscapeCheck.h"
 
 #include <algorithm>
 #include <random>
@@ -281,8 +282,7 @@ TEST(Unarj32, HostileNamesStayInsideTheDestination) {
     EXPECT_EQ(name.rfind(L"a/b/", 0), 0u) << AnsiOf(name);
   }
   EXPECT_EQ(top.Read(L"a/b/good.txt"), "good");
-  EXPECT_FALSE(top.Exists(L"evil1.txt"));
-  EXPECT_FALSE(top.Exists(L"a/evil5.txt"));
+  EXPECT_EQ(escape_check::EscapedFiles(L"arjesc", (top.Path() / L"a\\b").wstring()), std::vector<std::wstring>{});
 }
 
 TEST(Unarj32, OverlongNamesAreCutInRecords) {
@@ -642,12 +642,8 @@ TEST(Cab32, SelfExtractorNeedsItsStub) {
   std::string archive = corpus.dir.Ansi(L"s.cab");
   ASSERT_EQ(Cab().Run("-a " + Quote(archive) + " " + Quote(corpus.dir.Folder(L"src")) + " text.txt"), 0);
   std::string text;
+  // The stub is built with the libraries: not finding it is a failure here.
   int code = Cab().Run("-f " + Quote(archive) + " " + Quote(corpus.dir.Folder(L"exe")), &text);
-  if (code == ERROR_NOT_SUPPORT) {
-    EXPECT_NE(text.find("sfx32gui.dat"), std::string::npos) << text;
-    EXPECT_FALSE(corpus.dir.Exists(L"exe/s.exe"));
-    return;
-  }
   ASSERT_EQ(code, 0) << text;
   std::string exe = corpus.dir.Ansi(L"exe\\s.exe");
   EXPECT_EQ(corpus.dir.Read(L"exe/s.exe").substr(0, 2), "MZ");

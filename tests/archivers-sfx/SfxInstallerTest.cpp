@@ -16,6 +16,45 @@ namespace {
 
 using namespace testfiles;
 
+// Runs a program and waits, within a generous limit, until it and every
+// process it started (the console a batch file runs in) have ended: then
+// whatever a command was going to write is written, and a command that was
+// not run cannot still appear. Returns the program's exit code, -1 on failure.
+int RunToTheEnd(const std::wstring& commandLine, DWORD limit = 90000) {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return -1;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring line = commandLine;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                      &process)) {
+    CloseHandle(job);
+    return -1;
+  }
+  AssignProcessToJobObject(job, process.hProcess);
+  ResumeThread(process.hThread);
+  DWORD start = GetTickCount();
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  for (;;) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) ||
+        info.ActiveProcesses == 0)
+      break;
+    if (GetTickCount() - start > limit) {
+      code = static_cast<DWORD>(-1);
+      break;
+    }
+    Sleep(50);
+  }
+  TerminateJobObject(job, 99);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(job);
+  return static_cast<int>(code);
+}
+
 TEST(InstallDefinition, ReadsEveryLineOfTheDefinition) {
   std::string text = Ansi(
       L"$WindowTitle=ツール のインストール\r\n"
@@ -166,7 +205,7 @@ TEST_F(Installer, SilentInstallationRegistersAndRunsTheCommand) {
   fs::path program = scratch / L"setup.exe";
   ASSERT_EQ(sfx::JoinStubAndArchive(stub, (scratch / L"archive.zip").wstring(), program.wstring()), 0u);
   fs::path folder = scratch / L"installed";
-  ASSERT_EQ(RunProgram(L"\"" + program.wstring() + L"\" /s /r /d \"" + folder.wstring() + L"\""), 0);
+  ASSERT_EQ(RunToTheEnd(L"\"" + program.wstring() + L"\" /s /r /d \"" + folder.wstring() + L"\""), 0);
 
   auto tree = Tree(folder);
   EXPECT_FALSE(tree.count(L"$"));
@@ -186,8 +225,7 @@ TEST_F(Installer, SilentInstallationRegistersAndRunsTheCommand) {
   // A shortcut to a file outside the installation would point inside it instead, where there is none: not made.
   EXPECT_FALSE(fs::exists(fs::path(programs) / L"TavixTestGroup" / L"Escape.lnk"));
 
-  // The command runs on its own; give it a moment.
-  for (int i = 0; i < 100 && !fs::exists(folder / L"ran.txt"); ++i) Sleep(100);
+  // The command ran, and has ended with everything it started.
   EXPECT_TRUE(fs::exists(folder / L"ran.txt"));
 }
 
@@ -204,8 +242,7 @@ TEST_F(Installer, GuiStubFollowsADefinitionButRunsNothingWithoutTheRunSwitch) {
   fs::path program = scratch / L"setup.exe";
   ASSERT_EQ(sfx::JoinStubAndArchive(stub, (scratch / L"archive.zip").wstring(), program.wstring()), 0u);
   fs::path folder = scratch / L"installed";
-  ASSERT_EQ(RunProgram(L"\"" + program.wstring() + L"\" /s /d \"" + folder.wstring() + L"\""), 0);
-  Sleep(500);
+  ASSERT_EQ(RunToTheEnd(L"\"" + program.wstring() + L"\" /s /d \"" + folder.wstring() + L"\""), 0);
   EXPECT_TRUE(fs::exists(folder / L"run.bat"));
   EXPECT_FALSE(fs::exists(folder / L"$"));
   EXPECT_FALSE(fs::exists(folder / L"ran.txt"));

@@ -3,6 +3,7 @@
 #include "BgaFormat.h"
 #include "SfxStubs.h"
 #include "TestFiles.h"
+#include "../support/EscapeCheck.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -335,8 +336,9 @@ TEST_F(SfxStubs, DamagedArchivesWriteNothing) {
 
 TEST_F(SfxStubs, HostileNamesStayInsideTheDestination) {
   Files hostile = {
-      {"../escape.txt", "1"},        {"../../escape2.txt", "2"}, {"/root.txt", "3"},
-      {"C:/Windows/drive.txt", "4"}, {"ok/../../up.txt", "5"},   {"aux.txt", "6"},
+      {"../sfxesc1.txt", "1"},        {"../../sfxesc2.txt", "2"}, {"/sfxesc3.txt", "3"},
+      {"C:/Windows/sfxesc4.txt", "4"}, {"ok/../../sfxesc5.txt", "5"}, {"aux.txt", "6"},
+      {"C:sfxesc7.txt", "7"}, {"../../../../../../../../../../sfxesc8.txt", "8"},
   };
   fs::path program = MakeProgram(sfx::GuiStub, Zip(hostile));
   fs::path out = scratch / L"a\\b\\dest";
@@ -346,6 +348,7 @@ TEST_F(SfxStubs, HostileNamesStayInsideTheDestination) {
     if (fs::path(name).extension() == L".exe" || name == L"archive.bin") continue;
     EXPECT_EQ(name.rfind(L"a\\b\\dest\\", 0), 0u) << "written outside: " << fs::path(name).string();
   }
+  EXPECT_EQ(escape_check::EscapedFiles(L"sfxesc", out.wstring()), std::vector<std::wstring>{});
 }
 
 }  // namespace

@@ -100,7 +100,16 @@ check "ZIP32J -J removes the stub" bash -c "zipdll '-J -u $(win "$work/sfx.exe")
 check "UNZIP32 extracts Info-ZIP's archive" bash -c "unzipdll '-x -o $(win "$work/native.zip") $(win "$work/out-native")\\' >/dev/null && diff -r '$src' '$work/out-native'"
 (cd "$src" && zip -qr -X -P secret "$work/native-secret.zip" .)
 check "UNZIP32 decrypts Info-ZIP's encryption" bash -c "unzipdll '-x -o -Psecret $(win "$work/native-secret.zip") $(win "$work/out-native-secret")\\' >/dev/null && diff -r '$src' '$work/out-native-secret'"
-check "UNZIP32 fails on a wrong password and writes nothing" bash -c "! unzipdll '-x -o -Pwrong $(win "$work/native-secret.zip") $(win "$work/out-wrong")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong' -type f 2>/dev/null)\" ]"
+# A fixed encrypted archive and a wrong password that passes the one-byte
+# check of both entries (found by the generator): the data entry must fail on
+# its CRC, and the empty entry, which has nothing to check, must not stay.
+python3 "$root/tests/archivers-zip/wrong_password.py" "$work/fixed-secret.zip" "$work/wrong-password"
+wrong=$(cat "$work/wrong-password")
+check "the fixed archive opens with the right password (unzip)" unzip -tq -P right "$work/fixed-secret.zip"
+check "the wrong password passes unzip's header check too (the case is real)" bash -c "unzip -t -P '$wrong' '$work/fixed-secret.zip' | grep -q 'bad CRC'"
+check "UNZIP32 fails on a wrong password that passes the check and writes nothing" bash -c "! unzipdll '-x -o -P$wrong $(win "$work/fixed-secret.zip") $(win "$work/out-wrong")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong' -type f 2>/dev/null)\" ]"
+check "UNZIP32 extracts both entries with the right password" bash -c "unzipdll '-x -o -Pright $(win "$work/fixed-secret.zip") $(win "$work/out-right")\\' >/dev/null && [ -f '$work/out-right/empty.txt' ] && unzip -p -P right '$work/fixed-secret.zip' data.txt | cmp - '$work/out-right/data.txt'"
+check "UNZIP32 fails on a wrong password and writes nothing" bash -c "! unzipdll '-x -o -Pwrong $(win "$work/native-secret.zip") $(win "$work/out-wrong2")\\' >/dev/null && [ -z \"\$(find '$work/out-wrong2' -type f 2>/dev/null)\" ]"
 (cd "$src" && zip -qr -X -fz "$work/native64.zip" .)
 check "UNZIP32 extracts a zip64 archive" bash -c "unzipdll '-x -o $(win "$work/native64.zip") $(win "$work/out-native64")\\' >/dev/null && diff -r '$src' '$work/out-native64'"
 (cd "$src" && 7zz a -tzip -mx=5 "$work/7z.zip" . >/dev/null)

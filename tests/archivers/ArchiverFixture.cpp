@@ -61,8 +61,14 @@ std::vector<EntryRecord> ArchiverLibrary::List(const std::string& path, const st
   HGLOBAL handle = Open(path);
   if (handle == nullptr) return records;
   EntryRecord record;
-  for (int code = FindFirst(handle, wildcard, &record); code == 0; code = FindNext(handle, &record))
+  for (int code = FindFirst(handle, wildcard, &record); code == 0; code = FindNext(handle, &record)) {
     records.push_back(record);
+    // A listing that never ends is a fault of its own, not a reason to hang.
+    if (records.size() > 200000) {
+      ADD_FAILURE() << "listing of " << path << " does not end";
+      break;
+    }
+  }
   Close(handle);
   return records;
 }

@@ -1,5 +1,6 @@
 // UNLHA32.DLL through its exported entries, as Tavix drives it.
 #include "ArchiverFixture.h"
+#include "../support/EscapeCheck.h"
 
 #include <algorithm>
 #include <cstring>
@@ -213,12 +214,14 @@ TEST_F(LhaTest, AddingSwitchesChooseNamesAndFiles) {
 }
 
 TEST_F(LhaTest, HostileNamesStayInsideTheDestination) {
-  fs::path archive = Path(L"evil.lzh");
-  Write(archive, LhaLevel0Stored({{"..\\evil1.txt", "1"},
-                                  {"C:\\evil2.txt", "2"},
-                                  {"\\abs\\evil3.txt", "3"},
-                                  {"a\\..\\..\\evil4.txt", "4"},
+  fs::path archive = Path(L"hostile.lzh");
+  Write(archive, LhaLevel0Stored({{"..\\lhaesc1.txt", "1"},
+                                  {"C:\\lhaesc2.txt", "2"},
+                                  {"\\abs\\lhaesc3.txt", "3"},
+                                  {"a\\..\\..\\lhaesc4.txt", "4"},
                                   {"CON", "5"},
+                                  {"C:lhaesc7.txt", "7"},
+                                  {"\\lhaesc8.txt", "8"},
                                   {"ok\\fine.txt", "6"}}));
   fs::path out = Path(L"deep\\out");
   std::string output;
@@ -228,10 +231,11 @@ TEST_F(LhaTest, HostileNamesStayInsideTheDestination) {
     if (entry.is_regular_file() && entry.path() != archive) written.push_back(entry.path().wstring());
   }
   for (const auto& path : written) EXPECT_EQ(path.rfind(out.wstring() + L"\\", 0), 0u) << A(path);
-  EXPECT_EQ(Read(out / L"evil1.txt"), "1");
-  EXPECT_EQ(Read(out / L"abs\\evil3.txt"), "3");
+  EXPECT_EQ(Read(out / L"lhaesc1.txt"), "1");
+  EXPECT_EQ(Read(out / L"abs\\lhaesc3.txt"), "3");
   EXPECT_EQ(Read(out / L"_CON"), "5");
   EXPECT_EQ(Read(out / L"ok\\fine.txt"), "6");
+  EXPECT_EQ(escape_check::EscapedFiles(L"lhaesc", out.wstring()), std::vector<std::wstring>{});
 }
 
 TEST_F(LhaTest, LongNamesAreCutBetweenCharacters) {
@@ -292,6 +296,59 @@ TEST_F(LhaTest, DamagedArchivesGiveErrorsAndLeaveNoPartialFiles) {
   EXPECT_EQ(Run("x " + Q(Path(L"garbage.lzh"))), 0x8019);
   EXPECT_EQ(Lha().Open(A(Path(L"garbage.lzh"))), nullptr);
   EXPECT_TRUE(Lha().Check(A(good), 2));
+}
+
+// A level-2 header whose 64-bit size extension wraps the next header's
+// position round to `back` (an earlier header): the listing must end.
+std::string WrappingLevel2(uint64_t at, uint64_t back) {
+  std::string h = "  -lh0-";
+  h += std::string(8, '\0');  // 32-bit sizes: replaced by the extension
+  h += std::string("\x00\x00\x00\x65", 4);
+  h += '\x20';
+  h += '\x02';
+  h += std::string(2, '\0');
+  h += 'M';
+  auto put = [&](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) h += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(4, 2);
+  h += '\x01';
+  h += 'a';
+  put(19, 2);
+  h += '\x42';
+  size_t sizeAt = h.size();
+  h += std::string(16, '\0');
+  put(0, 2);
+  uint64_t total = h.size();
+  uint64_t compressed = back - (at + total);  // wraps modulo 2^64
+  for (int i = 0; i < 8; ++i) h[sizeAt + i] = static_cast<char>((compressed >> (8 * i)) & 0xFF);
+  h[0] = static_cast<char>(total);
+  h[1] = '\0';
+  return h;
+}
+
+TEST_F(LhaTest, HeaderSizesThatWrapRoundEndTheListing) {
+  std::string first = LhaLevel2Stored("", "ok.txt", "fine");
+  first.pop_back();  // no end mark: the wrapping header follows
+  struct Case {
+    const wchar_t* file;
+    std::string content;
+  } cases[] = {
+      {L"self.lzh", WrappingLevel2(0, 0)},
+      {L"back.lzh", first + WrappingLevel2(first.size(), 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(A(c.file));
+    fs::path archive = Path(c.file);
+    Write(archive, c.content);
+    EXPECT_FALSE(Lha().Check(A(archive), 1));
+    EXPECT_FALSE(Lha().Check(A(archive), 2));
+    EXPECT_LE(Lha().List(A(archive)).size(), 1u);
+    std::string output;
+    EXPECT_GE(Run("l " + Q(archive), &output), 0x8000);
+    EXPECT_LT(output.size(), 4096u);
+    EXPECT_GE(Run("x " + Q(archive) + " " + QFolder(Path(L"out")) + " *.*"), 0x8000);
+  }
 }
 
 TEST_F(LhaTest, ArchiveInsideSelfExtractorIsFoundByFullSearch) {

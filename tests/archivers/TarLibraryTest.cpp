@@ -1,5 +1,6 @@
 // TAR32.DLL through its exported entries, as Tavix drives it.
 #include "ArchiverFixture.h"
+#include "../support/EscapeCheck.h"
 
 #include <bzlib.h>
 #include <zlib.h>
@@ -102,8 +103,9 @@ TEST_F(TarTest, SingleCompressedFilesAndKinds) {
 }
 
 TEST_F(TarTest, HostileNamesAndDamagedArchives) {
-  Write(Path(L"evil.tar"), TarStored({{"../evil1.txt", "1"}, {"/abs/evil2.txt", "2"}, {"C:/evil3.txt", "3"},
-                                      {"ok/../../../evil4.txt", "4"}}));
+  Write(Path(L"evil.tar"), TarStored({{"../taresc1.txt", "1"}, {"/abs/taresc2.txt", "2"}, {"C:/taresc3.txt", "3"},
+                                      {"ok/../../../taresc4.txt", "4"}, {"C:taresc5.txt", "5"},
+                                      {"../../../../../../../../../../taresc6.txt", "6"}}));
   fs::path out = Path(L"deep\\out");
   Run("x -f " + Q(Path(L"evil.tar")) + " -o " + QFolder(out));
   for (auto& entry : fs::recursive_directory_iterator(root_)) {
@@ -111,7 +113,8 @@ TEST_F(TarTest, HostileNamesAndDamagedArchives) {
       EXPECT_EQ(entry.path().wstring().rfind(out.wstring() + L"\\", 0), 0u) << A(entry.path());
     }
   }
-  EXPECT_EQ(Read(out / L"abs\\evil2.txt"), "2");
+  EXPECT_EQ(Read(out / L"abs\\taresc2.txt"), "2");
+  EXPECT_EQ(escape_check::EscapedFiles(L"taresc", out.wstring()), std::vector<std::wstring>{});
 
   MakeTree();
   ASSERT_EQ(Run("c -z -f " + Q(Path(L"a.tgz")) + " -o " + QFolder(Path(L"src")) + " text.txt"), 0);
