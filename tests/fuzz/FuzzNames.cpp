@@ -15,8 +15,8 @@ bool Device(std::wstring part) {
   for (const wchar_t* d : {L"con", L"prn", L"aux", L"nul"}) {
     if (part == d) return true;
   }
-  return part.size() == 4 && (part.rfind(L"com", 0) == 0 || part.rfind(L"lpt", 0) == 0) && part[3] >= L'1' &&
-         part[3] <= L'9';
+  return part.size() == 4 && (part.rfind(L"com", 0) == 0 || part.rfind(L"lpt", 0) == 0) &&
+         ((part[3] >= L'1' && part[3] <= L'9') || part[3] == L'\u00B9' || part[3] == L'\u00B2' || part[3] == L'\u00B3');
 }
 
 }  // namespace
