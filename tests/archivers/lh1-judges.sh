@@ -35,9 +35,9 @@ call UNLHA32.DLL Unlha cmd "a -jm1 \"$(win "$lzh")\" \"$(win "$src")\\\" *.*" >"
 lha v "$lzh" >"$work/list.txt" || fail "lhasa listing"
 for name in "${compressible[@]}"; do
   if [ "$name" = one.bin ]; then continue; fi  # one byte cannot shrink
-  grep -E " $name\$" "$work/list.txt" | grep -q " lh1 " || { cat "$work/list.txt"; fail "$name is not -lh1-"; }
+  grep -E " $name\$" "$work/list.txt" | grep -qF -- "-lh1-" || { cat "$work/list.txt"; fail "$name is not -lh1-"; }
 done
-if grep -q lh5 "$work/list.txt"; then cat "$work/list.txt"; fail "an entry was written as lh5"; fi
+if grep -qF -- "-lh5-" "$work/list.txt"; then cat "$work/list.txt"; fail "an entry was written as lh5"; fi
 
 lha tq "$lzh" || fail "lhasa test"
 mkdir -p "$work/lhasa" "$work/jlha"

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +28,11 @@ std::string g_current;
 Register::Register(const char* name, Entry entry) { Targets()[name] = entry; }
 
 std::wstring StageInput(const uint8_t* data, size_t size) {
-  std::wstring path = std::filesystem::absolute(L"fuzz-input.bin").wstring();
+  std::filesystem::path path = std::filesystem::absolute(L"fuzz-input.bin");
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   if (!out) Fail("writing the staged input", __FILE__, __LINE__);
-  return path;
+  return path.wstring();
 }
 
 std::FILE* StageStream(const uint8_t* data, size_t size) {
