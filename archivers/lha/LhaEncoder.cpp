@@ -165,6 +165,16 @@ class AdaptiveCoder {
     Update(symbol);
   }
 
+  // bit() gives the next bit of the stream.
+  template <typename Bit>
+  int Decode(Bit bit) {
+    int c = son_[Lh1Root];
+    while (c < Lh1Nodes) c = son_[c + bit()];
+    c -= Lh1Nodes;
+    Update(c);
+    return c;
+  }
+
  private:
   // Halves every count and rebuilds the tree when the root's count is full.
   void Rebuild() {
@@ -228,11 +238,11 @@ class AdaptiveCoder {
 
 // The fixed code of a position's upper 6 bits: 1 code of 3 bits, 3 of 4,
 // 8 of 5, 12 of 6, 24 of 7 and 16 of 8, assigned in order.
-void PutLh1Position(BitWriter& writer, uint32_t position) {
-  static const struct Table {
-    uint8_t length[64];
-    uint8_t code[64];
-    Table() {
+struct Lh1PositionTable {
+  uint8_t length[64];
+  uint8_t code[64];
+  uint8_t symbolOf[256];  // by the next 8 bits of the stream
+  Lh1PositionTable() {
       static const int counts[] = {0, 0, 0, 1, 3, 8, 12, 24, 16};
       int symbol = 0;
       uint32_t code = 0;
@@ -240,11 +250,20 @@ void PutLh1Position(BitWriter& writer, uint32_t position) {
         for (int n = 0; n < counts[bits]; ++n, ++symbol, ++code) {
           length[symbol] = static_cast<uint8_t>(bits);
           this->code[symbol] = static_cast<uint8_t>(code);
+          uint32_t first = code << (8 - bits);
+          for (uint32_t i = 0; i < (1u << (8 - bits)); ++i) symbolOf[first + i] = static_cast<uint8_t>(symbol);
         }
         code <<= 1;
       }
-    }
-  } table;
+  }
+};
+const Lh1PositionTable& PositionTable() {
+  static const Lh1PositionTable table;
+  return table;
+}
+
+void PutLh1Position(BitWriter& writer, uint32_t position) {
+  const auto& table = PositionTable();
   uint32_t upper = position >> 6;
   writer.Put(table.length[upper], table.code[upper]);
   writer.Put(6, position & 63);
@@ -555,5 +574,83 @@ void Encoder::Finish() {
 }
 
 uint64_t Encoder::OutputSize() const { return s_->writer.Total(); }
+
+struct Lh1Decoder::State {
+  std::function<size_t(uint8_t*, size_t)> source;
+  uint64_t remaining;
+  AdaptiveCoder tree;
+  uint8_t input[4096];
+  size_t inputSize = 0, inputAt = 0;
+  bool ended = false;
+  int overrun = 0;  // bytes taken past the end (as zeros) for a look-ahead
+  uint32_t bits = 0;
+  int bitCount = 0;
+  // The window starts as blanks, as the first writers left it.
+  uint8_t window[4096];
+  uint32_t at = 4096 - Lh1MaxMatch;
+  uint32_t copyFrom = 0, copyLeft = 0;
+
+  uint8_t NextByte() {
+    if (inputAt == inputSize && !ended) {
+      inputSize = source(input, sizeof input);
+      inputAt = 0;
+      ended = inputSize == 0;
+    }
+    if (inputAt < inputSize) return input[inputAt++];
+    // Only the position look-ahead may pass the end, by a byte at most.
+    if (++overrun > 2) throw Corrupt{};
+    return 0;
+  }
+  uint32_t Peek(int n) {
+    while (bitCount < n) {
+      bits = bits << 8 | NextByte();
+      bitCount += 8;
+    }
+    return (bits >> (bitCount - n)) & ((1u << n) - 1);
+  }
+  uint32_t Get(int n) {
+    uint32_t value = Peek(n);
+    bitCount -= n;
+    return value;
+  }
+};
+
+Lh1Decoder::Lh1Decoder(std::function<size_t(uint8_t*, size_t)> source, uint64_t originalSize)
+    : s_(std::make_unique<State>()) {
+  s_->source = std::move(source);
+  s_->remaining = originalSize;
+  std::memset(s_->window, ' ', sizeof s_->window);
+}
+
+Lh1Decoder::~Lh1Decoder() = default;
+
+size_t Lh1Decoder::Read(uint8_t* buffer, size_t size) {
+  State& s = *s_;
+  size_t done = 0;
+  while (done < size && s.remaining > 0) {
+    if (s.copyLeft > 0) {
+      uint8_t c = s.window[s.copyFrom++ & 4095];
+      --s.copyLeft;
+      s.window[s.at++ & 4095] = c;
+      buffer[done++] = c;
+      --s.remaining;
+      continue;
+    }
+    int symbol = s.tree.Decode([&]() { return static_cast<int>(s.Get(1)); });
+    if (symbol < 256) {
+      s.window[s.at++ & 4095] = static_cast<uint8_t>(symbol);
+      buffer[done++] = static_cast<uint8_t>(symbol);
+      --s.remaining;
+      continue;
+    }
+    const auto& table = PositionTable();
+    int upper = table.symbolOf[s.Peek(8)];
+    s.Get(table.length[upper]);
+    uint32_t position = static_cast<uint32_t>(upper) << 6 | s.Get(6);
+    s.copyFrom = s.at - position - 1;
+    s.copyLeft = static_cast<uint32_t>(symbol - 256 + MinMatch);
+  }
+  return done;
+}
 
 }  // namespace lha

@@ -26,4 +26,19 @@ class Encoder {
   std::unique_ptr<State> s_;
 };
 
+// -lh1- decoding, which libarchive lacks: the compressed bytes come from
+// source (0 at their end), Read gives up to size bytes, 0 once originalSize
+// bytes are out. Throws Corrupt when the data cannot be what was written.
+class Lh1Decoder {
+ public:
+  struct Corrupt {};
+  Lh1Decoder(std::function<size_t(uint8_t*, size_t)> source, uint64_t originalSize);
+  ~Lh1Decoder();
+  size_t Read(uint8_t* buffer, size_t size);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
 }  // namespace lha
