@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 shift || true
-all=(lzh lha-encoder arj cab mszip bga zip names commandline)
+all=(lzh lha-encoder lh1-decoder arj cab mszip bga zip names commandline)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 out=${TAVIX_BUILD_DIR:-$root/build}/fuzz
@@ -36,7 +36,7 @@ done
 status=0
 for name in "${targets[@]}"; do
   case $name in
-    lzh) harness=FuzzLzh ;; lha-encoder) harness=FuzzLhaEncoder ;; arj) harness=FuzzArj ;; cab) harness=FuzzCab ;;
+    lzh) harness=FuzzLzh ;; lha-encoder) harness=FuzzLhaEncoder ;; lh1-decoder) harness=FuzzLh1Decoder ;; arj) harness=FuzzArj ;; cab) harness=FuzzCab ;;
     mszip) harness=FuzzMszip ;; bga) harness=FuzzBga ;; zip) harness=FuzzZip ;; names) harness=FuzzNames ;;
     commandline) harness=FuzzCommandLine ;; *) echo "unknown target $name"; exit 2 ;;
   esac
@@ -47,7 +47,7 @@ for name in "${targets[@]}"; do
   clang++ "${flags[@]}" -fsanitize=fuzzer "$harness" "${objects[@]}" "${extra[@]}" -lz -lbz2 -o "$out/fuzz-$name"
   corpus=$out/corpus-$name
   mkdir -p "$corpus"
-  seeds=$root/tests/fuzz/corpus/$name
+  seeds=$root/tests/fuzz/corpus/${name//-/_}
   log=$out/fuzz-$name.log
   if "$out/fuzz-$name" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$out/crash-$name-" "$corpus" "$seeds" >"$log" 2>&1; then

@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$root/tests/fuzz/corpus
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in lzh lha-encoder arj cab mszip bga zip names commandline; do
+for target in lzh lha_encoder lh1_decoder arj cab mszip bga zip names commandline; do
   mkdir -p "$out/$target"
   find "$out/$target" -name 'seed-*' -delete
 done
@@ -50,7 +50,8 @@ for f in stored deflated encrypted; do mv "$out/zip/$f.zip" "$out/zip/seed-$f.zi
 # BGA, MSZIP writer, encoder, names and command lines.
 python3 "$root/tests/fuzz/make-seeds.py" bga "$out/bga"
 python3 "$root/tests/fuzz/make-seeds.py" mszip "$out/mszip"
-python3 "$root/tests/fuzz/make-seeds.py" lha-encoder "$out/lha-encoder"
+python3 "$root/tests/fuzz/make-seeds.py" lha-encoder "$out/lha_encoder"
+python3 "$root/tests/fuzz/make-seeds.py" lh1_decoder "$out/lh1_decoder"
 python3 "$root/tests/fuzz/make-seeds.py" names "$out/names"
 python3 "$root/tests/fuzz/make-seeds.py" commandline "$out/commandline"
 du -sh "$out"

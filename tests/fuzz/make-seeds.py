@@ -74,6 +74,9 @@ def main():
             write(folder, "text%d" % method, bytes([method]) + text)
             write(folder, "long%d" % method, bytes([method | 4]) + bytes(range(200)))
         write(folder, "rebuild", bytes([0 | 4 | 8]) + b"abcabcabd" * 30)
+    elif kind == "lh1_decoder":
+        write(folder, "roundtrip", b"\1" + text + bytes(range(256)))
+        write(folder, "stream", b"\0" + bytes(range(0, 256, 3)))
     elif kind == "names":
         names = [b"a/b/c.txt", b"../../x", b"C:\\Windows\\x", b"\\\\server\\share\\x", b"CON", b"com1.txt/aux",
                  b"a/./b/../c", b"dir/ file . /x", b"\x95\\\x8e\xa6/\x83\x5c.txt", b"x:y:z", b"...", b"a|b<c>d"]
