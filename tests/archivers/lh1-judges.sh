@@ -47,5 +47,12 @@ echo "ok   lh1 read by lhasa"
 (cd "$work/jlha" && jlha x "$lzh" >"$work/jlha.txt" 2>&1) || { cat "$work/jlha.txt"; fail "jlha extraction"; }
 diff -r "$src" "$work/jlha" || fail "jlha extracted something else"
 echo "ok   lh1 read by jlha"
+
+# And by our own library, which decodes lh1 itself (libarchive cannot).
+call UNLHA32.DLL Unlha cmd "t \"$(win "$lzh")\"" >"$work/out.txt" || { cat "$work/out.txt"; fail "our test of lh1"; }
+call UNLHA32.DLL Unlha cmd "x -x1 \"$(win "$lzh")\" \"$(win "$work/ours")\\\" *.*" >"$work/out.txt" || {
+  cat "$work/out.txt"; fail "our extraction of lh1"; }
+diff -r "$src" "$work/ours" || fail "we extracted something else"
+echo "ok   lh1 read back by us"
 rm -rf "$work"
 echo "lh1 judged sound"
