@@ -242,8 +242,9 @@ DWORD CharLowerBuffW(LPWSTR text, DWORD size) {
   return size;
 }
 LPWSTR CharLowerW(LPWSTR text) {
-  // A character passed in place of the pointer (MAKEINTRESOURCE style).
-  if (reinterpret_cast<uintptr_t>(text) < 0x110000) {
+  // A character passed in place of the pointer (MAKEINTRESOURCE style); the
+  // host's wchar_t holds 32 bits, no pointer of this process is that low.
+  if (reinterpret_cast<uintptr_t>(text) <= 0xFFFFFFFFu) {
     return reinterpret_cast<LPWSTR>(std::towlower(static_cast<wint_t>(reinterpret_cast<uintptr_t>(text))));
   }
   CharLowerBuffW(text, static_cast<DWORD>(std::wcslen(text)));
