@@ -166,8 +166,11 @@ class HuffmanSteps {
       step.literal = false;
       step.length = c - (256 - Threshold);
       std::uint16_t p = ptTable_.Decode(in_);
-      if (p == HuffmanTable::Invalid) step.ok = false;
-      step.distance = p > 1 ? (1u << (p - 1)) + in_.Get(p - 1) : p;
+      if (p == HuffmanTable::Invalid) {
+        step.ok = false;
+      } else {
+        step.distance = p > 1 ? (1u << (p - 1)) + in_.Get(p - 1) : p;
+      }
     }
     return step;
   }

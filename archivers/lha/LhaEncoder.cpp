@@ -126,19 +126,164 @@ int SingleSymbol(const uint32_t* freq, int n) {
   return found < 0 ? 0 : found;
 }
 
+
+// -lh1-: the literal/length symbols (256 bytes, then lengths 3-60) go through
+// an adaptive Huffman tree that the decoder rebuilds symbol by symbol in the
+// same way; match positions use a fixed code for their upper 6 bits.
+constexpr int Lh1MaxMatch = 60;
+constexpr int Lh1Symbols = 256 + Lh1MaxMatch - MinMatch + 1;  // 314
+constexpr int Lh1Nodes = Lh1Symbols * 2 - 1;
+constexpr int Lh1Root = Lh1Nodes - 1;
+constexpr uint32_t Lh1MaxFrequency = 0x8000;  // the root's count that halves all counts
+// The window is 4 KiB; distances reach 4095 so that no reader needs the
+// bytes it fills the window with before the data.
+constexpr int Lh1Window = 4095;
+
+class AdaptiveCoder {
+ public:
+  AdaptiveCoder() {
+    for (int i = 0; i < Lh1Symbols; ++i) {
+      freq_[i] = 1;
+      son_[i] = i + Lh1Nodes;
+      parent_[i + Lh1Nodes] = i;
+    }
+    for (int i = 0, j = Lh1Symbols; j <= Lh1Root; i += 2, ++j) {
+      freq_[j] = freq_[i] + freq_[i + 1];
+      son_[j] = i;
+      parent_[i] = parent_[i + 1] = j;
+    }
+    freq_[Lh1Nodes] = 0xFFFF;  // sentinel for the reordering search
+    parent_[Lh1Root] = 0;
+  }
+
+  void Encode(BitWriter& writer, int symbol) {
+    // The path from the leaf up, one bit per node: odd nodes are the 1 side.
+    uint32_t bits[Lh1Nodes];
+    int depth = 0;
+    for (int k = parent_[symbol + Lh1Nodes]; k != Lh1Root; k = parent_[k]) bits[depth++] = k & 1;
+    while (depth > 0) writer.Put(1, bits[--depth]);
+    Update(symbol);
+  }
+
+  // bit() gives the next bit of the stream.
+  template <typename Bit>
+  int Decode(Bit bit) {
+    int c = son_[Lh1Root];
+    while (c < Lh1Nodes) c = son_[c + bit()];
+    c -= Lh1Nodes;
+    Update(c);
+    return c;
+  }
+
+ private:
+  // Halves every count and rebuilds the tree when the root's count is full.
+  void Rebuild() {
+    int j = 0;
+    for (int i = 0; i < Lh1Nodes; ++i) {
+      if (son_[i] >= Lh1Nodes) {
+        freq_[j] = (freq_[i] + 1) / 2;
+        son_[j] = son_[i];
+        ++j;
+      }
+    }
+    for (int i = 0, j2 = Lh1Symbols; j2 < Lh1Nodes; i += 2, ++j2) {
+      uint32_t f = freq_[i] + freq_[i + 1];
+      freq_[j2] = f;
+      int k = j2 - 1;
+      while (f < freq_[k]) --k;
+      ++k;
+      std::memmove(&freq_[k + 1], &freq_[k], (j2 - k) * sizeof freq_[0]);
+      freq_[k] = f;
+      std::memmove(&son_[k + 1], &son_[k], (j2 - k) * sizeof son_[0]);
+      son_[k] = i;
+    }
+    for (int i = 0; i < Lh1Nodes; ++i) {
+      int k = son_[i];
+      if (k >= Lh1Nodes) parent_[k] = i;
+      else parent_[k] = parent_[k + 1] = i;
+    }
+  }
+
+  // Counts the symbol on its path to the root, swapping a node with the last
+  // one of smaller count so the counts stay in order.
+  void Update(int symbol) {
+    if (freq_[Lh1Root] == Lh1MaxFrequency) Rebuild();
+    int c = parent_[symbol + Lh1Nodes];
+    do {
+      uint32_t k = ++freq_[c];
+      int l = c + 1;
+      if (k > freq_[l]) {
+        while (k > freq_[++l]) {
+        }
+        --l;
+        freq_[c] = freq_[l];
+        freq_[l] = k;
+        int i = son_[c];
+        parent_[i] = l;
+        if (i < Lh1Nodes) parent_[i + 1] = l;
+        int j = son_[l];
+        son_[l] = i;
+        parent_[j] = c;
+        if (j < Lh1Nodes) parent_[j + 1] = c;
+        son_[c] = j;
+        c = l;
+      }
+    } while ((c = parent_[c]) != 0);
+  }
+
+  uint32_t freq_[Lh1Nodes + 1];
+  int parent_[Lh1Nodes + Lh1Symbols];
+  int son_[Lh1Nodes];
+};
+
+// The fixed code of a position's upper 6 bits: 1 code of 3 bits, 3 of 4,
+// 8 of 5, 12 of 6, 24 of 7 and 16 of 8, assigned in order.
+struct Lh1PositionTable {
+  uint8_t length[64];
+  uint8_t code[64];
+  uint8_t symbolOf[256];  // by the next 8 bits of the stream
+  Lh1PositionTable() {
+      static const int counts[] = {0, 0, 0, 1, 3, 8, 12, 24, 16};
+      int symbol = 0;
+      uint32_t code = 0;
+      for (int bits = 3; bits <= 8; ++bits) {
+        for (int n = 0; n < counts[bits]; ++n, ++symbol, ++code) {
+          length[symbol] = static_cast<uint8_t>(bits);
+          this->code[symbol] = static_cast<uint8_t>(code);
+          uint32_t first = code << (8 - bits);
+          for (uint32_t i = 0; i < (1u << (8 - bits)); ++i) symbolOf[first + i] = static_cast<uint8_t>(symbol);
+        }
+        code <<= 1;
+      }
+  }
+};
+const Lh1PositionTable& PositionTable() {
+  static const Lh1PositionTable table;
+  return table;
+}
+
+void PutLh1Position(BitWriter& writer, uint32_t position) {
+  const auto& table = PositionTable();
+  uint32_t upper = position >> 6;
+  writer.Put(table.length[upper], table.code[upper]);
+  writer.Put(6, position & 63);
+}
+
 }  // namespace
 
 struct Encoder::State {
   State(int bits, std::function<void(const uint8_t*, size_t)> s)
-      : dictionaryBits(bits), dictionarySize(1 << bits), np(bits + 1), pbit(bits == 13 ? 4 : 5), sink(std::move(s)),
-        writer(sink) {
+      : dictionaryBits(bits), dictionarySize(bits == 12 ? Lh1Window : 1 << bits), np(bits + 1),
+        pbit(bits == 13 ? 4 : 5), maxMatch(bits == 12 ? Lh1MaxMatch : MaxMatch), sink(std::move(s)), writer(sink) {
+    if (bits == 12) adaptive = std::make_unique<AdaptiveCoder>();
     window.resize(dictionarySize + Lookahead + MaxMatch);
     head.assign(HashSize, -1);
     prev.assign(window.size(), -1);
     maxChain = 256;
   }
 
-  int dictionaryBits, dictionarySize, np, pbit;
+  int dictionaryBits, dictionarySize, np, pbit, maxMatch;
+  std::unique_ptr<AdaptiveCoder> adaptive;  // lh1: symbols go out at once, no blocks
   std::function<void(const uint8_t*, size_t)> sink;
   BitWriter writer;
   std::vector<uint8_t> window;
@@ -165,7 +310,7 @@ struct Encoder::State {
 
   int LongestMatch(int at, int available, int& distance) {
     int best = 0;
-    int limit = std::min(available, MaxMatch);
+    int limit = std::min(available, maxMatch);
     if (limit < MinMatch) return 0;
     int candidate = head[Hash(&window[at])];
     int chain = maxChain;
@@ -189,6 +334,10 @@ struct Encoder::State {
   }
 
   void Literal(uint8_t c) {
+    if (adaptive) {
+      adaptive->Encode(writer, c);
+      return;
+    }
     tokenLength.push_back(0);
     tokenValue.push_back(c);
     cFreq[c]++;
@@ -205,6 +354,11 @@ struct Encoder::State {
   }
 
   void Match(int length, int distance) {
+    if (adaptive) {
+      adaptive->Encode(writer, length + 256 - MinMatch);
+      PutLh1Position(writer, static_cast<uint32_t>(distance - 1));
+      return;
+    }
     tokenLength.push_back(static_cast<uint16_t>(length));
     tokenValue.push_back(static_cast<uint16_t>(distance - 1));
     cFreq[length + 256 - MinMatch]++;
@@ -367,7 +521,7 @@ struct Encoder::State {
       }
       if (length >= MinMatch) {
         // Look one byte further before committing to a short match.
-        if (length < 32 && position + 1 < stop) {
+        if (length < std::min(32, maxMatch) && position + 1 < stop) {
           havePending = true;
           pendingLength = length;
           pendingDistance = distance;
@@ -420,5 +574,83 @@ void Encoder::Finish() {
 }
 
 uint64_t Encoder::OutputSize() const { return s_->writer.Total(); }
+
+struct Lh1Decoder::State {
+  std::function<size_t(uint8_t*, size_t)> source;
+  uint64_t remaining;
+  AdaptiveCoder tree;
+  uint8_t input[4096];
+  size_t inputSize = 0, inputAt = 0;
+  bool ended = false;
+  int overrun = 0;  // bytes taken past the end (as zeros) for a look-ahead
+  uint32_t bits = 0;
+  int bitCount = 0;
+  // The window starts as blanks, as the first writers left it.
+  uint8_t window[4096];
+  uint32_t at = 4096 - Lh1MaxMatch;
+  uint32_t copyFrom = 0, copyLeft = 0;
+
+  uint8_t NextByte() {
+    if (inputAt == inputSize && !ended) {
+      inputSize = source(input, sizeof input);
+      inputAt = 0;
+      ended = inputSize == 0;
+    }
+    if (inputAt < inputSize) return input[inputAt++];
+    // Only the position look-ahead may pass the end, by a byte at most.
+    if (++overrun > 2) throw Corrupt{};
+    return 0;
+  }
+  uint32_t Peek(int n) {
+    while (bitCount < n) {
+      bits = bits << 8 | NextByte();
+      bitCount += 8;
+    }
+    return (bits >> (bitCount - n)) & ((1u << n) - 1);
+  }
+  uint32_t Get(int n) {
+    uint32_t value = Peek(n);
+    bitCount -= n;
+    return value;
+  }
+};
+
+Lh1Decoder::Lh1Decoder(std::function<size_t(uint8_t*, size_t)> source, uint64_t originalSize)
+    : s_(std::make_unique<State>()) {
+  s_->source = std::move(source);
+  s_->remaining = originalSize;
+  std::memset(s_->window, ' ', sizeof s_->window);
+}
+
+Lh1Decoder::~Lh1Decoder() = default;
+
+size_t Lh1Decoder::Read(uint8_t* buffer, size_t size) {
+  State& s = *s_;
+  size_t done = 0;
+  while (done < size && s.remaining > 0) {
+    if (s.copyLeft > 0) {
+      uint8_t c = s.window[s.copyFrom++ & 4095];
+      --s.copyLeft;
+      s.window[s.at++ & 4095] = c;
+      buffer[done++] = c;
+      --s.remaining;
+      continue;
+    }
+    int symbol = s.tree.Decode([&]() { return static_cast<int>(s.Get(1)); });
+    if (symbol < 256) {
+      s.window[s.at++ & 4095] = static_cast<uint8_t>(symbol);
+      buffer[done++] = static_cast<uint8_t>(symbol);
+      --s.remaining;
+      continue;
+    }
+    const auto& table = PositionTable();
+    int upper = table.symbolOf[s.Peek(8)];
+    s.Get(table.length[upper]);
+    uint32_t position = static_cast<uint32_t>(upper) << 6 | s.Get(6);
+    s.copyFrom = s.at - position - 1;
+    s.copyLeft = static_cast<uint32_t>(symbol - 256 + MinMatch);
+  }
+  return done;
+}
 
 }  // namespace lha

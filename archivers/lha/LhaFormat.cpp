@@ -1,5 +1,8 @@
 #include "LhaFormat.h"
 
+#include "LhaEncoder.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace lha {
@@ -421,6 +424,7 @@ class Cursor : public arc::EntryCursor {
 
   bool BackslashNames() const override { return true; }
   uint64_t Start() const { return start_; }
+  arc::InputFile& File() { return file_; }
 
  private:
   arc::InputFile file_;
@@ -435,18 +439,47 @@ class Reader : public arc::EntryReader {
   }
 
   bool Next(arc::EntryInfo& entry) override {
-    if (!cursor_.Next(entry)) return false;
+    Header header;
+    if (!cursor_.NextHeader(header)) return false;
+    entry = header.Entry();
     arc::EntryInfo theirs;
     if (!data_->Next(theirs)) throw arc::Error{ERROR_HEADER_BROKEN, entry.name};
+    // libarchive has no lh1 decoder: those entries are decoded here.
+    lh1_.reset();
+    if (header.method == "-lh1-" && !header.isDirectory) {
+      uint64_t position = header.dataOffset, end = header.End();
+      lh1_ = std::make_unique<Lh1Decoder>(
+          [this, position, end](uint8_t* buffer, size_t size) mutable -> size_t {
+            size_t n = cursor_.File().ReadAt(position, buffer, static_cast<size_t>(std::min<uint64_t>(size, end - position)));
+            position += n;
+            return n;
+          },
+          header.originalSize);
+      expectedCrc_ = header.crc;
+      crc_ = 0;
+    }
     return true;
   }
 
-  size_t Read(void* buffer, size_t size) override { return data_->Read(buffer, size); }
+  size_t Read(void* buffer, size_t size) override {
+    if (!lh1_) return data_->Read(buffer, size);
+    size_t n = 0;
+    try {
+      n = lh1_->Read(static_cast<uint8_t*>(buffer), size);
+    } catch (const Lh1Decoder::Corrupt&) {
+      throw arc::Error{ERROR_BROKEN_DATA, L""};
+    }
+    crc_ = Crc16(buffer, n, crc_);
+    if (n == 0 && crc_ != expectedCrc_) throw arc::Error{ERROR_FILE_CRC, L""};
+    return n;
+  }
   bool BackslashNames() const override { return true; }
 
  private:
   Cursor cursor_;
   std::unique_ptr<arc::EntryReader> data_;
+  std::unique_ptr<Lh1Decoder> lh1_;
+  uint16_t expectedCrc_ = 0, crc_ = 0;
 };
 
 }  // namespace

@@ -1,13 +1,13 @@
 // UNLHA32.DLL: LZH archives. Listing and headers through our own parser,
 // decoding through libarchive, writing with our own level-2 headers and
-// encoder. lh1 is written as lh5 (-jm1), which every reader of lh1 reads.
+// encoder.
 //
 // Switches (everything else is accepted and ignored):
 //   -x0/-x1 folders on extraction and adding   -jf1 keep the path from the root
 //   -p1 full-path matching (-p0: a name without folder matches in any folder)
 //   -c1 overwrite / always replace; otherwise only newer files
 //   -r0/-r1/-r2 recursion                      -a1 hidden and system files
-//   -jm0..-jm4 lh0, lh5 (for lh1), lh5, lh6, lh7
+//   -jm0..-jm4 lh0, lh1, lh5, lh6, lh7
 //   -ji1 short names   -w<dir> work folder   -jo<date>/-job<date> date bounds
 //   -jx<pattern> exclusion   -n1 reports to the owner window (never a dialog)
 //   -gw/-gu/-jw self-extractor module choice for s
@@ -96,14 +96,15 @@ std::wstring StoredName(const arc::FoundFile& file, bool folders, bool fromRoot)
 std::string MethodFor(int jm) {
   switch (jm) {
     case 0: return "-lh0-";
+    case 1: return "-lh1-";
     case 3: return "-lh6-";
     case 4: return "-lh7-";
-    default: return "-lh5-";  // lh1 (-jm1) is written as lh5
+    default: return "-lh5-";
   }
 }
 
 int DictionaryBits(const std::string& method) {
-  return method == "-lh7-" ? 16 : method == "-lh6-" ? 15 : 13;
+  return method == "-lh7-" ? 16 : method == "-lh6-" ? 15 : method == "-lh1-" ? 12 : 13;
 }
 
 // ---------------------------------------------------------------- extraction
