@@ -247,24 +247,28 @@ std::string LhaLevel2Stored(const std::string& folderBytes, const std::string& n
   return h + data + std::string(1, '\0');
 }
 
+// A ustar header of any type (hard links: '1' with a link name).
+std::string TarEntry(const std::string& name, char type, const std::string& link, const std::string& data) {
+  std::string header(512, '\0');
+  std::memcpy(&header[0], name.data(), std::min<size_t>(name.size(), 99));
+  std::snprintf(&header[100], 8, "%07o", 0644);
+  std::snprintf(&header[108], 8, "%07o", 0);
+  std::snprintf(&header[116], 8, "%07o", 0);
+  std::snprintf(&header[124], 12, "%011o", static_cast<unsigned>(data.size()));
+  std::snprintf(&header[136], 12, "%011o", 1700000000u);
+  std::memset(&header[148], ' ', 8);
+  header[156] = type;
+  std::memcpy(&header[157], link.data(), std::min<size_t>(link.size(), 99));
+  std::memcpy(&header[257], "ustar\00000", 8);
+  unsigned sum = 0;
+  for (unsigned char c : header) sum += c;
+  std::snprintf(&header[148], 8, "%06o", sum);
+  return header + data + std::string((512 - data.size() % 512) % 512, '\0');
+}
+
 std::string TarStored(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string archive;
-  for (const auto& [name, data] : entries) {
-    std::string header(512, '\0');
-    std::memcpy(&header[0], name.data(), std::min<size_t>(name.size(), 99));
-    std::snprintf(&header[100], 8, "%07o", 0644);
-    std::snprintf(&header[108], 8, "%07o", 0);
-    std::snprintf(&header[116], 8, "%07o", 0);
-    std::snprintf(&header[124], 12, "%011o", static_cast<unsigned>(data.size()));
-    std::snprintf(&header[136], 12, "%011o", 1700000000u);
-    std::memset(&header[148], ' ', 8);
-    header[156] = '0';
-    std::memcpy(&header[257], "ustar\00000", 8);
-    unsigned sum = 0;
-    for (unsigned char c : header) sum += c;
-    std::snprintf(&header[148], 8, "%06o", sum);
-    archive += header + data + std::string((512 - data.size() % 512) % 512, '\0');
-  }
+  for (const auto& [name, data] : entries) archive += TarEntry(name, '0', "", data);
   archive += std::string(1024, '\0');
   return archive;
 }

@@ -111,4 +111,6 @@ class ProgressWindow {
 std::string LhaLevel0Stored(const std::vector<std::pair<std::string, std::string>>& entries);
 std::string LhaLevel2Stored(const std::string& folderBytes, const std::string& name, const std::string& data);
 std::string TarStored(const std::vector<std::pair<std::string, std::string>>& entries);
+// A ustar header of any type (hard links: '1' with a link name) and its data.
+std::string TarEntry(const std::string& name, char type, const std::string& link, const std::string& data);
 uint16_t Crc16(const std::string& data);
