@@ -45,10 +45,12 @@ for name in "${!major[@]}"; do
       mv "$dir.dl/unpacked" "$dir"; rm -rf "$dir.dl"; touch "$dir/.unpacked"
       pin[$name]=$v; break
     fi
-    echo "build-deps: $name $v could not be fetched:" >&2; grep -E '^(E|W):' "$dir.dl/log" >&2 || true
+    echo "build-deps: $name $v is listed but could not be fetched; trying the next version" >&2
+    errors=$(grep -E '^E:' "$dir.dl/log" || true)
     rm -rf "$dir.dl"
   done
   if [ -z "${pin[$name]:-}" ]; then
+    echo "$errors" >&2
     echo "build-deps: no version of $name could be fetched (tried ${candidates[$name]})" >&2
     exit 1
   fi
