@@ -10,11 +10,12 @@ namespace {
 constexpr UINT_PTR FollowTextTimer = 1;
 constexpr UINT FollowTextDelay = 300;  // ms after the last key
 
-// Pixel geometry: the options pane is 140 pixels wide; collapsing moves the
+// Pixel geometry: the options pane is 160 pixels wide (its group captions need
+// it); collapsing moves the
 // right-hand panel over it and narrows the window.
-constexpr int ExpandedWidth = 452;
+constexpr int ExpandedWidth = 472;
 constexpr int CollapsedWidth = 312;
-constexpr int ExpandedPanelX = 144;
+constexpr int ExpandedPanelX = 164;
 constexpr int CollapsedPanelX = 4;
 constexpr int WindowHeight = 346;
 
@@ -22,22 +23,22 @@ struct TPlace {
   int id, x, y, width, height;
 };
 constexpr TPlace OptionPlaces[] = {
-    {IDC_EXTRACT_OPCLOSE, 120, 2, 20, 12},
-    {IDC_EXTRACT_FILEOPTION, 2, 16, 140, 56},
-    {IDC_EXTRACT_FILE_SELECTED, 12, 34, 124, 16},
-    {IDC_EXTRACT_FILE_ALL, 12, 52, 124, 16},
-    {IDC_EXTRACT_EXISTMODE, 2, 76, 140, 56},
-    {IDC_EXTRACT_EXIST_SKIP, 12, 94, 124, 16},
-    {IDC_EXTRACT_EXIST_OVERWRITE, 12, 112, 124, 16},
-    {IDC_EXTRACT_DIROPTION, 2, 136, 140, 94},
-    {IDC_EXTRACT_DIR_PREVIOUS, 12, 154, 124, 16},
-    {IDC_EXTRACT_DIR_ARCHIVE, 12, 172, 124, 16},
-    {IDC_EXTRACT_DIR_DESKTOP, 12, 190, 124, 16},
-    {IDC_EXTRACT_MAKEARCDIR, 12, 209, 124, 16},
-    {IDC_EXTRACT_FOLDEROPTION, 2, 234, 140, 74},
-    {IDC_EXTRACT_FOLDER_IGNORE, 12, 252, 124, 16},
-    {IDC_EXTRACT_FOLDER_ABSOLUTE, 12, 270, 124, 16},
-    {IDC_EXTRACT_FOLDER_RELATIVE, 12, 288, 124, 16},
+    {IDC_EXTRACT_OPCLOSE, 140, 2, 20, 12},
+    {IDC_EXTRACT_FILEOPTION, 2, 16, 160, 56},
+    {IDC_EXTRACT_FILE_SELECTED, 12, 34, 144, 16},
+    {IDC_EXTRACT_FILE_ALL, 12, 52, 144, 16},
+    {IDC_EXTRACT_EXISTMODE, 2, 76, 160, 56},
+    {IDC_EXTRACT_EXIST_SKIP, 12, 94, 144, 16},
+    {IDC_EXTRACT_EXIST_OVERWRITE, 12, 112, 144, 16},
+    {IDC_EXTRACT_DIROPTION, 2, 136, 160, 94},
+    {IDC_EXTRACT_DIR_PREVIOUS, 12, 154, 144, 16},
+    {IDC_EXTRACT_DIR_ARCHIVE, 12, 172, 144, 16},
+    {IDC_EXTRACT_DIR_DESKTOP, 12, 190, 144, 16},
+    {IDC_EXTRACT_MAKEARCDIR, 12, 209, 144, 16},
+    {IDC_EXTRACT_FOLDEROPTION, 2, 234, 160, 74},
+    {IDC_EXTRACT_FOLDER_IGNORE, 12, 252, 144, 16},
+    {IDC_EXTRACT_FOLDER_ABSOLUTE, 12, 270, 144, 16},
+    {IDC_EXTRACT_FOLDER_RELATIVE, 12, 288, 144, 16},
 };
 
 HINSTANCE ThisModule() {

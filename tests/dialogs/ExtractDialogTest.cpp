@@ -67,8 +67,8 @@ TEST_F(ExtractDialogTest, CaptionsAndDefaultButtonAreCancel) {
   GetWindowTextW(GetDlgItem(dialog_->Handle(), IDC_EXTRACT_MAKEARCDIR), text, 128);
   EXPECT_STREQ(text, L"書庫名ﾌｫﾙﾀﾞ作成(&F)");
   EXPECT_EQ(LOWORD(SendMessageW(dialog_->Handle(), DM_GETDEFID, 0, 0)), IDC_EXTRACT_CANCEL);
-  EXPECT_EQ(Width(), 452);
-  EXPECT_EQ(PanelX(), 144);
+  EXPECT_EQ(Width(), 472);
+  EXPECT_EQ(PanelX(), 164);
   EXPECT_FALSE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
 }
 
@@ -91,8 +91,8 @@ TEST_F(ExtractDialogTest, CollapseAndExpandMoveThePanelOverTheOptions) {
   EXPECT_EQ(PanelX(), 4);
   EXPECT_EQ(dialog_->ExistFileMode(), 1);  // covered, still in force
   Click(Panel(IDC_EXTRACT_OPOPEN));
-  EXPECT_EQ(Width(), 452);
-  EXPECT_EQ(PanelX(), 144);
+  EXPECT_EQ(Width(), 472);
+  EXPECT_EQ(PanelX(), 164);
   EXPECT_FALSE(IsWindowEnabled(Panel(IDC_EXTRACT_OPOPEN)));
   for (int id : options) EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog_->Handle(), id))) << id;
 }
