@@ -5,34 +5,32 @@
 # summary.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" i686
-bash "$root/scripts/build.sh" x86_64
-. "$root/scripts/wine-env.sh"
 
-suite() { # arch [ctest args...]
-  local arch=$1; shift
-  echo "== tests of the $arch build =="
-  (cd "$root/build/$arch" && ctest --output-on-failure --no-tests=error -j2 "$@")
-}
-run() {
-  local status=0
+if [ "${1:-}" = --suites ]; then
+  # Second stage, on a display: the suites themselves.
+  shift
+  . "$root/scripts/wine-env.sh"
+  status=0
   if "$root/scripts/wine-run32" --check; then
-    suite i686 "$@" || status=$?
+    echo "== tests of the i686 build =="
+    (cd "$root/build/i686" && ctest --output-on-failure --no-tests=error -j2 "$@") || status=$?
   else
     echo "== tests of the i686 build: not run: this machine cannot execute 32-bit programs (no 32-bit Wine loader) =="
   fi
-  suite x86_64 "$@" || status=$?
-  return $status
-}
+  echo "== tests of the x86_64 build =="
+  (cd "$root/build/x86_64" && ctest --output-on-failure --no-tests=error -j2 "$@") || status=$?
+  exit $status
+fi
 
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh" i686
+bash "$root/scripts/build.sh" x86_64
 status=0
 if [ -n "${DISPLAY:-}" ]; then
-  run "$@" || status=$?
+  bash "$0" --suites "$@" || status=$?
 else
-  export -f suite run
-  export root
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'run "$@"' run "$@" || status=$?
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --suites "$@" || status=$?
 fi
+. "$root/scripts/wine-env.sh"
 wineserver -k >/dev/null 2>&1 || true
 exit $status
