@@ -67,7 +67,7 @@ HWND WaitForWindow(DWORD process, const std::wstring& caption, const std::wstrin
   WindowSearch search{process, caption, text, nullptr};
   for (int i = 0; i < 200 && search.found == nullptr; ++i) {
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) Sleep(100);
+    if (search.found == nullptr) Sleep(100);  // a poll for the window, at most 20 s; callers assert it came
   }
   return search.found;
 }

@@ -1,5 +1,7 @@
 #include "ArchiverFixture.h"
 
+#include <zlib.h>
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -191,7 +193,6 @@ uint16_t Crc16(const std::string& data) {
   return crc;
 }
 
-namespace {
 void Put16(std::string& out, uint32_t v) {
   out += static_cast<char>(v & 0xFF);
   out += static_cast<char>((v >> 8) & 0xFF);
@@ -200,7 +201,20 @@ void Put32(std::string& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
-}  // namespace
+
+std::string Deflated(const std::string& data, int windowBits) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
 
 std::string LhaLevel0Stored(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string archive;

@@ -110,6 +110,11 @@ class ProgressWindow {
 // Tiny archive builders for hostile input that our own writers refuse to make.
 std::string LhaLevel0Stored(const std::vector<std::pair<std::string, std::string>>& entries);
 std::string LhaLevel2Stored(const std::string& folderBytes, const std::string& name, const std::string& data);
+// Little-endian fields of the binary headers the tests build.
+void Put16(std::string& out, uint32_t v);
+void Put32(std::string& out, uint32_t v);
+// zlib at level 9: windowBits -15 raw deflate, 31 a gzip stream.
+std::string Deflated(const std::string& data, int windowBits);
 std::string TarStored(const std::vector<std::pair<std::string, std::string>>& entries);
 // A ustar header of any type (hard links: '1' with a link name) and its data.
 std::string TarEntry(const std::string& name, char type, const std::string& link, const std::string& data);

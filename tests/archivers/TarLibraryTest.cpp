@@ -20,19 +20,7 @@ class TarTest : public ScratchTest {
     Write(Path(L"src\\資料\\表示.txt"), Pattern(2000, 2));
     Write(Path(L"src\\empty.txt"), "");
   }
-  static std::string Gzip(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(data.size() + 1024, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-  }
+  static std::string Gzip(const std::string& data) { return Deflated(data, 31); }
   static std::string Bzip2(const std::string& data) {
     std::string out(data.size() + 1024, '\0');
     unsigned size = static_cast<unsigned>(out.size());
