@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "engine/Handles.h"
+
 #include <string>
 #include <vector>
 
@@ -74,6 +76,20 @@ inline std::vector<std::wstring> Decode(std::string text) {
     start = end + 2;
   }
   return paths;
+}
+
+// The main program's side: the list in the block, or nothing when no block
+// exists (the program was started with "/MELT" by hand). A block without a
+// terminating zero is read to its end.
+inline std::vector<std::wstring> Read() {
+  TKernelHandle block(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, BlockName));
+  if (!block) return {};
+  TMappedView view(MapViewOfFile(block.get(), FILE_MAP_ALL_ACCESS, 0, 0, BlockSize));
+  if (!view) return {};
+  const char* bytes = static_cast<const char*>(view.get());
+  size_t length = 0;
+  while (length < BlockSize && bytes[length] != '\0') ++length;
+  return Decode(std::string(bytes, length));
 }
 
 }  // namespace hand_over
