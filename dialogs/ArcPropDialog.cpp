@@ -2,8 +2,7 @@
 
 #include "ArcPropDialogIds.h"
 #include "engine/Handles.h"
-
-#include <shlobj.h>
+#include "widgets/FolderPicker.h"
 
 #include <cwchar>
 #include <vector>
@@ -111,24 +110,9 @@ TArcProp::TChoice TArcProp::ShowModal(HWND owner, const TFacts& facts, const TCh
 }
 
 void TArcProp::BaseDirButtonClick(HWND dialog) {
-  std::wstring start = ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR));
-  BROWSEINFOW browse{};
-  browse.hwndOwner = dialog;
-  browse.lpszTitle = L"基準ﾃﾞｨﾚｸﾄﾘを選択";
-  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
-  browse.lpfn = [](HWND window, UINT message, LPARAM, LPARAM data) -> int {
-    const wchar_t* folder = reinterpret_cast<const wchar_t*>(data);
-    if (message == BFFM_INITIALIZED && folder != nullptr && *folder != L'\0')
-      SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder));
-    return 0;
-  };
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-  if (chosen == nullptr) return;
-  TScopeExit freeChosen([&] { CoTaskMemFree(chosen); });
-  std::vector<wchar_t> path(32768);
-  if (SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
-    SetDlgItemTextW(dialog, IDC_ARCPROP_BASEDIR, path.data());
+  std::wstring folder =
+      BrowseForFolder(dialog, L"基準ﾃﾞｨﾚｸﾄﾘを選択", ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR)));
+  if (!folder.empty()) SetDlgItemTextW(dialog, IDC_ARCPROP_BASEDIR, folder.c_str());
 }
 
 INT_PTR CALLBACK TArcProp::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
