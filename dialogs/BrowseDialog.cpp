@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int HelpTopic = 22;
+// Posted when a history line was chosen, so the combo box has closed its list first.
+constexpr UINT HistoryChosenMessage = WM_APP + 1;
 constexpr UINT_PTR FollowTextTimer = 1;
 constexpr UINT FollowTextDelay = 300;  // ms after the last key
 constexpr int Margin = 6;
@@ -104,6 +106,9 @@ INT_PTR CALLBACK TBrowse::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM
         return TRUE;
       }
       return FALSE;
+    case HistoryChosenMessage:
+      if (self != nullptr) self->TakeChosenLine();
+      return TRUE;
     case WM_HELP:
       WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
       return TRUE;
@@ -252,17 +257,11 @@ bool TBrowse::Command(WORD id, WORD code) {
   switch (id) {
     case IDC_BROWSE_HISTORY:
       if (code == CBN_EDITCHANGE) SetTimer(dialog_, FollowTextTimer, FollowTextDelay, nullptr);
-      if (code == CBN_SELCHANGE) {
-        // The edit field takes the chosen line only after this notification.
-        HWND combo = GetDlgItem(dialog_, IDC_BROWSE_HISTORY);
-        int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
-        if (index >= 0) {
-          std::wstring line(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) + 1, L'\0');
-          line.resize(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(line.data())));
-          SetWindowTextW(combo, line.c_str());
-          HistoryChange();
-        }
-      }
+      // A line is taken when the list closes on it (a key moving through the
+      // open list must not move the focus away), or at once when it is closed.
+      if (code == CBN_SELENDOK ||
+          (code == CBN_SELCHANGE && !SendDlgItemMessageW(dialog_, IDC_BROWSE_HISTORY, CB_GETDROPPEDSTATE, 0, 0)))
+        PostMessageW(dialog_, HistoryChosenMessage, 0, 0);
       return true;
     case IDC_BROWSE_UP:
       SpeedButton1Click();
@@ -363,6 +362,16 @@ void TBrowse::FormShow() {
   }
   FollowTree();
   SetFocus(list_.Handle());
+}
+
+void TBrowse::TakeChosenLine() {
+  HWND combo = GetDlgItem(dialog_, IDC_BROWSE_HISTORY);
+  int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+  if (index < 0) return;
+  std::wstring line(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) + 1, L'\0');
+  line.resize(SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(line.data())));
+  SetWindowTextW(combo, line.c_str());
+  HistoryChange();
 }
 
 void TBrowse::HistoryChange() {

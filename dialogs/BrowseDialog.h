@@ -69,6 +69,7 @@ class TBrowse {
   bool NavigateTo(const std::wstring& path);
   void FollowTree();
   void FollowTypedText();
+  void TakeChosenLine();
   bool DragSplitter(UINT message, LPARAM l);
 
   HWND owner_;

@@ -29,3 +29,14 @@ class TUserThread {
  private:
   std::thread thread_;
 };
+
+// Polls condition until it holds or the time is up; its last value.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
+// The Windows path of a Linux one ("Z:\...").
+std::wstring WinPath(const std::string& unixPath);
+// A visible top-level dialog (#32770) of this process other than except; waits up to timeoutMs.
+HWND WaitForOtherDialog(HWND except, int timeoutMs = 30000);
+// A child window (at any depth) whose text is text, or null.
+HWND FindChildByText(HWND parent, const std::wstring& text);
+// The folder screenshots of the dialogs go to (created), as a Windows path.
+std::wstring ScreenshotFolder();
