@@ -20,12 +20,6 @@ namespace {
 
 const wchar_t* const Caption = L"ﾌｧｲﾙやﾌｫﾙﾀﾞの参照";
 
-std::wstring Text(HWND window) {
-  wchar_t text[1024] = L"";
-  GetWindowTextW(window, text, 1024);
-  return text;
-}
-
 std::wstring ReadIni(const std::wstring& ini, const wchar_t* key) {
   wchar_t text[1024] = {};
   GetPrivateProfileStringW(L"BrowseHistory", key, L"<none>", text, 1024, ini.c_str());
@@ -59,20 +53,8 @@ class BrowseDialogTest : public ::testing::Test {
     fs::remove_all(root_, ignored);
   }
 
-  // Shows the picker modally on this thread while user plays the user on
-  // another; the picker is cancelled if the user leaves it open.
   int Run(TBrowse& browse, const std::function<void(HWND)>& user) {
-    TUserThread thread([&] {
-      HWND window = WaitForWindow(Caption);
-      if (window == nullptr) {
-        ADD_FAILURE() << "the picker did not appear";
-        return;
-      }
-      PointAt(window);
-      user(window);
-      if (IsWindow(window) && IsWindowVisible(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-    });
-    return browse.ShowModal();
+    return ShowWithUser(Caption, [&] { return browse.ShowModal(); }, user);
   }
 
   HWND owner_ = nullptr;

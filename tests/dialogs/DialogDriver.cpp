@@ -1,5 +1,9 @@
 #include "DialogDriver.h"
 
+#include "../support/XInput.h"
+
+#include <gtest/gtest.h>
+
 namespace {
 struct Search {
   const std::wstring* caption;
@@ -117,4 +121,25 @@ std::wstring ScreenshotFolder() {
   folder += L"\\dialogs";
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
+}
+
+int ShowWithUser(const std::wstring& caption, const std::function<int()>& show,
+                 const std::function<void(HWND)>& user) {
+  TUserThread thread([&] {
+    HWND window = WaitForWindow(caption);
+    if (window == nullptr) {
+      ADD_FAILURE() << "the dialog did not appear";
+      return;
+    }
+    PointAt(window);
+    user(window);
+    if (IsWindow(window) && IsWindowVisible(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  });
+  return show();
+}
+
+std::wstring Text(HWND window) {
+  std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+  text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+  return text;
 }

@@ -18,12 +18,6 @@ namespace {
 
 const wchar_t* const Caption = L"新規作成ｵﾌﾟｼｮﾝ";
 
-std::wstring Text(HWND window) {
-  wchar_t text[512] = L"";
-  GetWindowTextW(window, text, 512);
-  return text;
-}
-
 class NewOptionDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,20 +29,8 @@ class NewOptionDialogTest : public ::testing::Test {
   }
   void TearDown() override { DestroyWindow(owner_); }
 
-  // Shows the dialog modally on this thread while user plays the user on
-  // another; the dialog is cancelled if the user leaves it open.
   int Run(TNewOption& dialog, const std::function<void(HWND)>& user) {
-    TUserThread thread([&] {
-      HWND window = WaitForWindow(Caption);
-      if (window == nullptr) {
-        ADD_FAILURE() << "the dialog did not appear";
-        return;
-      }
-      PointAt(window);
-      user(window);
-      if (IsWindow(window) && IsWindowVisible(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-    });
-    return dialog.ShowModal();
+    return ShowWithUser(Caption, [&] { return dialog.ShowModal(); }, user);
   }
 
   HWND owner_ = nullptr;
