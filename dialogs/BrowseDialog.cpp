@@ -235,11 +235,12 @@ bool TBrowse::DragSplitter(UINT message, LPARAM l) {
     case WM_LBUTTONDOWN:
       if (!onSplitter) return false;
       dragging_ = true;
+      grabOffset_ = point.x - tree.right;  // the edge keeps its place under the pointer
       SetCapture(dialog_);
       return true;
     case WM_MOUSEMOVE:
       if (!dragging_) return false;
-      treeWidth_ = point.x - Margin;
+      treeWidth_ = point.x - grabOffset_ - Margin;
       LayOut();
       return true;
     case WM_LBUTTONUP:

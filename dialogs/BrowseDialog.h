@@ -84,4 +84,5 @@ class TBrowse {
   std::vector<std::wstring> result_;
   int treeWidth_ = 180;
   bool dragging_ = false;
+  int grabOffset_ = 0;
 };

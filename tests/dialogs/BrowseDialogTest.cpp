@@ -120,6 +120,49 @@ TEST_F(BrowseDialogTest, OkWithNothingSelectedReturnsTheFolderItself) {
     EXPECT_EQ(own.left, (GetSystemMetrics(SM_CXSCREEN) - (own.right - own.left)) / 2);
     EXPECT_EQ(own.top, (GetSystemMetrics(SM_CYSCREEN) - (own.bottom - own.top)) / 2);
     EXPECT_TRUE(Screenshot(window, shots + L"\\browse-list.png"));
+    // The tool buttons tell what they do when the pointer rests on them.
+    struct {
+      int command;
+      const wchar_t* hint;
+    } hints[] = {{IDC_BROWSE_UP, L"一つ上のﾌｫﾙﾀﾞへ"},
+                 {IDC_BROWSE_NEWFOLDER, L"新しいﾌｫﾙﾀﾞを作る"},
+                 {IDC_BROWSE_LIST, L"一覧表示"},
+                 {IDC_BROWSE_DETAILS, L"詳細表示"}};
+    HWND toolbar = Item(window, IDC_BROWSE_TOOLBAR);
+    HWND tip = reinterpret_cast<HWND>(SendMessageW(toolbar, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tip, nullptr);
+    for (const auto& h : hints) {
+      RECT r{};
+      SendMessageW(toolbar, TB_GETRECT, h.command, reinterpret_cast<LPARAM>(&r));
+      POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      ClientToScreen(toolbar, &middle);
+      Xdotool(L"mousemove --sync " + std::to_wstring(middle.x) + L" " + std::to_wstring(middle.y - 2) +
+              L" mousemove --sync " + std::to_wstring(middle.x) + L" " + std::to_wstring(middle.y));
+      EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(tip) && Text(tip) == h.hint; }, 10000))
+          << h.command << " " << fs::path(Text(tip)).string();
+      if (h.command == IDC_BROWSE_UP) {
+        RECT area{}, tipArea{};
+        GetWindowRect(window, &area);
+        GetWindowRect(tip, &tipArea);
+        UnionRect(&area, &area, &tipArea);
+        EXPECT_TRUE(ScreenshotArea(area, shots + L"\\browse-hint.png"));
+      }
+    }
+    // The splitter between the tree and the list moves with the mouse.
+    HWND tree = Item(window, IDC_BROWSE_TREE);
+    RECT before{};
+    GetWindowRect(tree, &before);
+    int y = (before.top + before.bottom) / 2;
+    Xdotool(L"mousemove --sync " + std::to_wstring(before.right + 2) + L" " + std::to_wstring(y) +
+            L" mousedown 1 mousemove --sync " + std::to_wstring(before.right + 40) + L" " + std::to_wstring(y) +
+            L" mousemove --sync " + std::to_wstring(before.right + 62) + L" " + std::to_wstring(y) + L" mouseup 1");
+    EXPECT_TRUE(WaitUntil([&] {
+      RECT now{}, files{};
+      GetWindowRect(tree, &now);
+      GetWindowRect(list, &files);
+      return now.right == before.right + 60 && files.left == now.right + 5;
+    }));
+    PointAt(window);
     ClickControl(Item(window, IDC_BROWSE_OK));
   });
   ASSERT_EQ(result, IDOK);

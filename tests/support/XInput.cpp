@@ -83,6 +83,10 @@ void PointAt(HWND window, bool click) {
 bool Screenshot(HWND window, const std::wstring& pngPath) {
   RECT r{};
   GetWindowRect(window, &r);
+  return ScreenshotArea(r, pngPath);
+}
+
+bool ScreenshotArea(const RECT& r, const std::wstring& pngPath) {
   std::wstring target = UnixPath(pngPath);
   if (target.empty()) return false;
   std::wstring crop = std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +

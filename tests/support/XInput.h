@@ -20,3 +20,5 @@ void PointAt(HWND window, bool click = false);
 void ClickAt(HWND window, int x, int y, const std::wstring& modifiers = L"");
 // Saves the screen area of the window as a PNG file (a Windows path); true when written.
 bool Screenshot(HWND window, const std::wstring& pngPath);
+// The same for a screen rectangle.
+bool ScreenshotArea(const RECT& area, const std::wstring& pngPath);
