@@ -352,4 +352,26 @@ TEST_F(BrowseDialogTest, TheDesktopNodeGivesTheRealDesktopFolderADoubleClickAcce
   EXPECT_EQ(ReadIni(ini_, L"0"), desktop + L"\\");
 }
 
+TEST_F(BrowseDialogTest, AFolderTypedIntoTheHistoryBoxIsFollowedOnceTheHandPauses) {
+  TBrowse browse(owner_, ini_);
+  browse.SetFolder(root_);
+  int result = Run(browse, [&](HWND window) {
+    HWND combo = Item(window, IDC_BROWSE_HISTORY);
+    HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    HWND list = Item(window, IDC_BROWSE_FILES);
+    ASSERT_TRUE(WaitUntil([&] { return ListIndex(list, L"pick") >= 0; }));
+    PointAt(edit, true);
+    Xdotool(L"key --clearmodifiers End");
+    for (wchar_t c : std::wstring(L"\\pick")) Xdotool(L"type '" + std::wstring(1, c) + L"'");
+    ASSERT_TRUE(WaitUntil([&] { return Text(combo) == pick_; })) << fs::path(Text(combo)).string();
+    EXPECT_TRUE(WaitUntil([&] { return Text(Item(window, IDC_BROWSE_FNAME)) == pick_; }));
+    EXPECT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) == 4; }));
+    // The typing hand keeps the box.
+    EXPECT_EQ(FocusOf(window), edit);
+    ClickControl(Item(window, IDC_BROWSE_OK));
+  });
+  ASSERT_EQ(result, IDOK);
+  EXPECT_EQ(browse.Result(), std::vector<std::wstring>{pick_});
+}
+
 }  // namespace
