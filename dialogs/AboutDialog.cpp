@@ -22,17 +22,16 @@ std::wstring ProgramPath() {
   }
 }
 
+BOOL CALLBACK TakeFirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR result) {
+  *reinterpret_cast<const wchar_t**>(result) = IS_INTRESOURCE(name) ? name : nullptr;
+  return FALSE;
+}
+
 // The program's first icon: the about box lives apart from the program's resources.
 HICON FirstIcon() {
   HMODULE program = GetModuleHandleW(nullptr);
   const wchar_t* found = nullptr;
-  EnumResourceNamesW(
-      program, RT_GROUP_ICON,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR result) -> BOOL {
-        *reinterpret_cast<const wchar_t**>(result) = IS_INTRESOURCE(name) ? name : nullptr;
-        return FALSE;
-      },
-      reinterpret_cast<LONG_PTR>(&found));
+  EnumResourceNamesW(program, RT_GROUP_ICON, TakeFirstName, reinterpret_cast<LONG_PTR>(&found));
   return found != nullptr ? LoadIconW(program, found) : LoadIconW(nullptr, IDI_APPLICATION);
 }
 

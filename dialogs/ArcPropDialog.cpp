@@ -2,7 +2,7 @@
 
 #include "ArcPropDialogIds.h"
 #include "engine/Handles.h"
-#include "widgets/FolderPicker.h"
+#include "widgets/FolderDialog.h"
 
 #include <cwchar>
 #include <vector>
@@ -110,9 +110,8 @@ TArcProp::TChoice TArcProp::ShowModal(HWND owner, const TFacts& facts, const TCh
 }
 
 void TArcProp::BaseDirButtonClick(HWND dialog) {
-  std::wstring folder =
-      BrowseForFolder(dialog, L"基準ﾃﾞｨﾚｸﾄﾘを選択", ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR)));
-  if (!folder.empty()) SetDlgItemTextW(dialog, IDC_ARCPROP_BASEDIR, folder.c_str());
+  auto folder = BrowseForFolder(dialog, L"基準ﾃﾞｨﾚｸﾄﾘを選択", ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR)));
+  if (folder) SetDlgItemTextW(dialog, IDC_ARCPROP_BASEDIR, folder->c_str());
 }
 
 INT_PTR CALLBACK TArcProp::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,7 +3,7 @@
 #include "OptionDialogIds.h"
 #include "ShortCutText.h"
 #include "engine/Handles.h"
-#include "widgets/FolderPicker.h"
+#include "widgets/FolderDialog.h"
 
 #include <algorithm>
 
@@ -318,15 +318,15 @@ void TOptionPanel::AttachLHAClick() {
 }
 
 void TOptionPanel::SpisBrowseClick() {
-  std::wstring folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_SPISDIR));
-  if (folder.empty()) return;
-  if (folder.back() != L'\\') folder += L'\\';
-  SetText(IDC_OPT_SPISDIR, folder);
+  auto folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_SPISDIR));
+  if (!folder || folder->empty()) return;
+  if (folder->back() != L'\\') *folder += L'\\';
+  SetText(IDC_OPT_SPISDIR, *folder);
 }
 
 void TOptionPanel::WorkBrowseClick() {
-  std::wstring folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_WORKDIR));
-  if (!folder.empty()) SetText(IDC_OPT_WORKDIR, folder);
+  auto folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_WORKDIR));
+  if (folder) SetText(IDC_OPT_WORKDIR, *folder);
 }
 
 void TOptionPanel::ToolListClick() {

@@ -31,6 +31,9 @@ class TShellFolderTree {
   // Selects the node of the folder at path, expanding its parents; false (and
   // the selection unchanged) when there is no such folder.
   bool SelectPath(const std::wstring& path);
+  // The selected node's absolute item id list, owned by the tree (null when
+  // nothing is selected): what a linked file list shows.
+  PCIDLIST_ABSOLUTE SelectedPidl() const { return NodePidl(TreeView_GetSelection(tree_)); }
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

@@ -14,6 +14,8 @@ HWND WaitForWindow(const std::wstring& caption, int timeoutMs = 30000);
 void PressUntilGone(HWND dialog, int id);
 // The text of a message box (its static text control).
 std::wstring MessageBoxText(HWND box);
+// The window's text (of any length).
+std::wstring Text(HWND window);
 // Types text into an edit control character by character.
 void TypeText(HWND edit, const std::wstring& text);
 
@@ -29,3 +31,20 @@ class TUserThread {
  private:
   std::thread thread_;
 };
+
+// Polls condition until it holds or the time is up; its last value.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
+// The Windows path of a Linux one ("Z:\...").
+std::wstring WinPath(const std::string& unixPath);
+// A visible top-level dialog (#32770) of this process other than except; waits up to timeoutMs.
+HWND WaitForOtherDialog(HWND except, int timeoutMs = 30000);
+// A child window (at any depth) whose text is text, or null.
+HWND FindChildByText(HWND parent, const std::wstring& text);
+// The folder screenshots of the dialogs go to (created), as a Windows path.
+std::wstring ScreenshotFolder();
+
+// Shows a modal dialog with show() on this thread while user plays the user
+// on another, once the window with the caption is up and the pointer is over
+// it; a dialog the user leaves open is cancelled. What show() returned.
+int ShowWithUser(const std::wstring& caption, const std::function<int()>& show,
+                 const std::function<void(HWND)>& user);

@@ -82,6 +82,14 @@ void HoldKeys(bool shift, bool control) {
   SetKeyboardState(keys);
 }
 
+BOOL CALLBACK TakeStaticText(HWND child, LPARAM found) {
+  wchar_t name[32], buffer[512];
+  GetClassNameW(child, name, 32);
+  if (lstrcmpiW(name, L"Static") == 0 && GetWindowTextW(child, buffer, 512) > 0)
+    *reinterpret_cast<std::wstring*>(found) = buffer;
+  return TRUE;
+}
+
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void SetProgramValue(const std::wstring& value) {
@@ -194,16 +202,7 @@ class ContextMenuTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::wstring text;
     if (box != nullptr) {
-      EnumChildWindows(
-          box,
-          [](HWND child, LPARAM found) {
-            wchar_t name[32], buffer[512];
-            GetClassNameW(child, name, 32);
-            if (lstrcmpiW(name, L"Static") == 0 && GetWindowTextW(child, buffer, 512) > 0)
-              *reinterpret_cast<std::wstring*>(found) = buffer;
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&text));
+      EnumChildWindows(box, TakeStaticText, reinterpret_cast<LPARAM>(&text));
       PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
     invoke.join();
