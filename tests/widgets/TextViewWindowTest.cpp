@@ -1,1 +1,222 @@
+// The text view in a small host window under Xvfb, driven with real key
+// presses through xdotool.
+#include "TextView.h"
+#include "TextTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace {
+
+std::wstring UnixPath(const std::wstring& windowsPath) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  auto toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  if (!toUnix) return {};
+  char* unix = toUnix(windowsPath.c_str());
+  if (!unix) return {};
+  std::string narrow = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return std::wstring(narrow.begin(), narrow.end());
+}
+
+// Runs a Linux command; Wine cannot wait on its handle, so the shell leaves
+// its exit code in a file whose appearance is the end.
+int RunUnix(const std::wstring& command) {
+  static int serial = 0;
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring stem = std::wstring(temp) + L"tavix-textview-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                      std::to_wstring(++serial);
+  std::wstring result = stem + L".code";
+  std::wstring unixStem = UnixPath(stem);
+  if (unixStem.empty()) return -1;
+  std::wstring line = L"/bin/sh -c \"" + command + L"; echo $? > '" + unixStem + L".part' && mv '" + unixStem +
+                      L".part' '" + unixStem + L".code'\"";
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return -1;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  for (int waited = 0; waited < 30000; waited += 10) {
+    HANDLE file = CreateFileW(result.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char text[16] = {};
+      DWORD read = 0;
+      ReadFile(file, text, sizeof text - 1, &read, nullptr);
+      CloseHandle(file);
+      DeleteFileW(result.c_str());
+      return std::atoi(text);
+    }
+    Sleep(10);
+  }
+  return -1;
+}
+
+int Xdotool(const std::wstring& arguments) { return RunUnix(L"/usr/bin/xdotool " + arguments); }
+
+// Runs the window's messages until done() or the time is up.
+bool PumpUntil(const std::function<bool()>& done, int milliseconds = 20000) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < until) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (done()) return true;
+    Sleep(10);
+  }
+  return done();
+}
+
+std::wstring ClipboardUnicode() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto p = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+std::string ClipboardAnsi() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (auto p = static_cast<const char*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+class TextViewWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetACP(), 932u);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TextViewHost";
+    RegisterClassW(&wc);
+    host_ = CreateWindowW(L"TextViewHost", L"TextViewHost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 360,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(host_);
+    RECT client{};
+    GetClientRect(host_, &client);
+    ASSERT_TRUE(view_.Create(host_, 100, client));
+    view_.OnCaretMoved = [this] { ++caretMoves_; };
+    view_.OnSelectionChange = [this] { ++selectionChanges_; };
+  }
+  void TearDown() override {
+    if (host_) DestroyWindow(host_);
+  }
+  // The keys go where the pointer is: point at the view and click into it first.
+  void FocusByClick() {
+    PumpUntil([&] { return IsWindowVisible(view_.Handle()); }, 5000);
+    RECT r{};
+    GetWindowRect(view_.Handle(), &r);
+    // --sync waits for a move: from where a former test left the pointer there would be none.
+    ASSERT_EQ(Xdotool(L"mousemove 0 0 mousemove --sync " + std::to_wstring((r.left + r.right) / 2) + L" " +
+                      std::to_wstring((r.top + r.bottom) / 2) + L" click 1"),
+              0);
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == view_.Handle(); })) << "the view never took the focus";
+  }
+  void Keys(const std::wstring& keys) { ASSERT_EQ(Xdotool(L"key --clearmodifiers " + keys), 0); }
+
+  HWND host_ = nullptr;
+  TTextView view_;
+  int caretMoves_ = 0;
+  int selectionChanges_ = 0;
+};
+
+TEST_F(TextViewWindow, ShiftDownSelectsStoredLinesAndCtrlCCopiesBothFormats) {
+  std::wstring text = L"一行目のテキスト\r\n二行目 second\r\n三行目\r\n四行目";
+  view_.SetText(Sjis(text));
+  FocusByClick();
+  Keys(L"ctrl+Home");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == 0 && !view_.HasSelection(); }));
+  int changesBefore = selectionChanges_;
+  Keys(L"shift+Down shift+Down");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 2; })) << "caret line " << view_.CaretLine();
+  EXPECT_EQ(view_.SelectedText(), Sjis(L"一行目のテキスト\r\n二行目 second\r\n"));
+  EXPECT_GT(selectionChanges_, changesBefore);
+  EXPECT_EQ(view_.CaretRow(), 2u);
+  EXPECT_EQ(view_.CaretColumn(), 0);
+
+  // Clear the clipboard, so the copy is what the test reads.
+  ASSERT_TRUE(OpenClipboard(host_));
+  EmptyClipboard();
+  CloseClipboard();
+  Keys(L"ctrl+c");
+  std::wstring expected = L"一行目のテキスト\r\n二行目 second\r\n";
+  ASSERT_TRUE(PumpUntil([&] { return ClipboardUnicode() == expected; })) << "clipboard never got the selection";
+  EXPECT_EQ(ClipboardAnsi(), Sjis(expected));
+
+  // Character steps never split a double-byte character.
+  Keys(L"Down shift+Right shift+Right");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"四行"); })) << view_.SelectedText();
+  Keys(L"shift+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"四行目"); }));
+  Keys(L"ctrl+a");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectionEnd() - view_.SelectionStart() == view_.Model().Size(); }));
+  EXPECT_GT(caretMoves_, 0);
+}
+
+TEST_F(TextViewWindow, WrappedRowsScrollAndCentreWithTheirStoredLines) {
+  // 300 lines of 100 double-byte characters: two rows and a half each.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += Repeat(Sjis(L"字"), 100) + "\r\n";
+  view_.SetText(text);
+  FocusByClick();
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == text.size(); }));
+  EXPECT_EQ(view_.CaretLine(), 300u);
+  EXPECT_EQ(view_.CaretRow(), 900u);
+  EXPECT_EQ(view_.RowCount(), 901u);
+  view_.SetCaretRow(451);
+  view_.CenterRow(451);
+  EXPECT_EQ(view_.CaretLine(), 150u);
+  EXPECT_EQ(view_.TopRow(), 451u - view_.VisibleRows() / 2);
+  Keys(L"Prior");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretRow() == 451u - (view_.VisibleRows() - 1); }));
+}
+
+TEST_F(TextViewWindow, ScreenshotOfJapaneseText) {
+  TEditorSettings settings = view_.Settings();
+  settings.lineNumbers = true;
+  settings.ruler = true;
+  settings.tabMark = true;
+  settings.fullWidthSpaceMark = true;
+  settings.reservedWords = {L"int", L"return"};
+  settings.fontName = L"IPAGothic";
+  view_.SetSettings(settings);
+  std::wstring text =
+      L"Tavix のテキスト表示：日本語の禁則処理と折り返しの確認です。ここで行末に達するので、句点がぶら下がります。"
+      L"そして「かぎ括弧」は行末に残りません。\r\n"
+      L"\tint count = 0x1F; // 行コメント\r\n"
+      L"文字列 \"ｶﾀｶﾅ半角\" と　全角スペース、番号 12345\r\n"
+      L"連絡先: support@example.jp  http://www.example.com/readme.txt\r\n"
+      L"検索語の強調: 検索 と ｹﾝｻｸ とけんさく\r\n"
+      L"return (a[1] + b);";
+  view_.SetText(Sjis(text));
+  view_.SetHighlight(Sjis(L"ケンサク"), {.fuzzy = true});
+  FocusByClick();
+  view_.Select(Sjis(L"Tavix の").size(), Sjis(L"Tavix のテキスト").size());
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  std::string dir = TAVIX_BINARY_DIR;
+  std::wstring shot = std::wstring(dir.begin(), dir.end()) + L"/textview-screenshot.png";
+  ASSERT_EQ(RunUnix(L"import -window root '" + shot + L"'"), 0);
+}
+
+}  // namespace
