@@ -153,20 +153,35 @@ void TTextView::ApplyLayout() {
 }
 
 void TTextView::UpdateScrollBars() {
+  // Set when the window paints: Wine redraws a bar at once on every
+  // SetScrollInfo, which cost more than the page move itself.
+  scrollBarsDirty_ = true;
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void TTextView::SetScrollBars() {
+  scrollBarsDirty_ = false;
   if (!window_) return;
-  // The bar counts stored lines: rows are only known for what has been laid out.
+  // The bar counts stored lines: rows are only known for what has been laid
+  // out. Wine redraws a bar on every SetScrollInfo, so unchanged values are not set again.
   SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
   si.nMin = 0;
   si.nMax = static_cast<int>(std::min<size_t>(model_.LineCount() - 1 + VisibleRows() - 1, 0x7FFFFFFF));
   si.nPage = static_cast<UINT>(VisibleRows());
   si.nPos = static_cast<int>(top_.line);
-  SetScrollInfo(window_, SB_VERT, &si, TRUE);
+  if (si.nMax != vertical_.nMax || si.nPage != vertical_.nPage || si.nPos != vertical_.nPos) {
+    SetScrollInfo(window_, SB_VERT, &si, TRUE);
+    vertical_ = si;
+  }
   SCROLLINFO sh{sizeof sh, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
   int columns = layout_.Rules().columns > 0 ? layout_.Rules().columns + 4 : 1024;
   sh.nMax = columns;
   sh.nPage = static_cast<UINT>(WindowColumns());
   sh.nPos = leftColumn_;
-  SetScrollInfo(window_, SB_HORZ, &sh, TRUE);
+  if (sh.nMax != horizontal_.nMax || sh.nPage != horizontal_.nPage || sh.nPos != horizontal_.nPos) {
+    SetScrollInfo(window_, SB_HORZ, &sh, TRUE);
+    horizontal_ = sh;
+  }
 }
 
 size_t TTextView::TopRow() { return layout_.RowOfLine(top_.line) + top_.subRow; }
@@ -502,6 +517,7 @@ void TTextView::MouseAt(int x, int y, bool extend) {
 LRESULT TTextView::Handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_PAINT: {
+      if (scrollBarsDirty_) SetScrollBars();
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window_, &ps);
       RECT client{};

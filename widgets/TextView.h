@@ -91,6 +91,7 @@ class TTextView {
   void ApplyLayout();
   void UpdateMetrics();
   void UpdateScrollBars();
+  void SetScrollBars();
   void UpdateCaret();
   void EnsureCaretVisible();
   void ScrollRows(long long rows);
@@ -125,6 +126,9 @@ class TTextView {
   TRowPos top_;
   int leftColumn_ = 0;
   bool hasFocus_ = false;
+  bool scrollBarsDirty_ = true;
+  SCROLLINFO vertical_{};  // what the bars were last given
+  SCROLLINFO horizontal_{};
   bool dragging_ = false;
 
   size_t coloredLine_ = static_cast<size_t>(-1);
