@@ -271,3 +271,10 @@ void TTextSearch::FindInLine(const TTextModel& model, size_t line, std::vector<T
   if (!LineHits(model.Data() + start, model.LineLength(line), hits, false, 0)) hits.clear();
   for (auto& hit : hits) hit.start += start;
 }
+
+void TTextSearch::FindInRange(const TTextModel& model, size_t start, size_t end, std::vector<TSearchHit>& hits) {
+  hits.clear();
+  if (!ready_ || start > end || end > model.Size()) return;
+  if (!LineHits(model.Data() + start, end - start, hits, false, 0)) hits.clear();
+  for (auto& hit : hits) hit.start += start;
+}

@@ -52,6 +52,8 @@ class TTextSearch {
   std::optional<TSearchHit> FindBackward(const TTextModel& model, size_t before);
   // Every hit inside one stored line (for marking what is on screen).
   void FindInLine(const TTextModel& model, size_t line, std::vector<TSearchHit>& hits);
+  // Every hit inside text[start, end), a part of one line starting on a character.
+  void FindInRange(const TTextModel& model, size_t start, size_t end, std::vector<TSearchHit>& hits);
 
  private:
   struct TRegex;

@@ -642,7 +642,9 @@ void TTextView::Paint(HDC dc, const RECT& client) {
   TBrush background(CreateSolidBrush(normal.background));
   FillRect(dc, &client, background.get());
   SetBkMode(dc, OPAQUE);
-  coloredLine_ = static_cast<size_t>(-1);
+  coloredStart_ = coloredEnd_ = static_cast<size_t>(-1);
+  partner_.reset();
+  if (!colorRules_.brackets.empty()) partner_ = MatchingBracket(model_, caret_, colorRules_);
   int visible = VisibleRows();
   TRowPos pos = top_;
   for (int n = 0; n <= visible; ++n) {
@@ -659,16 +661,21 @@ void TTextView::PaintRow(HDC dc, TRowPos pos, int y, int right) {
   const size_t lineStart = model_.LineStart(pos.line), lineEnd = model_.LineEnd(pos.line);
   const size_t rowStart = layout_.RowStart(pos), rowEnd = layout_.RowEnd(pos);
   // Colours and hits of the line, computed once per line while its rows are drawn.
-  if (coloredLine_ != pos.line) {
-    ColorLine(data + lineStart, lineEnd - lineStart, colorRules_, elements_);
-    hits_.clear();
-    if (highlightOn_) highlight_.FindInLine(model_, pos.line, hits_);
-    coloredLine_ = pos.line;
+  // A very long line is coloured and searched only around the row drawn,
+  // from the start of the row before to the end of the row after.
+  size_t segmentStart = lineStart, segmentEnd = lineEnd;
+  if (lineEnd - lineStart > kLongLine) {
+    segmentStart = layout_.RowStart(layout_.Previous(pos));
+    if (segmentStart > rowStart) segmentStart = rowStart;
+    TRowPos next = layout_.Next(pos);
+    segmentEnd = next.line == pos.line ? layout_.RowEnd(next) : rowEnd;
   }
-  std::optional<size_t> bracket, partner;
-  if (!colorRules_.brackets.empty()) {
-    partner = MatchingBracket(model_, caret_, colorRules_);
-    if (partner) bracket = caret_;
+  if (coloredStart_ != segmentStart || coloredEnd_ != segmentEnd) {
+    ColorLine(data + segmentStart, segmentEnd - segmentStart, colorRules_, elements_);
+    hits_.clear();
+    if (highlightOn_) highlight_.FindInRange(model_, segmentStart, segmentEnd, hits_);
+    coloredStart_ = segmentStart;
+    coloredEnd_ = segmentEnd;
   }
   const size_t selStart = SelectionStart(), selEnd = SelectionEnd();
   const int colW = ColumnWidth();
@@ -695,7 +702,7 @@ void TTextView::PaintRow(HDC dc, TRowPos pos, int y, int right) {
     size_t n = sjis::CharLength(p, end);
     size_t offset = static_cast<size_t>(p - data);
     int width = CharColumns(p, n, column, layout_.Rules().tabSize);
-    TTextElement element = static_cast<TTextElement>(elements_[offset - lineStart]);
+    TTextElement element = static_cast<TTextElement>(elements_[offset - segmentStart]);
     wchar_t glyph = sjis::ToWide(sjis::Code(p, n));
     if (*p == '\t') {
       glyph = settings_.tabMark ? L'»' : L' ';
@@ -710,7 +717,7 @@ void TTextView::PaintRow(HDC dc, TRowPos pos, int y, int right) {
                            [&](const TSearchHit& h) { return offset >= h.start && offset < h.start + h.length; });
     if (offset >= selStart && offset < selEnd) element = teSelection;
     else if (hit) element = teSearchHit;
-    else if ((bracket && offset == *bracket) || (partner && offset == *partner)) element = teBracket;
+    else if (partner_ && (offset == caret_ || offset == *partner_)) element = teBracket;
     const TTextColor* color = &settings_.colors[element];
     if (color != runColor) {
       flush(column);

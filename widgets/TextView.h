@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,7 +132,10 @@ class TTextView {
   SCROLLINFO horizontal_{};
   bool dragging_ = false;
 
-  size_t coloredLine_ = static_cast<size_t>(-1);
+  static constexpr size_t kLongLine = 65536;
+  size_t coloredStart_ = static_cast<size_t>(-1);
+  size_t coloredEnd_ = static_cast<size_t>(-1);
+  std::optional<size_t> partner_;  // the bracket matching the one at the caret
   std::vector<unsigned char> elements_;
   std::vector<TSearchHit> hits_;
 };

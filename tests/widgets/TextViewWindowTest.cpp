@@ -132,6 +132,32 @@ TEST_F(TextViewWindow, WrappedRowsScrollAndCentreWithTheirStoredLines) {
   ASSERT_TRUE(PumpUntil([&] { return view_.CaretRow() == 451u - (view_.VisibleRows() - 1); }));
 }
 
+TEST_F(TextViewWindow, BadInputShowsAndMovesWithoutHanging) {
+  FocusByClick();
+  // One 10 MB line of kanji: coloured only around the rows drawn.
+  std::string line = Repeat(Sjis(L"漢"), 5 * 1024 * 1024);
+  view_.SetText(line);
+  auto started = std::chrono::steady_clock::now();
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == line.size(); }));
+  Keys(L"Prior Prior shift+Left");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"漢"); }));
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 20.0);
+  EXPECT_EQ(view_.CaretRow(), line.size() / 80 - 1 - 2 * (view_.VisibleRows() - 1));
+  // A lone lead byte at the end, an empty text and a text of carriage returns.
+  view_.SetText("abc\x82");
+  Keys(L"ctrl+End shift+Left");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == "\x82"; }));
+  view_.SetText({});
+  Keys(L"ctrl+a ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  EXPECT_EQ(view_.CaretOffset(), 0u);
+  view_.SetText(std::string(100000, '\r'));
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 100000u; }));
+}
+
 TEST_F(TextViewWindow, ScreenshotOfJapaneseText) {
   TEditorSettings settings = view_.Settings();
   settings.lineNumbers = true;
