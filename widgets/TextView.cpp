@@ -71,7 +71,6 @@ LRESULT CALLBACK TTextView::WindowProc(HWND window, UINT message, WPARAM w, LPAR
 }
 
 void TTextView::SetText(std::string text) {
-  size_t oldAnchor = anchor_, oldCaret = caret_;
   model_.SetText(std::move(text));
   caret_ = anchor_ = 0;
   caretExtra_ = 0;
@@ -80,7 +79,10 @@ void TTextView::SetText(std::string text) {
   leftColumn_ = 0;
   ApplyLayout();
   if (window_) InvalidateRect(window_, nullptr, FALSE);
-  Changed(oldAnchor + 1, oldCaret + 1);  // always tell: the text is new
+  UpdateCaret();
+  // New text: the caret and the selection are new whatever they were.
+  if (OnSelectionChange) OnSelectionChange();
+  if (OnCaretMoved) OnCaretMoved();
 }
 
 void TTextView::SetSettings(const TEditorSettings& settings) {

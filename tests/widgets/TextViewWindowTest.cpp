@@ -167,9 +167,16 @@ TEST_F(TextViewWindow, ScreenshotOfJapaneseText) {
   settings.reservedWords = {L"int", L"return"};
   settings.fontName = L"IPAGothic";
   view_.SetSettings(settings);
+  // Wide enough for the 80 columns, so the line-breaking rules show.
+  SetWindowPos(host_, nullptr, 0, 0, 820, 420, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client{};
+  GetClientRect(host_, &client);
+  MoveWindow(view_.Handle(), 0, 0, client.right, client.bottom, TRUE);
   std::wstring text =
-      L"Tavix のテキスト表示：日本語の禁則処理と折り返しの確認です。ここで行末に達するので、句点がぶら下がります。"
-      L"そして「かぎ括弧」は行末に残りません。\r\n"
+      // 80 columns, then a full stop that hangs.
+      L"Tavix のテキスト表示：日本語の禁則処理と折り返しを確かめる長い一行を用意しました。次の行へ続きます。\r\n"
+      // 78 columns, then an opening bracket that goes down to the next row.
+      L"二行目：行の終わりに来る始め括弧は次の行へ送られます。それを確かめる文章ですね「括弧」の中身\r\n"
       L"\tint count = 0x1F; // 行コメント\r\n"
       L"文字列 \"ｶﾀｶﾅ半角\" と　全角スペース、番号 12345\r\n"
       L"連絡先: support@example.jp  http://www.example.com/readme.txt\r\n"
