@@ -292,22 +292,25 @@ void TTextView::SetCaretOffset(size_t offset, bool extend) {
   Changed(oldAnchor, oldCaret);
 }
 
-void TTextView::MoveCaretToRow(TRowPos row, bool extend) {
+void TTextView::PlaceCaret(TRowPos row, int column, bool extend) {
   size_t oldAnchor = anchor_, oldCaret = caret_;
-  if (desiredColumn_ < 0) desiredColumn_ = CaretColumn();
-  size_t offset = layout_.OffsetAtColumn(row, desiredColumn_);
+  size_t offset = layout_.OffsetAtColumn(row, column);
   size_t rowEnd = layout_.RowEnd(row);
   bool lastRow = row.subRow + 1 >= layout_.RowsOfLine(row.line);
   // The end of a wrapped row is the next row's start: stay on this row.
   if (offset == rowEnd && !lastRow && offset > layout_.RowStart(row)) offset = PreviousChar(offset);
   caret_ = offset;
   if (!extend) anchor_ = offset;
-  int column = layout_.ColumnOf(offset);
-  caretExtra_ = settings_.freeCaret && offset == rowEnd ? std::max(0, desiredColumn_ - column) : 0;
-  int keep = desiredColumn_;
+  caretExtra_ = settings_.freeCaret && offset == rowEnd ? std::max(0, column - layout_.ColumnOf(offset)) : 0;
   EnsureCaretVisible();
-  desiredColumn_ = keep;
   Changed(oldAnchor, oldCaret);
+}
+
+void TTextView::MoveCaretToRow(TRowPos row, bool extend) {
+  // The column the move started from is kept over short rows.
+  int column = desiredColumn_ >= 0 ? desiredColumn_ : CaretColumn();
+  PlaceCaret(row, column, extend);
+  desiredColumn_ = column;
 }
 
 void TTextView::Select(size_t start, size_t end) {
@@ -501,19 +504,9 @@ void TTextView::KeyDown(WPARAM key) {
 
 void TTextView::MouseAt(int x, int y, bool extend) {
   long long rows = y < TextTop() ? -1 - (TextTop() - y) / lineHeight_ : (y - TextTop()) / lineHeight_;
-  TRowPos row = layout_.Move(top_, rows);
   int column = std::max(0, (x - TextLeft() + ColumnWidth() / 2) / ColumnWidth() + leftColumn_);
-  size_t oldAnchor = anchor_, oldCaret = caret_;
-  size_t offset = layout_.OffsetAtColumn(row, column);
-  size_t rowEnd = layout_.RowEnd(row);
-  bool lastRow = row.subRow + 1 >= layout_.RowsOfLine(row.line);
-  if (offset == rowEnd && !lastRow && offset > layout_.RowStart(row)) offset = PreviousChar(offset);
-  caret_ = offset;
-  if (!extend) anchor_ = offset;
-  caretExtra_ = settings_.freeCaret && offset == rowEnd ? std::max(0, column - layout_.ColumnOf(offset)) : 0;
   desiredColumn_ = -1;
-  EnsureCaretVisible();
-  Changed(oldAnchor, oldCaret);
+  PlaceCaret(layout_.Move(top_, rows), column, extend);
 }
 
 LRESULT TTextView::Handle(UINT message, WPARAM w, LPARAM l) {

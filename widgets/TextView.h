@@ -97,6 +97,8 @@ class TTextView {
   void EnsureCaretVisible();
   void ScrollRows(long long rows);
   void Changed(size_t oldAnchor, size_t oldCaret);
+  // The caret to a display column of a row (with a free caret, past its end).
+  void PlaceCaret(TRowPos row, int column, bool extend);
   void MoveCaretToRow(TRowPos row, bool extend);
   size_t ValidOffset(size_t offset) const;
   size_t PreviousChar(size_t offset) const;
