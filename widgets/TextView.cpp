@@ -195,6 +195,22 @@ void TTextView::SetTopRow(size_t row) {
   UpdateCaret();
 }
 
+bool TTextView::OffsetPoint(size_t offset, POINT* point) {
+  TRowPos target = layout_.RowOfOffset(ValidOffset(offset));
+  TRowPos pos = top_;
+  for (int n = 0; n < VisibleRows(); ++n) {
+    if (pos == target) {
+      point->x = TextLeft() + (layout_.ColumnOf(ValidOffset(offset)) - leftColumn_) * ColumnWidth();
+      point->y = TextTop() + n * lineHeight_;
+      return true;
+    }
+    TRowPos next = layout_.Next(pos);
+    if (next == pos) break;
+    pos = next;
+  }
+  return false;
+}
+
 void TTextView::CenterRow(size_t row) {
   size_t half = static_cast<size_t>(VisibleRows() / 2);
   SetTopRow(row > half ? row - half : 0);

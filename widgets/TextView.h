@@ -55,6 +55,8 @@ class TTextView {
   size_t TopRow();
   void SetTopRow(size_t row);
   int VisibleRows() const;
+  // Client coordinates of the top left of an offset's cell; false when it is not on screen.
+  bool OffsetPoint(size_t offset, POINT* point);
   // The top row becomes row less half the visible rows (halved toward zero).
   void CenterRow(size_t row);
 

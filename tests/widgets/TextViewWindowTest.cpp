@@ -113,6 +113,53 @@ TEST_F(TextViewWindow, ShiftDownSelectsStoredLinesAndCtrlCCopiesBothFormats) {
   EXPECT_GT(caretMoves_, 0);
 }
 
+TEST_F(TextViewWindow, AMouseDragSelectsAndAFreeCaretGoesPastTheLineEnd) {
+  std::string text = Sjis(L"マウスで選ぶ行\r\n二行目の文字\r\n三行目");
+  view_.SetText(text);
+  FocusByClick();
+  POINT from{}, to{};
+  size_t start = Sjis(L"マウスで").size(), end = Sjis(L"マウスで選ぶ行\r\n二行").size();
+  ASSERT_TRUE(view_.OffsetPoint(start, &from));
+  ASSERT_TRUE(view_.OffsetPoint(end, &to));
+  ClientToScreen(view_.Handle(), &from);
+  ClientToScreen(view_.Handle(), &to);
+  // Press on the left half of the first cell, let go on the left half of the last.
+  int half = 4;
+  ASSERT_EQ(Xdotool(L"mousemove --sync " + std::to_wstring(from.x + 2) + L" " + std::to_wstring(from.y + half) +
+                    L" mousedown 1 mousemove --sync " + std::to_wstring(to.x + 2) + L" " +
+                    std::to_wstring(to.y + half) + L" mouseup 1"),
+            0);
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"選ぶ行\r\n二行"); })) << view_.SelectedText();
+
+  TEditorSettings settings = view_.Settings();
+  settings.freeCaret = true;
+  view_.SetSettings(settings);
+  Keys(L"Up End Right Right");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretColumn() == 16; })) << view_.CaretColumn();
+  EXPECT_EQ(view_.CaretOffset(), Sjis(L"マウスで選ぶ行").size());
+  // Down keeps the column past the end of a shorter line.
+  Keys(L"Down Down");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 2 && view_.CaretColumn() == 16; }));
+}
+
+TEST_F(TextViewWindow, FindSelectsTheHitAndCentresItsRow) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += (i == 150 ? Sjis(L"ここに ｹﾝｻｸ 語") : Sjis(L"ただの行")) + "\r\n";
+  view_.SetText(text);
+  std::wstring error;
+  ASSERT_TRUE(view_.Find(Sjis(L"けんさく"), {.fuzzy = true}, false, &error));
+  EXPECT_EQ(view_.SelectedText(), Sjis(L"ｹﾝｻｸ"));
+  EXPECT_EQ(view_.CaretLine(), 150u);
+  EXPECT_EQ(view_.TopRow(), 150u - view_.VisibleRows() / 2);
+  EXPECT_FALSE(view_.Find(Sjis(L"けんさく"), {.fuzzy = true}, false, &error));
+  EXPECT_TRUE(error.empty());
+  ASSERT_TRUE(view_.Find(Sjis(L"ただ"), {}, true, &error));
+  EXPECT_EQ(view_.CaretLine(), 149u);
+  EXPECT_FALSE(view_.Find("(", {.regex = true}, false, &error));
+  EXPECT_NE(error.find(L"正規表現"), std::wstring::npos);
+  EXPECT_EQ(view_.CaretLine(), 149u);  // a failed search moves nothing
+}
+
 TEST_F(TextViewWindow, WrappedRowsScrollAndCentreWithTheirStoredLines) {
   // 300 lines of 100 double-byte characters: two rows and a half each.
   std::string text;
