@@ -56,6 +56,8 @@ HWND TTextView::Create(HWND parent, int id, const RECT& bounds) {
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TTextView::WindowProc));
   UpdateMetrics();
   ApplyLayout();
+  ShowScrollBar(window_, SB_VERT, settings_.scrollBars & sbVertical);
+  ShowScrollBar(window_, SB_HORZ, settings_.scrollBars & sbHorizontal);
   return window_;
 }
 
@@ -95,6 +97,8 @@ void TTextView::SetSettings(const TEditorSettings& settings) {
   if (window_) {
     ShowScrollBar(window_, SB_VERT, settings_.scrollBars & sbVertical);
     ShowScrollBar(window_, SB_HORZ, settings_.scrollBars & sbHorizontal);
+    vertical_ = horizontal_ = SCROLLINFO{};
+    UpdateScrollBars();
     InvalidateRect(window_, nullptr, FALSE);
     UpdateCaret();
   }
@@ -171,7 +175,9 @@ void TTextView::SetScrollBars() {
   si.nMax = static_cast<int>(std::min<size_t>(model_.LineCount() - 1 + VisibleRows() - 1, 0x7FFFFFFF));
   si.nPage = static_cast<UINT>(VisibleRows());
   si.nPos = static_cast<int>(top_.line);
-  if (si.nMax != vertical_.nMax || si.nPage != vertical_.nPage || si.nPos != vertical_.nPos) {
+  // A bar the settings leave out is not set: setting it would show it again.
+  if ((settings_.scrollBars & sbVertical) &&
+      (si.nMax != vertical_.nMax || si.nPage != vertical_.nPage || si.nPos != vertical_.nPos)) {
     SetScrollInfo(window_, SB_VERT, &si, TRUE);
     vertical_ = si;
   }
@@ -180,7 +186,8 @@ void TTextView::SetScrollBars() {
   sh.nMax = columns;
   sh.nPage = static_cast<UINT>(WindowColumns());
   sh.nPos = leftColumn_;
-  if (sh.nMax != horizontal_.nMax || sh.nPage != horizontal_.nPage || sh.nPos != horizontal_.nPos) {
+  if ((settings_.scrollBars & sbHorizontal) &&
+      (sh.nMax != horizontal_.nMax || sh.nPage != horizontal_.nPage || sh.nPos != horizontal_.nPos)) {
     SetScrollInfo(window_, SB_HORZ, &sh, TRUE);
     horizontal_ = sh;
   }

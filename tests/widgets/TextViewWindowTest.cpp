@@ -140,6 +140,15 @@ TEST_F(TextViewWindow, AMouseDragSelectsAndAFreeCaretGoesPastTheLineEnd) {
   // Down keeps the column past the end of a shorter line.
   Keys(L"Down Down");
   ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 2 && view_.CaretColumn() == 16; }));
+
+  // Only the bars the settings ask for, also after the window has painted.
+  settings.scrollBars = sbVertical;
+  view_.SetSettings(settings);
+  Keys(L"Up");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 1 && !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  LONG style = GetWindowLongW(view_.Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_VSCROLL);
+  EXPECT_FALSE(style & WS_HSCROLL);
 }
 
 TEST_F(TextViewWindow, FindSelectsTheHitAndCentresItsRow) {
