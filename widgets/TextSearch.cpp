@@ -109,6 +109,21 @@ bool TTextSearch::Prepare(const std::string& pattern, const TSearchOptions& opti
       error_ = L"検索文字列がありません.";
       return false;
     }
+    // Only the kanji of the standard rows: the extension rows hold some
+    // kanji twice (two codes, one character), which a byte search would miss.
+    anchor_.reset();
+    const char* end = pattern.data() + pattern.size();
+    for (const char* p = pattern.data(); p < end;) {
+      size_t n = sjis::CharLength(p, end);
+      auto lead = static_cast<unsigned char>(*p);
+      wchar_t w = sjis::ToWide(sjis::Code(p, n));
+      if (n == 2 && ((lead >= 0x88 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEA)) && w >= 0x4E00 && w <= 0x9FFF) {
+        anchor_ = std::make_unique<TTextSearch>();
+        anchor_->Prepare(std::string(p, 2), {.matchCase = true});
+        break;
+      }
+      p += n;
+    }
   } else {
     for (int b = 0; b < 256; ++b)
       fold_[b] = options.matchCase ? static_cast<unsigned char>(b) : LowerByte(static_cast<unsigned char>(b));
@@ -240,6 +255,18 @@ std::optional<TSearchHit> TTextSearch::FindForward(const TTextModel& model, size
   if (!options_.regex && !options_.fuzzy) return PlainForward(model, from);
   std::vector<TSearchHit> hits;
   size_t first = model.LineOfOffset(from);
+  if (options_.fuzzy && anchor_) {
+    for (size_t scan = model.LineStart(first);;) {
+      auto found = anchor_->PlainForward(model, scan);
+      if (!found) return std::nullopt;
+      size_t line = model.LineOfOffset(found->start);
+      size_t start = model.LineStart(line);
+      LineHits(model.Data() + start, model.LineLength(line), hits, true, line == first ? from - start : 0);
+      if (!hits.empty()) return TSearchHit{start + hits[0].start, hits[0].length};
+      if (line + 1 >= model.LineCount()) return std::nullopt;
+      scan = model.LineStart(line + 1);
+    }
+  }
   for (size_t line = first; line < model.LineCount(); ++line) {
     size_t start = model.LineStart(line);
     size_t minStart = line == first ? from - start : 0;

@@ -72,6 +72,9 @@ class TTextSearch {
   size_t skip_[256] = {};
   unsigned char fold_[256] = {};
   std::unique_ptr<TRegex> regex_;
+  // A kanji of a fuzzy pattern: it has one form only, so a plain search for
+  // it finds the lines worth folding.
+  std::unique_ptr<TTextSearch> anchor_;
   std::wstring wide_;
   std::vector<uint32_t> offsets_;
   std::wstring folded_;

@@ -74,6 +74,11 @@ TEST(FuzzySearch, WidthKanaCaseAndASeparateVoicedMarkAreAlike) {
   // A voiced mark makes a different character: カイト is not ガイド.
   EXPECT_EQ(AllHits(Sjis(L"カイト"), L"ガイド", {.fuzzy = true}).size(), 0u);
   EXPECT_EQ(AllHits(Sjis(L"ﾊﾟﾊﾟ"), L"ぱぱ", {.fuzzy = true}).size(), 1u);
+  // With a kanji in the pattern: on several lines, after lines that hold the kanji alone.
+  std::string lines = Sjis(L"検索\n検索と\nｹﾝｻｸ検索ガイド\n検索がいど\n検 索ガイド\n検索ｶﾞｲﾄﾞ");
+  EXPECT_EQ(AllHits(lines, L"検索ガイド", {.fuzzy = true}),
+            (std::vector<std::string>{Sjis(L"検索ガイド"), Sjis(L"検索がいど"), Sjis(L"検索ｶﾞｲﾄﾞ")}));
+  EXPECT_EQ(AllHits(lines, L"ｹﾝｻｸ検索", {.fuzzy = true}), std::vector<std::string>{Sjis(L"ｹﾝｻｸ検索")});
 }
 
 TEST(RegexSearch, JapaneseTextCountsCharactersNotBytes) {
