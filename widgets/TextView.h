@@ -17,6 +17,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,7 +36,8 @@ class TTextView {
   HWND Create(HWND parent, int id, const RECT& bounds);
   HWND Handle() const { return window_; }
 
-  // The text in Shift-JIS; the view keeps this one copy.
+  // The text in Shift-JIS; the view keeps this one copy. A text of 4 GB or
+  // more throws std::length_error (the host tells the user).
   void SetText(std::string text);
   void Clear() { SetText({}); }
   const TTextModel& Model() const { return model_; }
