@@ -368,29 +368,31 @@ std::string TTextView::SelectedText() const {
   return model_.Text().substr(SelectionStart(), SelectionEnd() - SelectionStart());
 }
 
-std::string TTextView::WordAtCaret() const {
+std::pair<size_t, size_t> TTextView::WordBoundsAtCaret() const {
   size_t line = model_.LineOfOffset(caret_);
   size_t start = model_.LineStart(line), end = model_.LineEnd(line);
   const char* data = model_.Data();
-  // Characters of the line up to a screenful around the caret are enough for a word.
+  // Characters up to 1 KB around the caret are enough for a word.
   size_t from = caret_ > start + 1024 ? caret_ - 1024 : start;
   while (from > start && !sjis::IsCharStart(data, start, from)) --from;
+  size_t to = std::min(end, caret_ + 1024);
   std::vector<size_t> starts;
-  for (size_t p = from; p < std::min(end, caret_ + 1024); p += sjis::CharLength(data + p, data + end)) starts.push_back(p);
+  for (size_t p = from; p < to; p += sjis::CharLength(data + p, data + end)) starts.push_back(p);
   auto at = std::lower_bound(starts.begin(), starts.end(), caret_);
-  if (at == starts.end() || *at != caret_) return {};
+  if (at == starts.end() || *at != caret_) return {caret_, caret_};
   size_t index = static_cast<size_t>(at - starts.begin());
-  auto kind = [&](size_t i) {
-    size_t p = starts[i];
-    return CharKind(data + p, sjis::CharLength(data + p, data + end));
-  };
+  auto kind = [&](size_t i) { return CharKind(data + starts[i], sjis::CharLength(data + starts[i], data + end)); };
   int k = kind(index);
-  if (k == 0) return {};
+  if (k == 0) return {caret_, caret_};
   size_t first = index, last = index;
   while (first > 0 && kind(first - 1) == k) --first;
   while (last + 1 < starts.size() && kind(last + 1) == k) ++last;
-  size_t wordEnd = last + 1 < starts.size() ? starts[last + 1] : std::min(end, caret_ + 1024);
-  return model_.Text().substr(starts[first], wordEnd - starts[first]);
+  return {starts[first], last + 1 < starts.size() ? starts[last + 1] : to};
+}
+
+std::string TTextView::WordAtCaret() const {
+  auto [start, end] = WordBoundsAtCaret();
+  return model_.Text().substr(start, end - start);
 }
 
 bool TTextView::CopyToClipboard() {
@@ -590,16 +592,8 @@ LRESULT TTextView::Handle(UINT message, WPARAM w, LPARAM l) {
       dragging_ = false;
       return 0;
     case WM_LBUTTONDBLCLK: {
-      std::string word = WordAtCaret();
-      if (!word.empty() && model_.Text().compare(caret_, word.size(), word) != 0) {
-        // The word began before the caret: find its start on the line.
-        size_t line = model_.LineOfOffset(caret_);
-        size_t from = model_.LineStart(line);
-        size_t at = model_.Text().rfind(word, caret_);
-        if (at != std::string::npos && at >= from) Select(at, at + word.size());
-      } else if (!word.empty()) {
-        Select(caret_, caret_ + word.size());
-      }
+      auto [start, end] = WordBoundsAtCaret();
+      if (end > start) Select(start, end);
       return 0;
     }
     case WM_MOUSEWHEEL: {

@@ -21,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TTextView {
@@ -105,6 +106,7 @@ class TTextView {
   void PlaceCaret(TRowPos row, int column, bool extend);
   void MoveCaretToRow(TRowPos row, bool extend);
   size_t ValidOffset(size_t offset) const;
+  std::pair<size_t, size_t> WordBoundsAtCaret() const;
   size_t PreviousChar(size_t offset) const;
   size_t NextChar(size_t offset) const;
   HFONT FontFor(const TTextColor& color);

@@ -130,6 +130,14 @@ TEST_F(TextViewWindow, AMouseDragSelectsAndAFreeCaretGoesPastTheLineEnd) {
                     std::to_wstring(to.y + half) + L" mouseup 1"),
             0);
   ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"選ぶ行\r\n二行"); })) << view_.SelectedText();
+  // A double click takes the run of one kind of characters: the katakana.
+  POINT inWord{};
+  ASSERT_TRUE(view_.OffsetPoint(Sjis(L"マ").size(), &inWord));  // on ウ
+  ClientToScreen(view_.Handle(), &inWord);
+  ASSERT_EQ(Xdotool(L"mousemove --sync " + std::to_wstring(inWord.x + 2) + L" " + std::to_wstring(inWord.y + half) +
+                    L" click --repeat 2 1"),
+            0);
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"マウス"); })) << view_.SelectedText();
 
   TEditorSettings settings = view_.Settings();
   settings.freeCaret = true;
