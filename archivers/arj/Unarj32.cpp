@@ -189,6 +189,7 @@ int RunArj(HWND, const std::string& text, arc::Output& output) {
   family::Selection selection(words.names, options.Number(L"p", 0) > 0);
 
   if (command == L"l" || command == L"v") {
+    selection.Settle([&] { return std::make_unique<ArjReader>(archive, false); });
     ArjReader reader(archive, false);
     return family::ListEntries(reader, selection, output);
   }
@@ -198,6 +199,7 @@ int RunArj(HWND, const std::string& text, arc::Output& output) {
       throw arc::Error{ERROR_NOT_SUPPORT, L"ARJ"};
     throw arc::Error{ERROR_COMMAND_NAME, line.command};
   }
+  selection.Settle([&] { return std::make_unique<ArjReader>(archive, false); });
 
   arc::ExtractOptions extract;
   extract.destination = words.folder;

@@ -354,6 +354,7 @@ int DeleteEntries(const Command& command, arc::Output& output) {
   ExistingArchive existing = ReadExisting(archive);
   if (existing.reader->ArchiveStart() != 0) throw arc::Error{ERROR_NOT_SUPPORT, archive};  // a self-extractor
   std::vector<const bga::Entry*> kept;
+  for (const auto& entry : existing.entries) patterns.Learn(arc::FromAnsi(entry.Path()));
   for (const auto& entry : existing.entries) {
     std::wstring name = arc::FromAnsi(entry.Path());
     if (patterns.MatchesAny(name)) {
@@ -382,6 +383,7 @@ int Extract(const Command& command, bool testOnly, arc::Output& output) {
   arc::ExtractOptions options;
   options.destination = command.baseFolder;
   options.patterns = arc::PatternSet(command.names);
+  options.patterns.Settle([&] { return std::make_unique<TBgaReader>(archive); });
   options.keepFolders = command.word != L"e" && command.switches.Number(L"j", 0) <= 0;
   options.overwrite = command.switches.Number(L"o", 0) > 0 && command.switches.Number(L"n", 0) <= 0;
   options.testOnly = testOnly;
@@ -390,8 +392,9 @@ int Extract(const Command& command, bool testOnly, arc::Output& output) {
 }
 
 int List(const Command& command, arc::Output& output) {
-  TBgaReader reader(arc::FullPath(command.archive));
   arc::PatternSet patterns(command.names);
+  patterns.Settle([&] { return std::make_unique<TBgaReader>(arc::FullPath(command.archive)); });
+  TBgaReader reader(arc::FullPath(command.archive));
   arc::EntryInfo entry;
   wchar_t line[128];
   while (reader.Next(entry)) {

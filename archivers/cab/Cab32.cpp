@@ -395,6 +395,7 @@ int RunCab(HWND, const std::string& text, arc::Output& output) {
   if (command == L"a") return Add(words, options, output);
   if (command == L"f") return MakeSfx(words, output);
   std::wstring archive = arc::FullPath(words.archive);
+  selection.Settle([&] { return std::make_unique<DirectoryCursor>(Locate(archive, false, true)); });
   if (command == L"l" || command == L"v") {
     DirectoryCursor cursor(Locate(archive, false, true));
     return family::ListEntries(cursor, selection, output);

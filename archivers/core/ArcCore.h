@@ -112,18 +112,44 @@ class Switches {
 // Case-insensitive wildcards ('*', '?') against a whole entry path; '/' and
 // '\' are the same; "*" and "*.*" match everything.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name);
+// The name as a record lists it, read back: each character the code page
+// lacks has become '?'.
+std::wstring ListedName(const std::wstring& name);
+// Whether name is what a record lists for entryName (case-blind, '/' = '\').
+bool IsListedAs(const std::wstring& name, const std::wstring& entryName);
+// A name holding '?' and no '*' may be a listed name sent back, whose '?'
+// stand for characters the code page lacks.
+bool MayBeListedName(const std::wstring& name);
+
+class EntryCursor;
+// A listed name sent back must select the entry it came from and no other,
+// yet its '?' would also match every entry differing only there ("a?.txt" for
+// "a¥.txt" would take "ab.txt" too). So a name that MayBeListedName and is
+// some entry's listed name is taken literally; the archive's listed names are
+// learnt (Settle) before matching. '*' is never produced by the conversion:
+// "*.txt" is always a wildcard.
 class PatternSet {
  public:
   PatternSet() = default;
-  explicit PatternSet(std::vector<std::wstring> patterns);
+  // anyFolder: a pattern without a folder part also matches the file name of
+  // an entry in any folder.
+  explicit PatternSet(std::vector<std::wstring> patterns, bool anyFolder = false);
   static PatternSet FromText(const std::string& ansi);  // several blank-separated patterns
   bool Empty() const { return patterns_.empty(); }
   bool Matches(const std::wstring& path) const;      // empty set matches all
   bool MatchesAny(const std::wstring& path) const;   // empty set matches none
   const std::vector<std::wstring>& Patterns() const { return patterns_; }
+  bool NeedsListing() const;
+  void Learn(const std::wstring& entryName);  // one entry of the archive
+  void Settle(EntryCursor& listing);          // every entry of the archive
+  // Opens a listing only when some name needs one.
+  void Settle(const std::function<std::unique_ptr<EntryCursor>()>& open);
 
  private:
+  bool MatchesOne(size_t index, const std::wstring& path, const std::wstring& listed) const;
   std::vector<std::wstring> patterns_;
+  std::vector<char> literal_;  // per pattern: some entry is listed under it
+  bool anyFolder_ = false;
 };
 
 // ---- entries ----

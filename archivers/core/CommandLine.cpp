@@ -180,7 +180,37 @@ bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
   return p == pattern.size();
 }
 
-PatternSet::PatternSet(std::vector<std::wstring> patterns) : patterns_(std::move(patterns)) {}
+std::wstring ListedName(const std::wstring& name) { return FromAnsi(ToAnsi(name)); }
+
+namespace {
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  }
+  return true;
+}
+
+bool HasFolder(const std::wstring& pattern) { return pattern.find_first_of(L"/\\") != std::wstring::npos; }
+
+std::wstring NamePart(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"/\\");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool IsListedAs(const std::wstring& name, const std::wstring& entryName) {
+  return SameName(name, ListedName(entryName));
+}
+
+bool MayBeListedName(const std::wstring& name) {
+  return name.find(L'?') != std::wstring::npos && name.find(L'*') == std::wstring::npos;
+}
+
+PatternSet::PatternSet(std::vector<std::wstring> patterns, bool anyFolder)
+    : patterns_(std::move(patterns)), literal_(patterns_.size(), 0), anyFolder_(anyFolder) {}
 
 PatternSet PatternSet::FromText(const std::string& ansi) {
   std::vector<std::wstring> patterns;
@@ -188,11 +218,46 @@ PatternSet PatternSet::FromText(const std::string& ansi) {
   return PatternSet(std::move(patterns));
 }
 
+bool PatternSet::NeedsListing() const {
+  return std::any_of(patterns_.begin(), patterns_.end(), MayBeListedName);
+}
+
+void PatternSet::Learn(const std::wstring& entryName) {
+  if (!NeedsListing()) return;
+  std::wstring listed = ListedName(entryName);
+  for (size_t i = 0; i < patterns_.size(); ++i) {
+    const std::wstring& pattern = patterns_[i];
+    if (literal_[i] || !MayBeListedName(pattern)) continue;
+    if (SameName(pattern, listed) || (anyFolder_ && !HasFolder(pattern) && SameName(pattern, NamePart(listed))))
+      literal_[i] = 1;
+  }
+}
+
+void PatternSet::Settle(EntryCursor& listing) {
+  EntryInfo entry;
+  while (listing.Next(entry)) Learn(entry.name);
+}
+
+void PatternSet::Settle(const std::function<std::unique_ptr<EntryCursor>()>& open) {
+  if (!NeedsListing()) return;
+  auto listing = open();
+  Settle(*listing);
+}
+
+bool PatternSet::MatchesOne(size_t index, const std::wstring& path, const std::wstring& listed) const {
+  const std::wstring& pattern = patterns_[index];
+  bool anywhere = anyFolder_ && !HasFolder(pattern);
+  if (literal_[index]) return SameName(pattern, listed) || (anywhere && SameName(pattern, NamePart(listed)));
+  return WildcardMatch(pattern, path) || (anywhere && WildcardMatch(pattern, NamePart(path)));
+}
+
 bool PatternSet::Matches(const std::wstring& path) const { return patterns_.empty() || MatchesAny(path); }
 
 bool PatternSet::MatchesAny(const std::wstring& path) const {
-  for (const auto& pattern : patterns_) {
-    if (WildcardMatch(pattern, path)) return true;
+  bool anyLiteral = std::find(literal_.begin(), literal_.end(), 1) != literal_.end();
+  std::wstring listed = anyLiteral ? ListedName(path) : std::wstring();
+  for (size_t i = 0; i < patterns_.size(); ++i) {
+    if (MatchesOne(i, path, listed)) return true;
   }
   return false;
 }

@@ -275,11 +275,17 @@ bool NamesSelect(const std::vector<std::wstring>& names) {
 }
 
 int ExtractToMemory(EntryReader& reader, const std::wstring& name, MemoryTarget& target) {
-  EntryInfo entry;
-  while (reader.Next(entry)) {
-    if (entry.isDirectory || entry.isLink || !WildcardMatch(name, entry.name)) continue;
+  // The first entry listed under name wins. A name that may be a listed one
+  // only takes a wildcard match when no entry is listed under it, so such a
+  // match waits in the buffer while the rest of the archive is searched.
+  bool mayBeListed = MayBeListedName(name);
+  bool found = false, waiting = false;
+  int result = 0;
+  DWORD copied = 0;
+  EntryInfo chosen;
+  std::vector<char> block(64 * 1024);
+  auto take = [&](const EntryInfo& entry) {
     uint64_t total = 0;
-    std::vector<char> block(64 * 1024);
     while (size_t got = reader.Read(block.data(), block.size())) {
       if (target.buffer != nullptr && total < target.size) {
         size_t room = static_cast<size_t>(std::min<uint64_t>(got, target.size - total));
@@ -287,13 +293,25 @@ int ExtractToMemory(EntryReader& reader, const std::wstring& name, MemoryTarget&
       }
       total += got;
     }
-    DWORD copied = static_cast<DWORD>(std::min<uint64_t>(total, target.buffer != nullptr ? target.size : 0));
-    if (target.written != nullptr) *target.written = copied;
-    if (target.time != nullptr) *target.time = static_cast<time_t>(UnixFromFileTime(entry.writeTime));
-    if (target.attributes != nullptr) *target.attributes = static_cast<WORD>(entry.attributes);
-    return total > copied ? ERROR_MORE_HEAP_MEMORY : 0;
+    copied = static_cast<DWORD>(std::min<uint64_t>(total, target.buffer != nullptr ? target.size : 0));
+    result = total > copied ? ERROR_MORE_HEAP_MEMORY : 0;
+    chosen = entry;
+    found = true;
+  };
+  EntryInfo entry;
+  while (reader.Next(entry)) {
+    if (entry.isDirectory || entry.isLink) continue;
+    bool listed = mayBeListed && IsListedAs(name, entry.name);
+    if (!listed && (waiting || !WildcardMatch(name, entry.name))) continue;
+    take(entry);
+    waiting = !listed && mayBeListed;
+    if (!waiting) break;
   }
-  throw Error{ERROR_NOT_FIND_FILE, name};
+  if (!found) throw Error{ERROR_NOT_FIND_FILE, name};
+  if (target.written != nullptr) *target.written = copied;
+  if (target.time != nullptr) *target.time = static_cast<time_t>(UnixFromFileTime(chosen.writeTime));
+  if (target.attributes != nullptr) *target.attributes = static_cast<WORD>(chosen.attributes);
+  return result;
 }
 
 }  // namespace arc

@@ -210,6 +210,13 @@ int FindFirstEntry(HARC handle, LPCSTR wildcard, INDIVIDUALINFO* record) {
   }
   listing->fresh = false;
   listing->patterns = PatternSet::FromText(wildcard != nullptr ? wildcard : "");
+  try {
+    listing->patterns.Settle([listing] { return listing->opener(listing->path, listing->mode); });
+  } catch (const Error& error) {
+    return error.code;
+  } catch (const std::bad_alloc&) {
+    return ERROR_ENOUGH_MEMORY;
+  }
   return NextMatching(*listing, record);
 }
 

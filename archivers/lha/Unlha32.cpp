@@ -68,13 +68,14 @@ Request Parse(const std::string& line, bool needCommand) {
 
 // -p0: a pattern without a folder part also matches in every folder.
 arc::PatternSet Patterns(const std::vector<std::wstring>& names, bool fullPath) {
-  std::vector<std::wstring> patterns;
-  for (const auto& name : names) {
-    patterns.push_back(name);
-    if (!fullPath && name.find_first_of(L"/\\") == std::wstring::npos && name != L"*" && name != L"*.*")
-      patterns.push_back(L"*/" + name);
-  }
-  return arc::PatternSet(std::move(patterns));
+  return arc::PatternSet(names, !fullPath);
+}
+
+// The names of a command, told from wildcards by the archive's listing.
+arc::PatternSet SettledPatterns(const Request& request) {
+  arc::PatternSet patterns = Patterns(request.names, request.switches.Number(L"p", 1) != 0);
+  patterns.Settle([&] { return lha::OpenCursor(request.archive); });
+  return patterns;
 }
 
 std::wstring StoredName(const arc::FoundFile& file, bool folders, bool fromRoot) {
@@ -113,8 +114,7 @@ int Extract(const Request& request, arc::Output& output, bool test) {
   const auto& sw = request.switches;
   arc::ExtractOptions options;
   options.destination = request.base;
-  bool fullPath = sw.Number(L"p", 1) != 0;
-  options.patterns = Patterns(request.names, fullPath);
+  options.patterns = SettledPatterns(request);
   options.exclusions = Patterns(sw.All(L"jx"), false);
   options.keepFolders = sw.Number(L"x", request.command == L'e' ? 0 : 1) > 0;
   options.overwrite = sw.Number(L"c", 0) > 0;
@@ -126,8 +126,8 @@ int Extract(const Request& request, arc::Output& output, bool test) {
 }
 
 int List(const Request& request, arc::Output& output) {
+  arc::PatternSet patterns = SettledPatterns(request);
   auto cursor = lha::OpenCursor(request.archive);
-  arc::PatternSet patterns = Patterns(request.names, request.switches.Number(L"p", 1) != 0);
   arc::EntryInfo entry;
   uint64_t original = 0, compressed = 0;
   int count = 0;
@@ -296,6 +296,7 @@ int Modify(const Request& request, arc::Output& output) {
   if (command == L'd') {
     if (request.names.empty()) throw Error{ERROR_NOT_FILENAME, L""};
     arc::PatternSet patterns = Patterns(request.names, sw.Number(L"p", 1) != 0);
+    for (const auto& header : old) patterns.Learn(header.name);
     for (const auto& header : old) {
       if (patterns.MatchesAny(header.name)) {
         output.Line(L"- " + header.name);

@@ -11,11 +11,6 @@ bool EndsWithSlash(const std::wstring& text) {
   return !text.empty() && (text.back() == L'\\' || text.back() == L'/');
 }
 
-std::wstring FileNamePart(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 Positional SplitPositional(const arc::CommandLine& line) {
@@ -29,18 +24,7 @@ Positional SplitPositional(const arc::CommandLine& line) {
   return result;
 }
 
-Selection::Selection(std::vector<std::wstring> patterns, bool strict) : patterns_(std::move(patterns)), strict_(strict) {}
-
-bool Selection::Matches(const std::wstring& path) const {
-  if (patterns_.empty()) return true;
-  for (const auto& pattern : patterns_) {
-    if (arc::WildcardMatch(pattern, path)) return true;
-    if (!strict_ && pattern.find_first_of(L"\\/") == std::wstring::npos &&
-        arc::WildcardMatch(pattern, FileNamePart(path)))
-      return true;
-  }
-  return false;
-}
+Selection::Selection(std::vector<std::wstring> patterns, bool strict) : patterns_(std::move(patterns), !strict) {}
 
 AdaptedReader::AdaptedReader(std::unique_ptr<arc::EntryReader> inner, std::function<bool(arc::EntryInfo&)> keep,
                              bool readThrough, std::function<void()> atEnd)

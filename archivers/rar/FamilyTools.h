@@ -25,15 +25,16 @@ Positional SplitPositional(const arc::CommandLine& line);
 
 // Which entries a command works on. Strict: each pattern against the whole
 // stored path. Otherwise a pattern without a folder part also matches the
-// entry's file name in any folder. No patterns: everything.
+// entry's file name in any folder. No patterns: everything. Settle before
+// matching, so that a listed name selects only its own entry.
 class Selection {
  public:
   Selection(std::vector<std::wstring> patterns, bool strict);
-  bool Matches(const std::wstring& path) const;
+  bool Matches(const std::wstring& path) const { return patterns_.Matches(path); }
+  void Settle(const std::function<std::unique_ptr<arc::EntryCursor>()>& open) { patterns_.Settle(open); }
 
  private:
-  std::vector<std::wstring> patterns_;
-  bool strict_;
+  arc::PatternSet patterns_;
 };
 
 // A reader that passes on only the entries `keep` accepts; keep may adjust

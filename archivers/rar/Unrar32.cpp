@@ -191,6 +191,7 @@ int RunRar(HWND, const std::string& text, arc::Output& output) {
   family::Positional words = family::SplitPositional(line);
   std::wstring archive = arc::FullPath(words.archive);
   family::Selection selection(words.names, options.Number(L"s", 0) > 0);
+  selection.Settle([&] { return OpenRar(archive, false); });
 
   if (command == L"l" || command == L"v") {
     auto reader = OpenRar(archive, false);

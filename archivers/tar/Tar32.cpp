@@ -61,12 +61,7 @@ Request Parse(const std::string& line) {
 }
 
 arc::PatternSet Patterns(const std::vector<std::wstring>& names, bool fullPath) {
-  std::vector<std::wstring> patterns;
-  for (const auto& name : names) {
-    patterns.push_back(name);
-    if (!fullPath && name.find_first_of(L"/\\") == std::wstring::npos) patterns.push_back(L"*/" + name);
-  }
-  return arc::PatternSet(std::move(patterns));
+  return arc::PatternSet(names, !fullPath);
 }
 
 // A single compressed file has no name inside: it is the archive's name
@@ -295,6 +290,7 @@ int Extract(const Request& request, arc::Output& output, bool test) {
   arc::ExtractOptions options;
   options.destination = request.folder;
   options.patterns = Patterns(request.names, sw.Number(L"-check-all-path=", 1) != 0);
+  options.patterns.Settle([&] { return std::make_unique<TarReader>(request.archive); });
   options.keepFolders = sw.Number(L"-use-directory=", 1) != 0;
   // Existing files are overwritten, as tar does; --keep-newer-files keeps
   // those not older than the entry (-g, "overwrite", is the default anyway).
@@ -309,8 +305,9 @@ int Extract(const Request& request, arc::Output& output, bool test) {
 }
 
 int List(const Request& request, arc::Output& output) {
-  TarReader reader(request.archive);
   arc::PatternSet patterns = Patterns(request.names, request.switches.Number(L"-check-all-path=", 1) != 0);
+  patterns.Settle([&] { return std::make_unique<TarReader>(request.archive); });
+  TarReader reader(request.archive);
   arc::EntryInfo entry;
   while (reader.Next(entry)) {
     if (!patterns.Matches(entry.name)) continue;

@@ -414,11 +414,10 @@ int Modify(const ZipOptions& o, const Words& words, arc::Output& output) {
   if (o.mode == Mode::Delete) {
     if (words.names.empty()) throw arc::Error{ERROR_NOT_FILENAME, L""};
     int removed = 0;
+    ZipPatterns patterns(words.names, old);
     for (const Entry& e : old.entries) {
       std::wstring name = e.WideName();
-      bool match = std::any_of(words.names.begin(), words.names.end(),
-                               [&](const std::wstring& pattern) { return ZipWildcard(pattern, name); });
-      if (match) {
+      if (patterns.Matches(name)) {
         ++removed;
         if (!o.quiet) output.Line(L"deleting: " + name);
       } else {

@@ -294,11 +294,36 @@ size_t ZipReader::Read(void* buffer, size_t size) {
   return produced;
 }
 
+ZipPatterns::ZipPatterns(std::vector<std::wstring> patterns, const Directory& directory)
+    : patterns_(std::move(patterns)), literal_(patterns_.size()) {
+  for (size_t i = 0; i < patterns_.size(); ++i) {
+    std::wstring plain = Normalize(Unescape(patterns_[i]));
+    if (!arc::MayBeListedName(plain) || patterns_[i].find(L'*') != std::wstring::npos) continue;
+    for (const Entry& e : directory.entries) {
+      if (Normalize(arc::ListedName(e.WideName())) == plain) {
+        literal_[i] = plain;
+        break;
+      }
+    }
+  }
+}
+
+bool ZipPatterns::Matches(const std::wstring& name) const {
+  std::wstring listed;
+  for (size_t i = 0; i < patterns_.size(); ++i) {
+    if (literal_[i].empty()) {
+      if (ZipWildcard(patterns_[i], name)) return true;
+      continue;
+    }
+    if (listed.empty()) listed = Normalize(arc::ListedName(name));
+    if (listed == literal_[i]) return true;
+  }
+  return false;
+}
+
 bool FilteredReader::Next(arc::EntryInfo& entry) {
   while (inner_->Next(entry)) {
-    if (patterns_.empty()) return true;
-    for (const std::wstring& pattern : patterns_)
-      if (ZipWildcard(pattern, entry.name)) return true;
+    if (patterns_.Empty() || patterns_.Matches(entry.name)) return true;
   }
   return false;
 }
@@ -306,6 +331,7 @@ bool FilteredReader::Next(arc::EntryInfo& entry) {
 std::unique_ptr<arc::EntryReader> OpenForExtraction(const std::wstring& path, const std::string& password,
                                                     std::vector<std::wstring> patterns) {
   auto ours = std::make_unique<ZipReader>(path, password);
+  ZipPatterns selection(std::move(patterns), ours->Contents());
   std::unique_ptr<arc::EntryReader> reader;
   if (ours->Supported()) {
     reader = std::move(ours);
@@ -313,7 +339,7 @@ std::unique_ptr<arc::EntryReader> OpenForExtraction(const std::wstring& path, co
     ours.reset();
     reader = arc::OpenLibarchive(path, arc::ReadFormats::All, "hdrcharset=CP932");
   }
-  return std::make_unique<FilteredReader>(std::move(reader), std::move(patterns));
+  return std::make_unique<FilteredReader>(std::move(reader), std::move(selection));
 }
 
 }  // namespace zip

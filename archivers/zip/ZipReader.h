@@ -58,18 +58,32 @@ class ZipReader : public arc::EntryReader {
   std::vector<unsigned char> input_;
 };
 
+// Patterns as ZipWildcard reads them, except that a name which may be a
+// listed name (arc::MayBeListedName once unescaped) and is the listed name of
+// an entry of the directory selects only the entries listed under it.
+class ZipPatterns {
+ public:
+  ZipPatterns(std::vector<std::wstring> patterns, const Directory& directory);
+  bool Empty() const { return patterns_.empty(); }
+  bool Matches(const std::wstring& name) const;  // one of the patterns
+
+ private:
+  std::vector<std::wstring> patterns_;
+  std::vector<std::wstring> literal_;  // per pattern: the listed name it is taken as, or empty
+};
+
 // Lets through only entries whose names match one of the patterns (all when
 // there are none).
 class FilteredReader : public arc::EntryReader {
  public:
-  FilteredReader(std::unique_ptr<arc::EntryReader> inner, std::vector<std::wstring> patterns)
+  FilteredReader(std::unique_ptr<arc::EntryReader> inner, ZipPatterns patterns)
       : inner_(std::move(inner)), patterns_(std::move(patterns)) {}
   bool Next(arc::EntryInfo& entry) override;
   size_t Read(void* buffer, size_t size) override { return inner_->Read(buffer, size); }
 
  private:
   std::unique_ptr<arc::EntryReader> inner_;
-  std::vector<std::wstring> patterns_;
+  ZipPatterns patterns_;
 };
 
 // Reader for extraction: ours when it can, libarchive otherwise.

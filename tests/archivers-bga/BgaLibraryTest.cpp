@@ -363,6 +363,39 @@ TEST_F(BgaLibrary, BrokenAndTruncatedArchivesFailCleanly) {
   }
 }
 
+// A literal '?' in a stored name (Unix names may hold one) is listed as
+// itself; sent back, the listed name selects that entry, not its partner
+// stored first, for extraction, listing and deletion.
+TEST_F(BgaLibrary, ListedNameWithAQuestionMarkSelectsOnlyItsEntry) {
+  fs::path archive = scratch / L"question.gza";
+  {
+    std::FILE* out = _wfopen(archive.c_str(), L"wb");
+    ASSERT_NE(out, nullptr);
+    for (const auto& [name, data] : {std::pair<std::string, std::string>{"axb.txt", "partner"}, {"a?b.txt", "literal"}}) {
+      std::FILE* in = std::tmpfile();
+      std::fputs(data.c_str(), in);
+      std::fflush(in);
+      _fseeki64(in, 0, SEEK_SET);
+      ASSERT_EQ(bga::WriteEntry(out, in, data.size(), bga::Method::Deflate, 6, "", name, 0x5A21, 0, 0x20, nullptr),
+                bga::Result::Ok);
+      std::fclose(in);
+    }
+    std::fclose(out);
+  }
+  ASSERT_EQ(bga.List(archive, "a?b.txt").size(), 1u);
+  EXPECT_EQ(bga.List(archive, "a?b.txt")[0].original, 7u);
+  fs::path out = scratch / L"out";
+  std::string output;
+  ASSERT_EQ(bga.Run("x -o " + Quoted(archive) + " " + Folder(out) + " \"a?b.txt\"", &output), 0) << output;
+  auto tree = Tree(out);
+  ASSERT_EQ(tree.size(), 1u);
+  EXPECT_EQ(tree.begin()->second, "literal");
+  ASSERT_EQ(bga.Run("d " + Quoted(archive) + " \"a?b.txt\"", &output), 0) << output;
+  auto left = bga.List(archive);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_STREQ(left[0].name, "axb.txt");
+}
+
 // Hand-made archive whose names try to leave the destination.
 TEST_F(BgaLibrary, HostileNamesStayInsideTheDestination) {
   fs::path archive = scratch / L"hostile.gza";

@@ -238,8 +238,11 @@ TEST_F(Faults, HardLinkToAFileAlreadyThereIsNotCopied) {
 }
 
 // Names outside the code page are listed with '?' (no best-fit look-alike
-// such as '\' for '¥'), and the listed name extracts the entry it came from.
-TEST_F(Faults, NamesOutsideTheCodePageListWithoutBestFitAndExtractByTheListedName) {
+// such as '\' for '¥'), and the listed name selects the entry it came from
+// and no other: each name has a partner that differs only where the '?'
+// stand (for ①, in the code page, its best-fit look-alike "1"), stored
+// first, so that '?' taken as a wildcard would reach the partner first.
+TEST_F(Faults, NamesOutsideTheCodePageSelectOnlyTheirEntryByTheListedName) {
   struct Name {
     const wchar_t* wide;
     const char* utf8;
@@ -248,34 +251,86 @@ TEST_F(Faults, NamesOutsideTheCodePageListWithoutBestFitAndExtractByTheListedNam
                {L"c\u2460.txt", "c\xE2\x91\xA0.txt"},
                {L"e\U0001F600.txt", "e\xF0\x9F\x98\x80.txt"},
                {L"\u4EEC\u8FD9\u4E2A\u5427.txt", "\xE4\xBB\xAC\xE8\xBF\x99\xE4\xB8\xAA\xE5\x90\xA7.txt"}};
-  // The lengths differ: '?' stands for any one character, so a listed name
-  // with '?' also selects an entry of the same length differing only there.
   std::vector<ZipItem> items;
+  std::vector<std::string> listedNames;
+  auto add = [&](const std::string& name, const std::string& data) {
+    items.push_back({name, data, static_cast<uint32_t>(data.size()), Crc32(data), 0, 0x800});
+  };
   for (size_t i = 0; i < std::size(names); ++i) {
-    std::string data = "data" + std::to_string(i);
-    items.push_back({names[i].utf8, data, static_cast<uint32_t>(data.size()), Crc32(data), 0, 0x800});
-  }
-  Write(Path(L"names.zip"), ZipOf(items));
-  auto records = Unzip().List(A(Path(L"names.zip")));
-  ASSERT_EQ(records.size(), std::size(names));
-  for (size_t i = 0; i < records.size(); ++i) {
-    SCOPED_TRACE(i);
-    std::string listed = records[i].name;
-    EXPECT_EQ(listed.find('\\'), std::string::npos) << listed;
-    std::wstring expected = names[i].wide;
     // What the code page holds stays itself (① is in CP932); the rest is '?'.
     std::string ansi(64, '\0');
     BOOL lossy = FALSE;
-    ansi.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, expected.c_str(), -1, ansi.data(), 64, "?", &lossy) - 1);
-    EXPECT_EQ(listed, ansi);
+    ansi.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, names[i].wide, -1, ansi.data(), 64, "?", &lossy) - 1);
+    listedNames.push_back(ansi);
+    std::string partner = ansi;
+    std::replace(partner.begin(), partner.end(), '?', 'x');
+    if (partner == ansi) partner = "c1.txt";
+    add(partner, "partner" + std::to_string(i));
+  }
+  for (size_t i = 0; i < std::size(names); ++i) add(names[i].utf8, "data" + std::to_string(i));
+  Write(Path(L"names.zip"), ZipOf(items));
+  auto records = Unzip().List(A(Path(L"names.zip")));
+  ASSERT_EQ(records.size(), 2 * std::size(names));
+  for (size_t i = 0; i < std::size(names); ++i) {
+    SCOPED_TRACE(i);
+    std::string listed = records[std::size(names) + i].name;
+    EXPECT_EQ(listed.find('\\'), std::string::npos) << listed;
+    EXPECT_EQ(listed, listedNames[i]);
     fs::path out = Path(L"out" + std::to_wstring(i));
     std::string output;
     EXPECT_EQ(Unzip().Command("-x -o " + Q(Path(L"names.zip")) + " " + QFolder(out) + " \"" + listed + "\"", &output),
               0)
         << output;
-    EXPECT_EQ(Read(out / expected), "data" + std::to_string(i));
+    EXPECT_EQ(Read(out / names[i].wide), "data" + std::to_string(i));
     EXPECT_EQ(Count(out), 1u);
+    // The viewer's road (ExtractMem) and the listing asked for that name.
+    std::vector<char> buffer(64);
+    DWORD written = 0;
+    EXPECT_EQ(Unzip().ExtractMem(Q(Path(L"names.zip")) + " \"" + listed + "\"", buffer, &written), 0);
+    EXPECT_EQ(std::string(buffer.data(), written), "data" + std::to_string(i));
+    auto found = Unzip().List(A(Path(L"names.zip")), listed);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].original, ("data" + std::to_string(i)).size());
   }
+  // A wildcard is still one: "*.txt" takes all, "?" in a name no entry is listed under matches any character.
+  std::string output;
+  EXPECT_EQ(Unzip().Command("-x -o " + Q(Path(L"names.zip")) + " " + QFolder(Path(L"all")) + " *.txt", &output), 0)
+      << output;
+  EXPECT_EQ(Count(Path(L"all")), 2 * std::size(names));
+  EXPECT_EQ(Unzip().List(A(Path(L"names.zip")), "wo??.txt").size(), 2u);
+}
+
+// The families that keep names in the code page: a literal '?' (Unix names
+// may hold one) listed and sent back selects that entry only, for extraction,
+// ExtractMem and deletion; the partner stands first.
+TEST_F(Faults, ListedNamesWithALiteralQuestionMarkSelectOnlyTheirEntry) {
+  Write(Path(L"q.lzh"), LhaLevel0Stored({{"axb.txt", "partner"}, {"a?b.txt", "literal"}, {"sub\\a?b.txt", "deep"}}));
+  Write(Path(L"q.tar"), TarStored({{"axb.txt", "partner"}, {"a?b.txt", "literal"}}));
+  std::string output;
+  EXPECT_EQ(Lha().Command("x " + Q(Path(L"q.lzh")) + " " + QFolder(Path(L"lzh")) + " \"a?b.txt\"", &output), 0)
+      << output;
+  EXPECT_EQ(Count(Path(L"lzh")), 1u);
+  EXPECT_EQ(Read(Path(L"lzh\\a_b.txt")), "literal");
+  // -p0: the name matches in every folder, still literally.
+  EXPECT_EQ(Lha().Command("x -p0 " + Q(Path(L"q.lzh")) + " " + QFolder(Path(L"p0")) + " \"a?b.txt\"", &output), 0)
+      << output;
+  EXPECT_EQ(Count(Path(L"p0")), 3u);  // a_b.txt, sub, sub\a_b.txt
+  EXPECT_FALSE(fs::exists(Path(L"p0\\axb.txt")));
+  std::vector<char> buffer(64);
+  DWORD written = 0;
+  EXPECT_EQ(Lha().ExtractMem(Q(Path(L"q.lzh")) + " \"a?b.txt\"", buffer, &written), 0);
+  EXPECT_EQ(std::string(buffer.data(), written), "literal");
+  EXPECT_EQ(Tar().ExtractMem("-x -f " + Q(Path(L"q.tar")) + " \"a?b.txt\"", buffer, &written), 0);
+  EXPECT_EQ(std::string(buffer.data(), written), "literal");
+  // A name no entry is listed under is a wildcard, in memory too: the first match.
+  EXPECT_EQ(Lha().ExtractMem(Q(Path(L"q.lzh")) + " \"a?c.txt\"", buffer, &written), 0x8031);
+  EXPECT_EQ(Tar().ExtractMem("-x -f " + Q(Path(L"q.tar")) + " \"?xb.txt\"", buffer, &written), 0);
+  EXPECT_EQ(std::string(buffer.data(), written), "partner");
+  EXPECT_EQ(Lha().Command("d " + Q(Path(L"q.lzh")) + " \"a?b.txt\"", &output), 0) << output;
+  auto left = Lha().List(A(Path(L"q.lzh")));
+  ASSERT_EQ(left.size(), 2u);
+  EXPECT_STREQ(left[0].name, "axb.txt");
+  EXPECT_STREQ(left[1].name, "sub\\a?b.txt");
 }
 
 // Hostile names of every kind stay inside the destination: checked on the

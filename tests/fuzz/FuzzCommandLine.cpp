@@ -23,6 +23,12 @@ TAVIX_FUZZ_TARGET(commandline) {
           arc::PatternSet patterns({word.text});
           patterns.Matches(L"sub/dir/file.txt");
           arc::WildcardMatch(word.text, L"日本語/ファイル.txt");
+          // A listed name sent back selects the entry it was listed for.
+          std::wstring listed = arc::ListedName(word.text);
+          arc::PatternSet sent({listed, word.text}, true);
+          sent.Learn(word.text);
+          sent.Learn(L"sub/" + listed);
+          if (arc::MayBeListedName(listed) && !sent.Matches(word.text)) __builtin_trap();
         }
       }
       arc::PatternSet::FromText(*text).MatchesAny(L"a/b.c");

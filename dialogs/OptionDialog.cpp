@@ -1,0 +1,482 @@
+#include "OptionDialog.h"
+
+#include "OptionDialogIds.h"
+#include "ShortCutText.h"
+#include "engine/Handles.h"
+#include "widgets/FolderPicker.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr UINT HelpTopic = 25;
+
+const wchar_t* const PageCaptions[] = {L"ﾌｫﾙﾀﾞ", L"解凍", L"圧縮", L"表示", L"ｼｪﾙ拡張", L"Tavix拡張", L"Unlha", L"ﾂｰﾙﾊﾞｰ"};
+const int PageTemplates[] = {IDD_OPTION_FOLDER, IDD_OPTION_EXTRACT, IDD_OPTION_PACK,  IDD_OPTION_VIEW,
+                             IDD_OPTION_SHELL,  IDD_OPTION_TAVIX,   IDD_OPTION_UNLHA, IDD_OPTION_TOOLBAR};
+
+constexpr wchar_t Separator[] = L"ｾﾊﾟﾚｰﾀ";
+constexpr wchar_t SeparatorText[] = L"ボタンとボタンのセパレータです.";
+
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+// The hot-key field's value (virtual key, HOTKEYF_ modifiers) and our shortcut form.
+WORD HotKeyToShortCut(WORD value) {
+  BYTE key = LOBYTE(value), modifiers = HIBYTE(value);
+  if (key == 0) return scNone;
+  WORD shortCut = key;
+  if (modifiers & HOTKEYF_SHIFT) shortCut |= scShift;
+  if (modifiers & HOTKEYF_CONTROL) shortCut |= scCtrl;
+  if (modifiers & HOTKEYF_ALT) shortCut |= scAlt;
+  return shortCut;
+}
+
+WORD ShortCutToHotKey(WORD shortCut) {
+  BYTE modifiers = 0;
+  if (shortCut & scShift) modifiers |= HOTKEYF_SHIFT;
+  if (shortCut & scCtrl) modifiers |= HOTKEYF_CONTROL;
+  if (shortCut & scAlt) modifiers |= HOTKEYF_ALT;
+  return MAKEWORD(LOBYTE(shortCut), modifiers);
+}
+
+}  // namespace
+
+const std::array<TToolLine, kToolButtonCount>& ToolLines() {
+  static const std::array<TToolLine, kToolButtonCount> lines = {{
+      {L"新規作成", L"新しい書庫ﾌｧｲﾙを作成します.", 1},
+      {L"書庫を開く", L"書庫ﾌｧｲﾙを開きます.", 0},
+      {L"名前を付けて保存", L"新規作成した書庫に名前を付けて保存します.", 14},
+      {L"書庫のﾌﾟﾛﾊﾟﾃｨ", L"書庫の情報を表示します.編集可能な書庫の場合には、このﾀﾞｲｱﾛｸﾞで編集可能に出来ます.", 16},
+      {Separator, SeparatorText, -1},
+      {L"ﾌｧｲﾙのｺﾋﾟｰ", L"現在選択中のﾌｧｲﾙをｺﾋﾟｰします.ｺﾋﾟｰしたﾌｧｲﾙはｴｸｽﾌﾟﾛｰﾗ上やﾃﾞｽｸﾄｯﾌﾟ上に貼付け出来ます.", 12},
+      {L"ﾌｧｲﾙの貼付け",
+       L"ｴｸｽﾌﾟﾛｰﾗ上やﾃﾞｽｸﾄｯﾌﾟからｺﾋﾟｰしたﾌｧｲﾙを書庫に追加します.書庫は編集状態でなければなりません.", 13},
+      {Separator, SeparatorText, -1},
+      {L"ﾌｧｲﾙを解凍する", L"開いている書庫内のﾌｧｲﾙを解凍します.", 2},
+      {L"ﾌｧｲﾙを追加する", L"開いている書庫へﾌｧｲﾙを追加します.", 5},
+      {L"ﾌｧｲﾙを削除する", L"選択している書庫内のﾌｧｲﾙを削除します.", 6},
+      {Separator, SeparatorText, -1},
+      {L"ﾌｧｲﾙを閲覧する", L"選択している書庫内のﾌｧｲﾙを閲覧します.", 3},
+      {L"ﾌｧｲﾙを開く", L"選択している書庫内のﾌｧｲﾙを関連づけられたｱﾌﾟﾘｹｰｼｮﾝで開きます.", 4},
+      {L"ｲﾝｽﾄｰﾙ実行", L"書庫内のﾌｧｲﾙ全てを作業ﾌｫﾙﾀﾞに解凍して、Install.exeもしくはSetup.exeを実行します.", 8},
+      {L"SFXﾌｧｲﾙの作成", L"SFXﾌｧｲﾙの形式を選択して作成します.", 9},
+      {Separator, SeparatorText, -1},
+      {L"Tavixの設定", L"Tavixの設定を行います.", 7},
+      {Separator, SeparatorText, -1},
+      {L"表示ｱｲｺの設定", L"ﾌｧｲﾙの表示形式を切替えます.", -1},
+      {L"ﾍﾙﾌﾟ表示", L"ﾍﾙﾌﾟﾌｧｲﾙの最初のﾍﾟｰｼﾞを表示します.", 10},
+      {L"ﾍﾙﾌﾟの検索", L"ﾍﾙﾌﾟの検索ﾀﾞｲｱﾛｸﾞを表示します.", -1},
+      {Separator, SeparatorText, -1},
+      {L"Tavixの終了", L"Tavixを終了します.", 11},
+  }};
+  return lines;
+}
+
+TOptionPanel::TOptionPanel(const TMainSettings& settings, std::wstring programPath)
+    : settings_(settings), program_(std::move(programPath)), shell_(program_) {
+  imageOfLine_.fill(-1);
+  for (size_t i = 0; i < shortCuts_.size(); ++i) shortCuts_[i] = TextToShortCut(settings_.ShortCuts[i]);
+  ShowError = [](HWND owner, const std::wstring& message) {
+    MessageBoxW(owner, message.c_str(), L"Tavix", MB_OK | MB_ICONERROR);
+  };
+}
+
+void TOptionPanel::SetToolImages(HIMAGELIST images, const std::array<int, kToolButtonCount>& imageOfLine) {
+  toolImages_ = images;
+  imageOfLine_ = imageOfLine;
+}
+
+void TOptionPanel::MovePageBack() {
+  if (page_ > 0) page_ = static_cast<TPage>(page_ - 1);
+}
+
+namespace {
+
+TOptionPanel* g_shownPanel = nullptr;
+HHOOK g_pageKeys = nullptr;
+
+// Ctrl+Tab and Ctrl+Shift+Tab turn the pages, as in the system's property
+// sheets; the modal loop shows such keys to a message filter only.
+LRESULT CALLBACK PageKeys(int code, WPARAM wParam, LPARAM lParam) {
+  auto* message = reinterpret_cast<MSG*>(lParam);
+  if (code == MSGF_DIALOGBOX && g_shownPanel != nullptr && message->message == WM_KEYDOWN &&
+      message->wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
+    bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    g_shownPanel->TurnPage(back ? -1 : 1);
+    return 1;
+  }
+  return CallNextHookEx(g_pageKeys, code, wParam, lParam);
+}
+
+}  // namespace
+
+int TOptionPanel::ShowModal(HWND owner) {
+  TOptionPanel* outer = g_shownPanel;
+  g_shownPanel = this;
+  HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, PageKeys, nullptr, GetCurrentThreadId());
+  HHOOK outerHook = g_pageKeys;
+  g_pageKeys = hook;
+  TScopeExit restore([&] {
+    UnhookWindowsHookEx(hook);
+    g_pageKeys = outerHook;
+    g_shownPanel = outer;
+  });
+  return static_cast<int>(DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_OPTION), owner, DialogProc,
+                                          reinterpret_cast<LPARAM>(this)));
+}
+
+void TOptionPanel::TurnPage(int step) {
+  TPage page = static_cast<TPage>((page_ + step + PageCount) % PageCount);
+  TabCtrl_SetCurSel(GetDlgItem(dialog_, IDC_OPT_TABS), page);
+  ShowPage(page);
+}
+
+HWND TOptionPanel::Item(int id) const {
+  for (HWND page : pages_)
+    if (HWND item = GetDlgItem(page, id)) return item;
+  return GetDlgItem(dialog_, id);
+}
+
+bool TOptionPanel::Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TOptionPanel::Check(int id, bool on) { SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+
+std::wstring TOptionPanel::Text(int id) const {
+  HWND item = Item(id);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void TOptionPanel::SetText(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
+
+int TOptionPanel::RadioIndex(int firstId, int count) const {
+  for (int i = 0; i < count; ++i)
+    if (Checked(firstId + i)) return i;
+  return 0;
+}
+
+void TOptionPanel::SetRadioIndex(int firstId, int count, int index) {
+  for (int i = 0; i < count; ++i) Check(firstId + i, i == index);
+}
+
+void TOptionPanel::Create(HWND dialog) {
+  dialog_ = dialog;
+  HWND tabs = GetDlgItem(dialog, IDC_OPT_TABS);
+  for (int i = 0; i < PageCount; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(PageCaptions[i]);
+    TabCtrl_InsertItem(tabs, i, &item);
+  }
+  // The pages fill the tab control's display area, below however many rows of tabs it needs.
+  RECT area{};
+  GetWindowRect(tabs, &area);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  TabCtrl_AdjustRect(tabs, FALSE, &area);
+  for (int i = 0; i < PageCount; ++i) {
+    pages_[i] = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(PageTemplates[i]), dialog, PageProc,
+                                   reinterpret_cast<LPARAM>(this));
+    SetWindowPos(pages_[i], tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOACTIVATE);
+  }
+  HWND list = Item(IDC_OPT_TOOLLIST);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  if (toolImages_ != nullptr) ListView_SetImageList(list, toolImages_, LVSIL_SMALL);
+  RECT listArea{};
+  GetClientRect(list, &listArea);
+  LVCOLUMNW column{};
+  column.mask = LVCF_WIDTH;
+  column.cx = listArea.right - GetSystemMetrics(SM_CXVSCROLL);
+  ListView_InsertColumn(list, 0, &column);
+  const auto& lines = ToolLines();
+  for (int i = 0; i < kToolButtonCount; ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = i;
+    item.pszText = const_cast<wchar_t*>(lines[i].Caption);
+    item.iImage = imageOfLine_[i] >= 0 ? imageOfLine_[i] : I_IMAGENONE;
+    ListView_InsertItem(list, &item);
+  }
+  // Plain keys and Shift alone are refused; Ctrl is added to them.
+  SendMessageW(Item(IDC_OPT_HOTKEY), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
+  FillControls();
+  FormShow();
+  TabCtrl_SetCurSel(tabs, page_);
+  ShowPage(page_);
+}
+
+void TOptionPanel::ShowPage(TPage page) {
+  page_ = page;
+  for (int i = 0; i < PageCount; ++i) ShowWindow(pages_[i], i == page ? SW_SHOW : SW_HIDE);
+}
+
+void TOptionPanel::FillControls() {
+  const TMainSettings& s = settings_;
+  SetRadioIndex(IDC_OPT_DIROPTION_0, 3, s.ExtDirOption);
+  Check(IDC_OPT_ISFOLDEROPEN, s.IsFolderOpen);
+  Check(IDC_OPT_MAKEARCFOLDER, s.MakeArcDir);
+  SetRadioIndex(IDC_OPT_SAVEDIR_0, 3, s.SaveDirOpt);
+  Check(IDC_OPT_AUTONAMING, s.AutoNaming);
+  SetRadioIndex(IDC_OPT_FILEOPTION_0, 2, s.ExtractFileOpt);
+  SetRadioIndex(IDC_OPT_EXISTMODE_0, 2, s.ExistFileMode);
+  SetRadioIndex(IDC_OPT_FOLDEROPTION_0, 3, s.FolderOption);
+  SetRadioIndex(IDC_OPT_PACKDIR_0, 3, s.PackDirOption);
+  SetRadioIndex(IDC_OPT_LHA_0, 5, s.LzhPackOption);
+  SetRadioIndex(IDC_OPT_CAB_0, 4, s.CabPackOption);
+  SetRadioIndex(IDC_OPT_ZIP_0, 4, s.ZipPackOption);
+  SetText(IDC_OPT_TEXTFILES, s.TextFiles);
+  Check(IDC_OPT_USEOWNVIEWER, s.FIleOpenMode);
+  Check(IDC_OPT_USESHELLICON, s.UseShellIcon);
+  Check(IDC_OPT_AUTORESIZE, s.AutoResize);
+  Check(IDC_OPT_USESPIS, s.UseSpis);
+  SetText(IDC_OPT_SPISDIR, s.SpisDir);
+  Check(IDC_OPT_GRPAUTOSIZE, s.GrpAutoSize);
+  SetRadioIndex(IDC_OPT_NEWLHA, 4, std::clamp(s.NewMode, 0, 3));
+  SetText(IDC_OPT_ARCHIVES, s.Archives);
+  SetRadioIndex(IDC_OPT_DROPTOICON_0, 2, s.IsDropToIcon);
+  Check(IDC_OPT_EXTOPENDLG, s.ExtOpenDlg);
+  Check(IDC_OPT_CMNOPENDLG, s.CmnOpenDlg);
+  Check(IDC_OPT_ISLINKEDOBJECT, s.IsLinkedObj);
+  SetRadioIndex(IDC_OPT_EXTRDLGMODE_0, 2, s.ExtrDlgMode);
+  SetText(IDC_OPT_WORKDIR, s.WorkDir);
+  SetText(IDC_OPT_PROGCOMMD, s.LhaCommand);
+  HWND list = Item(IDC_OPT_TOOLLIST);
+  for (int i = 0; i < kToolButtonCount; ++i) ListView_SetCheckState(list, i, s.ToolBtn[i]);
+  EnableWindow(Item(IDC_OPT_HOTKEY), FALSE);
+  EnableWindow(Item(IDC_OPT_HOTKEY_LABEL), FALSE);
+}
+
+void TOptionPanel::ReadControls() {
+  TMainSettings& s = settings_;
+  s.ExtDirOption = RadioIndex(IDC_OPT_DIROPTION_0, 3);
+  s.IsFolderOpen = Checked(IDC_OPT_ISFOLDEROPEN);
+  s.MakeArcDir = Checked(IDC_OPT_MAKEARCFOLDER);
+  s.SaveDirOpt = RadioIndex(IDC_OPT_SAVEDIR_0, 3);
+  s.AutoNaming = Checked(IDC_OPT_AUTONAMING);
+  s.ExtractFileOpt = RadioIndex(IDC_OPT_FILEOPTION_0, 2);
+  s.ExistFileMode = RadioIndex(IDC_OPT_EXISTMODE_0, 2);
+  s.FolderOption = RadioIndex(IDC_OPT_FOLDEROPTION_0, 3);
+  s.PackDirOption = RadioIndex(IDC_OPT_PACKDIR_0, 3);
+  s.LzhPackOption = RadioIndex(IDC_OPT_LHA_0, 5);
+  s.CabPackOption = RadioIndex(IDC_OPT_CAB_0, 4);
+  s.ZipPackOption = RadioIndex(IDC_OPT_ZIP_0, 4);
+  s.TextFiles = Text(IDC_OPT_TEXTFILES);
+  s.FIleOpenMode = Checked(IDC_OPT_USEOWNVIEWER);
+  s.UseShellIcon = Checked(IDC_OPT_USESHELLICON);
+  s.AutoResize = Checked(IDC_OPT_AUTORESIZE);
+  s.UseSpis = Checked(IDC_OPT_USESPIS);
+  s.SpisDir = Text(IDC_OPT_SPISDIR);
+  s.GrpAutoSize = Checked(IDC_OPT_GRPAUTOSIZE);
+  s.NewMode = Checked(IDC_OPT_NEWLHA) ? 0 : Checked(IDC_OPT_NEWZIP) ? 1 : Checked(IDC_OPT_NEWCAB) ? 2 : 3;
+  s.Archives = Text(IDC_OPT_ARCHIVES);
+  s.IsDropToIcon = RadioIndex(IDC_OPT_DROPTOICON_0, 2);
+  s.ExtOpenDlg = Checked(IDC_OPT_EXTOPENDLG);
+  s.CmnOpenDlg = Checked(IDC_OPT_CMNOPENDLG);
+  s.IsLinkedObj = Checked(IDC_OPT_ISLINKEDOBJECT);
+  s.ExtrDlgMode = RadioIndex(IDC_OPT_EXTRDLGMODE_0, 2);
+  s.WorkDir = Text(IDC_OPT_WORKDIR);
+  s.LhaCommand = Text(IDC_OPT_PROGCOMMD);
+  HWND list = Item(IDC_OPT_TOOLLIST);
+  for (int i = 0; i < kToolButtonCount; ++i) s.ToolBtn[i] = ListView_GetCheckState(list, i) != FALSE;
+  for (size_t i = 0; i < shortCuts_.size(); ++i) s.ShortCuts[i] = ShortCutToText(shortCuts_[i]);
+}
+
+// A group check box or radio button enables the controls of its group.
+void TOptionPanel::EnableGroups() {
+  bool spis = Checked(IDC_OPT_USESPIS);
+  for (int id : {IDC_OPT_SPISDIR, IDC_OPT_SPISBROWSE}) EnableWindow(Item(id), spis);
+  bool pack = Checked(IDC_OPT_ADDSEPK);
+  for (int id : {IDC_OPT_NEWMODE_GROUP, IDC_OPT_NEWLHA, IDC_OPT_NEWZIP, IDC_OPT_NEWCAB, IDC_OPT_NEWDLG})
+    EnableWindow(Item(id), pack);
+  bool menu = Checked(IDC_OPT_ADDINT);
+  for (int id : {IDC_OPT_ARCHIVES_LABEL, IDC_OPT_ARCHIVES}) EnableWindow(Item(id), menu);
+  EnableWindow(Item(IDC_OPT_ISLINKEDOBJECT), Checked(IDC_OPT_CMNOPENDLG));
+}
+
+void TOptionPanel::FormShow() {
+  found_ = shell_.Read();
+  Check(IDC_OPT_ATTACHLHA, found_.LzhAssociated);
+  Check(IDC_OPT_ATTACHZIP, found_.ZipAssociated);
+  Check(IDC_OPT_ADDMELT, found_.ExtractVerb);
+  Check(IDC_OPT_ADDSEOP, found_.OpenShortcut);
+  Check(IDC_OPT_ADDSEPK, found_.PackShortcut);
+  Check(IDC_OPT_ADDINT, found_.ExtensionRegistered);
+  EnableWindow(Item(IDC_OPT_ADDMELT), found_.LzhAssociated && found_.ZipAssociated);
+  EnableGroups();
+}
+
+void TOptionPanel::AttachLHAClick() {
+  bool any = Checked(IDC_OPT_ATTACHLHA) || Checked(IDC_OPT_ATTACHZIP);
+  EnableWindow(Item(IDC_OPT_ADDMELT), any);
+  if (!any) Check(IDC_OPT_ADDMELT, false);
+}
+
+void TOptionPanel::SpisBrowseClick() {
+  std::wstring folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_SPISDIR));
+  if (folder.empty()) return;
+  if (folder.back() != L'\\') folder += L'\\';
+  SetText(IDC_OPT_SPISDIR, folder);
+}
+
+void TOptionPanel::WorkBrowseClick() {
+  std::wstring folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_WORKDIR));
+  if (!folder.empty()) SetText(IDC_OPT_WORKDIR, folder);
+}
+
+void TOptionPanel::ToolListClick() {
+  int line = ListView_GetNextItem(Item(IDC_OPT_TOOLLIST), -1, LVNI_SELECTED);
+  if (line < 0 || line == shownLine_) return;
+  HotKey1Exit();
+  shownLine_ = line;
+  const TToolLine& tool = ToolLines()[line];
+  SetText(IDC_OPT_MEMO, tool.Description);
+  bool hasKey = tool.ShortCut >= 0;
+  EnableWindow(Item(IDC_OPT_HOTKEY), hasKey);
+  EnableWindow(Item(IDC_OPT_HOTKEY_LABEL), hasKey);
+  SendMessageW(Item(IDC_OPT_HOTKEY), HKM_SETHOTKEY, hasKey ? ShortCutToHotKey(shortCuts_[tool.ShortCut]) : 0, 0);
+}
+
+void TOptionPanel::HotKey1Exit() {
+  if (shownLine_ < 0) return;
+  int key = ToolLines()[shownLine_].ShortCut;
+  if (key < 0) return;
+  shortCuts_[key] = HotKeyToShortCut(static_cast<WORD>(SendMessageW(Item(IDC_OPT_HOTKEY), HKM_GETHOTKEY, 0, 0)));
+}
+
+// Each step acts only where the box differs from what the shell held at opening.
+void TOptionPanel::ApplyShell() {
+  bool lzh = Checked(IDC_OPT_ATTACHLHA), zip = Checked(IDC_OPT_ATTACHZIP);
+  if (lzh != found_.LzhAssociated) {
+    if (lzh) shell_.Associate(LzhAssociation);
+    else shell_.RemoveAssociation(LzhAssociation);
+  }
+  if (zip != found_.ZipAssociated) {
+    if (zip) shell_.Associate(ZipAssociation);
+    else shell_.RemoveAssociation(ZipAssociation);
+  }
+  bool verb = Checked(IDC_OPT_ADDMELT);
+  if (verb != found_.ExtractVerb) {
+    for (auto [on, association] : {std::pair{lzh, &LzhAssociation}, std::pair{zip, &ZipAssociation}}) {
+      if (!on) continue;
+      if (verb) {
+        shell_.AddExtractVerb(*association);
+        // The verb replaces the extension's menu item for associated archives.
+        if (found_.ExtensionRegistered) shell_.UnregisterExtension();
+      } else {
+        shell_.RemoveExtractVerb(*association);
+      }
+    }
+  }
+  bool extension = Checked(IDC_OPT_ADDINT);
+  if (extension != found_.ExtensionRegistered) {
+    if (extension) shell_.RegisterExtension();
+    else shell_.UnregisterExtension();
+  }
+  bool pack = Checked(IDC_OPT_ADDSEPK);
+  if (pack != found_.PackShortcut) {
+    if (pack) shell_.CreatePackShortcut();
+    else TShellIntegration::DeleteShortcut(PackShortcutName);
+  }
+  bool open = Checked(IDC_OPT_ADDSEOP);
+  if (open != found_.OpenShortcut) {
+    if (open) shell_.CreateOpenShortcut();
+    else TShellIntegration::DeleteShortcut(OpenShortcutName);
+  }
+}
+
+void TOptionPanel::OkBtnClick() {
+  HotKey1Exit();
+  ReadControls();
+  try {
+    ApplyShell();
+  } catch (const ERegistry& error) {
+    // The dialog still closes with OK: the caller takes the values over.
+    ShowError(dialog_, error.Message());
+  }
+  while (!settings_.WorkDir.empty() && settings_.WorkDir.back() == L'\\') settings_.WorkDir.pop_back();
+  if (settings_.Archives.empty() || settings_.Archives.back() != L' ') settings_.Archives += L' ';
+}
+
+INT_PTR CALLBACK TOptionPanel::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TOptionPanel*>(GetWindowLongPtrW(page, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(page, DWLP_USER, lParam);
+    return FALSE;
+  }
+  if (self == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_OPT_ATTACHLHA:
+        case IDC_OPT_ATTACHZIP: self->AttachLHAClick(); return TRUE;
+        case IDC_OPT_SPISBROWSE: self->SpisBrowseClick(); return TRUE;
+        case IDC_OPT_WORKBROWSE: self->WorkBrowseClick(); return TRUE;
+        case IDC_OPT_USESPIS:
+        case IDC_OPT_ADDSEPK:
+        case IDC_OPT_ADDINT:
+        case IDC_OPT_EXTOPENDLG:
+        case IDC_OPT_CMNOPENDLG: self->EnableGroups(); return TRUE;
+      }
+      return FALSE;
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->idFrom == IDC_OPT_TOOLLIST && header->code == LVN_ITEMCHANGED) {
+        auto* change = reinterpret_cast<NMLISTVIEW*>(lParam);
+        if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) self->ToolListClick();
+        return TRUE;
+      }
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK TOptionPanel::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TOptionPanel*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG: {
+      self = reinterpret_cast<TOptionPanel*>(lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      HWND owner = GetWindow(dialog, GW_OWNER);
+      RECT box{}, main{};
+      GetWindowRect(dialog, &box);
+      if (owner != nullptr && GetWindowRect(owner, &main)) {
+        int width = box.right - box.left, height = box.bottom - box.top;
+        SetWindowPos(dialog, nullptr, main.left + (main.right - main.left - width) / 2,
+                     main.top + (main.bottom - main.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      }
+      self->Create(dialog);
+      SetFocus(GetDlgItem(dialog, IDCANCEL));
+      return FALSE;
+    }
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->idFrom == IDC_OPT_TABS && header->code == TCN_SELCHANGE) {
+        self->ShowPage(static_cast<TPage>(TabCtrl_GetCurSel(header->hwndFrom)));
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        self->OkBtnClick();
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_HELP:
+      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      return TRUE;
+  }
+  return FALSE;
+}

@@ -1,0 +1,31 @@
+// Stands in for the main program: writes its command line and the hand-over
+// block's bytes to "record.bin" beside itself, as one file written at once.
+#include <windows.h>
+
+#include <string>
+
+int wmain() {
+  wchar_t self[4096];
+  DWORD length = GetModuleFileNameW(nullptr, self, 4096);
+  std::wstring folder(self, length);
+  folder.erase(folder.find_last_of(L'\\') + 1);
+  std::wstring commandLine = GetCommandLineW();
+  std::string record(reinterpret_cast<const char*>(commandLine.c_str()), commandLine.size() * 2);
+  record.append("\0\0|BLOCK|", 9);
+  HANDLE block = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"TavixEx");
+  if (block != nullptr) {
+    const char* view = static_cast<const char*>(MapViewOfFile(block, FILE_MAP_ALL_ACCESS, 0, 0, 0x7FFF));
+    if (view != nullptr) {
+      record.append(view, 0x7FFF);
+      UnmapViewOfFile(view);
+    }
+    CloseHandle(block);
+  }
+  std::wstring partial = folder + L"record.tmp";
+  HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  CloseHandle(file);
+  MoveFileW(partial.c_str(), (folder + L"record.bin").c_str());
+  return 0;
+}
