@@ -1,0 +1,259 @@
+// The text view in a small host window under Xvfb, driven with real key
+// presses through xdotool.
+#include "TextView.h"
+#include "TextTestSupport.h"
+#include "XInput.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace {
+
+using namespace xinput;
+
+std::wstring ClipboardUnicode() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (auto p = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+std::string ClipboardAnsi() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (auto p = static_cast<const char*>(GlobalLock(data))) {
+      text = p;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+class TextViewWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetACP(), 932u);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TextViewHost";
+    RegisterClassW(&wc);
+    host_ = CreateWindowW(L"TextViewHost", L"TextViewHost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 360,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(host_);
+    RECT client{};
+    GetClientRect(host_, &client);
+    ASSERT_TRUE(view_.Create(host_, 100, client));
+    view_.OnCaretMoved = [this] { ++caretMoves_; };
+    view_.OnSelectionChange = [this] { ++selectionChanges_; };
+  }
+  void TearDown() override {
+    if (host_) DestroyWindow(host_);
+  }
+  // The keys go where the pointer is: point at the view and click into it first.
+  void FocusByClick() {
+    PumpUntil([&] { return IsWindowVisible(view_.Handle()); }, 5000);
+    RECT r{};
+    GetWindowRect(view_.Handle(), &r);
+    // --sync waits for a move: from where a former test left the pointer there would be none.
+    ASSERT_EQ(Xdotool(L"mousemove 0 0 mousemove --sync " + std::to_wstring((r.left + r.right) / 2) + L" " +
+                      std::to_wstring((r.top + r.bottom) / 2) + L" click 1"),
+              0);
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == view_.Handle(); })) << "the view never took the focus";
+  }
+  void Keys(const std::wstring& keys) { ASSERT_EQ(Xdotool(L"key --clearmodifiers " + keys), 0); }
+
+  HWND host_ = nullptr;
+  TTextView view_;
+  int caretMoves_ = 0;
+  int selectionChanges_ = 0;
+};
+
+TEST_F(TextViewWindow, ShiftDownSelectsStoredLinesAndCtrlCCopiesBothFormats) {
+  std::wstring text = L"一行目のテキスト\r\n二行目 second\r\n三行目\r\n四行目";
+  view_.SetText(Sjis(text));
+  FocusByClick();
+  Keys(L"ctrl+Home");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == 0 && !view_.HasSelection(); }));
+  int changesBefore = selectionChanges_;
+  Keys(L"shift+Down shift+Down");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 2; })) << "caret line " << view_.CaretLine();
+  EXPECT_EQ(view_.SelectedText(), Sjis(L"一行目のテキスト\r\n二行目 second\r\n"));
+  EXPECT_GT(selectionChanges_, changesBefore);
+  EXPECT_EQ(view_.CaretRow(), 2u);
+  EXPECT_EQ(view_.CaretColumn(), 0);
+
+  // Clear the clipboard, so the copy is what the test reads.
+  ASSERT_TRUE(OpenClipboard(host_));
+  EmptyClipboard();
+  CloseClipboard();
+  Keys(L"ctrl+c");
+  std::wstring expected = L"一行目のテキスト\r\n二行目 second\r\n";
+  ASSERT_TRUE(PumpUntil([&] { return ClipboardUnicode() == expected; })) << "clipboard never got the selection";
+  EXPECT_EQ(ClipboardAnsi(), Sjis(expected));
+
+  // Character steps never split a double-byte character.
+  Keys(L"Down shift+Right shift+Right");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"四行"); })) << view_.SelectedText();
+  Keys(L"shift+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"四行目"); }));
+  Keys(L"ctrl+a");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectionEnd() - view_.SelectionStart() == view_.Model().Size(); }));
+  EXPECT_GT(caretMoves_, 0);
+}
+
+TEST_F(TextViewWindow, AMouseDragSelectsAndAFreeCaretGoesPastTheLineEnd) {
+  std::string text = Sjis(L"マウスで選ぶ行\r\n二行目の文字\r\n三行目");
+  view_.SetText(text);
+  FocusByClick();
+  POINT from{}, to{};
+  size_t start = Sjis(L"マウスで").size(), end = Sjis(L"マウスで選ぶ行\r\n二行").size();
+  ASSERT_TRUE(view_.OffsetPoint(start, &from));
+  ASSERT_TRUE(view_.OffsetPoint(end, &to));
+  ClientToScreen(view_.Handle(), &from);
+  ClientToScreen(view_.Handle(), &to);
+  // Press on the left half of the first cell, let go on the left half of the last.
+  int half = 4;
+  ASSERT_EQ(Xdotool(L"mousemove --sync " + std::to_wstring(from.x + 2) + L" " + std::to_wstring(from.y + half) +
+                    L" mousedown 1 mousemove --sync " + std::to_wstring(to.x + 2) + L" " +
+                    std::to_wstring(to.y + half) + L" mouseup 1"),
+            0);
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"選ぶ行\r\n二行"); })) << view_.SelectedText();
+  // A double click takes the run of one kind of characters: the katakana.
+  POINT inWord{};
+  ASSERT_TRUE(view_.OffsetPoint(Sjis(L"マ").size(), &inWord));  // on ウ
+  ClientToScreen(view_.Handle(), &inWord);
+  ASSERT_EQ(Xdotool(L"mousemove --sync " + std::to_wstring(inWord.x + 2) + L" " + std::to_wstring(inWord.y + half) +
+                    L" click --repeat 2 1"),
+            0);
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"マウス"); })) << view_.SelectedText();
+
+  TEditorSettings settings = view_.Settings();
+  settings.freeCaret = true;
+  view_.SetSettings(settings);
+  Keys(L"Up End Right Right");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretColumn() == 16; })) << view_.CaretColumn();
+  EXPECT_EQ(view_.CaretOffset(), Sjis(L"マウスで選ぶ行").size());
+  // Down keeps the column past the end of a shorter line.
+  Keys(L"Down Down");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 2 && view_.CaretColumn() == 16; }));
+
+  // Only the bars the settings ask for, also after the window has painted.
+  settings.scrollBars = sbVertical;
+  view_.SetSettings(settings);
+  Keys(L"Up");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 1 && !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  LONG style = GetWindowLongW(view_.Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_VSCROLL);
+  EXPECT_FALSE(style & WS_HSCROLL);
+}
+
+TEST_F(TextViewWindow, FindSelectsTheHitAndCentresItsRow) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += (i == 150 ? Sjis(L"ここに ｹﾝｻｸ 語") : Sjis(L"ただの行")) + "\r\n";
+  view_.SetText(text);
+  std::wstring error;
+  ASSERT_TRUE(view_.Find(Sjis(L"けんさく"), {.fuzzy = true}, false, &error));
+  EXPECT_EQ(view_.SelectedText(), Sjis(L"ｹﾝｻｸ"));
+  EXPECT_EQ(view_.CaretLine(), 150u);
+  EXPECT_EQ(view_.TopRow(), 150u - view_.VisibleRows() / 2);
+  EXPECT_FALSE(view_.Find(Sjis(L"けんさく"), {.fuzzy = true}, false, &error));
+  EXPECT_TRUE(error.empty());
+  ASSERT_TRUE(view_.Find(Sjis(L"ただ"), {}, true, &error));
+  EXPECT_EQ(view_.CaretLine(), 149u);
+  EXPECT_FALSE(view_.Find("(", {.regex = true}, false, &error));
+  EXPECT_NE(error.find(L"正規表現"), std::wstring::npos);
+  EXPECT_EQ(view_.CaretLine(), 149u);  // a failed search moves nothing
+}
+
+TEST_F(TextViewWindow, WrappedRowsScrollAndCentreWithTheirStoredLines) {
+  // 300 lines of 100 double-byte characters: two rows and a half each.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += Repeat(Sjis(L"字"), 100) + "\r\n";
+  view_.SetText(text);
+  FocusByClick();
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == text.size(); }));
+  EXPECT_EQ(view_.CaretLine(), 300u);
+  EXPECT_EQ(view_.CaretRow(), 900u);
+  EXPECT_EQ(view_.RowCount(), 901u);
+  view_.SetCaretRow(451);
+  view_.CenterRow(451);
+  EXPECT_EQ(view_.CaretLine(), 150u);
+  EXPECT_EQ(view_.TopRow(), 451u - view_.VisibleRows() / 2);
+  Keys(L"Prior");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretRow() == 451u - (view_.VisibleRows() - 1); }));
+}
+
+TEST_F(TextViewWindow, BadInputShowsAndMovesWithoutHanging) {
+  FocusByClick();
+  // One 10 MB line of kanji: coloured only around the rows drawn.
+  std::string line = Repeat(Sjis(L"漢"), 5 * 1024 * 1024);
+  view_.SetText(line);
+  auto started = std::chrono::steady_clock::now();
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretOffset() == line.size(); }));
+  Keys(L"Prior Prior shift+Left");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == Sjis(L"漢"); }));
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 20.0);
+  EXPECT_EQ(view_.CaretRow(), line.size() / 80 - 1 - 2 * (view_.VisibleRows() - 1));
+  // A lone lead byte at the end, an empty text and a text of carriage returns.
+  view_.SetText("abc\x82");
+  Keys(L"ctrl+End shift+Left");
+  ASSERT_TRUE(PumpUntil([&] { return view_.SelectedText() == "\x82"; }));
+  view_.SetText({});
+  Keys(L"ctrl+a ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  EXPECT_EQ(view_.CaretOffset(), 0u);
+  view_.SetText(std::string(100000, '\r'));
+  Keys(L"ctrl+End");
+  ASSERT_TRUE(PumpUntil([&] { return view_.CaretLine() == 100000u; }));
+}
+
+TEST_F(TextViewWindow, ScreenshotOfJapaneseText) {
+  TEditorSettings settings = view_.Settings();
+  settings.lineNumbers = true;
+  settings.ruler = true;
+  settings.tabMark = true;
+  settings.fullWidthSpaceMark = true;
+  settings.reservedWords = {L"int", L"return"};
+  settings.fontName = L"IPAGothic";
+  view_.SetSettings(settings);
+  // Wide enough for the 80 columns, so the line-breaking rules show.
+  SetWindowPos(host_, nullptr, 0, 0, 820, 420, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client{};
+  GetClientRect(host_, &client);
+  MoveWindow(view_.Handle(), 0, 0, client.right, client.bottom, TRUE);
+  std::wstring text =
+      // 80 columns, then a full stop that hangs.
+      L"Tavix のテキスト表示：日本語の禁則処理と折り返しを確かめる長い一行を用意しました。次の行へ続きます。\r\n"
+      // 78 columns, then an opening bracket that goes down to the next row.
+      L"二行目：行の終わりに来る始め括弧は次の行へ送られます。それを確かめる文章ですね「括弧」の中身\r\n"
+      L"\tint count = 0x1F; // 行コメント\r\n"
+      L"文字列 \"ｶﾀｶﾅ半角\" と　全角スペース、番号 12345\r\n"
+      L"連絡先: support@example.jp  http://www.example.com/readme.txt\r\n"
+      L"検索語の強調: 検索 と ｹﾝｻｸ とけんさく\r\n"
+      L"return (a[1] + b);";
+  view_.SetText(Sjis(text));
+  view_.SetHighlight(Sjis(L"ケンサク"), {.fuzzy = true});
+  FocusByClick();
+  view_.Select(Sjis(L"Tavix の").size(), Sjis(L"Tavix のテキスト").size());
+  ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
+  std::string dir = TAVIX_BINARY_DIR;
+  std::wstring shot = std::wstring(dir.begin(), dir.end()) + L"/textview-screenshot.png";
+  ASSERT_EQ(RunUnix(L"import -window root '" + shot + L"'"), 0);
+}
+
+}  // namespace
