@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "../core/Picture.h"
 
@@ -18,10 +19,16 @@ constexpr int kMaxScans = 1000;
 struct ErrorManager {
   jpeg_error_mgr base;
   jmp_buf jump;
+  bool cutShort;
 };
 
 void OnError(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
-void OnMessage(j_common_ptr, int) {}
+// The library pads a file that ends early with grey and calls it a warning;
+// for us a cut file is a broken one.
+void OnMessage(j_common_ptr cinfo, int level) {
+  if (level == -1 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    reinterpret_cast<ErrorManager*>(cinfo->err)->cutShort = true;
+}
 void OnProgress(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   if (d->input_scan_number > kMaxScans) OnError(cinfo);
@@ -190,7 +197,7 @@ int DecodeInto(Decompressor& j, const uint8_t* data, size_t size, bool preview, 
     }
   }
   jpeg_finish_decompress(&d);
-  return kOk;
+  return j.error_.cutShort ? kCorrupt : kOk;
 }
 
 int Decode(const uint8_t* data, size_t size, bool preview, Picture& picture) {

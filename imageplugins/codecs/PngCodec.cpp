@@ -83,8 +83,7 @@ int DecodeInto(Reader& r, Picture& picture, std::vector<png_bytep>& rows, std::v
     picture.palette.assign(size_t{1} << bits, 0);
     for (int i = 0; i < count && i < (1 << bits); ++i)
       picture.palette[i] = Rgb(colours[i].red, colours[i].green, colours[i].blue);
-  } else if (type == PNG_COLOR_TYPE_GRAY && !transparent) {
-    if (depth == 16) png_set_scale_16(png);
+  } else if (type == PNG_COLOR_TYPE_GRAY && !transparent && depth <= 8) {
     if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     code = picture.Allocate(w, h, 8);
     if (code != kOk) return code;
@@ -92,19 +91,21 @@ int DecodeInto(Reader& r, Picture& picture, std::vector<png_bytep>& rows, std::v
     for (unsigned i = 0; i < 256; ++i) picture.palette[i] = Rgb(i, i, i);
   } else {
     png_set_expand(png);
-    if (depth == 16) png_set_scale_16(png);
     if ((type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+    if (depth == 16) png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
     png_set_bgr(png);
     code = picture.Allocate(w, h, 24);
     if (code != kOk) return code;
-    blend = transparent;
+    blend = transparent || depth == 16;
   }
   png_read_update_info(png, info);
   rows.resize(h);
+  // 16-bit samples and transparency go through 4 samples a pixel of their own depth.
+  const size_t sample = depth == 16 ? 2 : 1;
   if (blend) {
-    if (png_get_rowbytes(png, info) != size_t{w} * 4) return kInternal;
-    rgba.resize(size_t{w} * h * 4);
-    for (uint32_t y = 0; y < h; ++y) rows[y] = rgba.data() + size_t{y} * w * 4;
+    if (png_get_rowbytes(png, info) != size_t{w} * 4 * sample) return kInternal;
+    rgba.resize(size_t{w} * h * 4 * sample);
+    for (uint32_t y = 0; y < h; ++y) rows[y] = rgba.data() + size_t{y} * w * 4 * sample;
   } else {
     if (png_get_rowbytes(png, info) > picture.Stride()) return kInternal;
     for (uint32_t y = 0; y < h; ++y) rows[y] = picture.Row(y);
@@ -114,10 +115,20 @@ int DecodeInto(Reader& r, Picture& picture, std::vector<png_bytep>& rows, std::v
     for (uint32_t y = 0; y < h; ++y) {
       const uint8_t* p = rows[y];
       uint8_t* out = picture.Row(y);
-      for (uint32_t x = 0; x < w; ++x, p += 4, out += 3) {
-        out[0] = OverWhite(p[0], p[3]);
-        out[1] = OverWhite(p[1], p[3]);
-        out[2] = OverWhite(p[2], p[3]);
+      if (sample == 1) {
+        for (uint32_t x = 0; x < w; ++x, p += 4, out += 3) {
+          out[0] = OverWhite(p[0], p[3]);
+          out[1] = OverWhite(p[1], p[3]);
+          out[2] = OverWhite(p[2], p[3]);
+        }
+        continue;
+      }
+      // To 8 bits as ImageMagick does (v / 257, cut toward zero).
+      for (uint32_t x = 0; x < w; ++x, p += 8, out += 3) {
+        const unsigned a = (p[6] << 8 | p[7]) / 257;
+        out[0] = OverWhite((p[0] << 8 | p[1]) / 257, a);
+        out[1] = OverWhite((p[2] << 8 | p[3]) / 257, a);
+        out[2] = OverWhite((p[4] << 8 | p[5]) / 257, a);
       }
     }
   }
