@@ -44,10 +44,13 @@ mk jpegg.jpg -colorspace gray -quality 92
 mk jpegc.jpg -colorspace CMYK -quality 95
 # A camera's turned photo: the same JPEG with an EXIF orientation block.
 for o in 3 6 8; do python3 "$here/make-bad.py" exif jpeg.jpg "jpeg-o$o.jpg" "$o"; done
+# Windows' own formats for the picture control's built-in loader.
+convert ref.png bmp3:native.bmp
+convert ref.png -resize 32x32! native.ico
 # 1001 x 1001 for the quarter-size preview.
 convert -size 1001x1001 gradient:red-blue -quality 90 big1001.jpg
 
-for f in *.png *.gif *.tif *.jpg; do
+for f in *.png *.gif *.tif *.jpg *.bmp; do
   [ "$f" = ref.png ] && continue
   convert "$f[0]" -auto-orient -colorspace sRGB -background white -alpha remove -alpha off -depth 8 "rgb:${f%.*}.rgb"
 done
