@@ -202,4 +202,33 @@ TEST(ImagePlugins, BadInputGivesAnErrorCodeWithoutCrashOrHang) {
   EXPECT_LT(PeakMemory() - before, size_t{200} << 20);
 }
 
+// The seeds and every fault the fuzzers found (scripts/fuzz-pictures.sh),
+// through the exported entries from memory: a code, never a crash.
+TEST(ImagePlugins, FuzzCorpusReplay) {
+  const struct {
+    const char* folder;
+    const char* plugin;
+  } formats[] = {{"jpeg", "ifjpeg"}, {"png", "ifpng"}, {"gif", "ifgif"}, {"tiff", "iftiff"}};
+  int files = 0;
+  for (const auto& f : formats) {
+    PluginLibrary plugin(f.plugin);
+    const std::filesystem::path folder =
+        std::filesystem::path(WinPath(TAVIX_SOURCE_DIR)) / "tests" / "imageplugins" / "corpus" / f.folder;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      SCOPED_TRACE(entry.path().string());
+      const std::string bytes = ReadAll(entry.path().string());
+      SusiePictureInfo info{};
+      const int info_code = plugin.PictureInfo(bytes.data(), LONG_PTR(bytes.size()), info, 1);
+      EXPECT_TRUE(info_code >= -1 && info_code <= 8) << info_code;
+      for (bool preview : {false, true}) {
+        Rgb rgb;
+        const int code = plugin.Picture(bytes.data(), LONG_PTR(bytes.size()), 1, rgb, preview);
+        EXPECT_TRUE(code >= -1 && code <= 8) << code;
+      }
+      ++files;
+    }
+  }
+  EXPECT_GE(files, 20);
+}
+
 }  // namespace
