@@ -189,6 +189,9 @@ void TAll::Load() {
     return;
   }
   if (row->kind == 0) {
+    // Only a JPEG keeps the preview flag and its size.
+    preView_ = false;
+    orgWidth_ = orgHeight_ = 0;
     LoadNative();
   } else {
     LoadWithPlugin(row->kind);

@@ -180,6 +180,14 @@ TEST_F(AllTest, OurPluginsBesideTheProgramAndAUsersPluginFirst) {
   EXPECT_EQ(r.right - r.left, 97);
   EXPECT_EQ(r.bottom - r.top, 61);
 
+  // A name the ANSI code page cannot spell reaches the plug-in by its short name.
+  const fs::path odd = folder_ / L"\u0436\u263a\U0001F600 photo.png";
+  fs::copy_file(fs::path(Pictures()) / L"png24.png", odd);
+  all_->SetPictureName(odd.wstring());
+  EXPECT_EQ(all_->Error(), 0);
+  EXPECT_EQ(all_->PictureName(), odd.wstring());
+  EXPECT_EQ(Size().cx, 97);
+
   // A plug-in of the same name in the user's folder wins over ours.
   all_->SetSpiFolder(Spis());
   Spy(L"ifpng", kPlain);
@@ -320,7 +328,9 @@ TEST_F(AllTest, AMissingEntryPointFailsAsAMissingPlugin) {
 }
 
 TEST_F(AllTest, BuiltInLoaderForWindowsFormats) {
+  all_->SetPreView(true);
   all_->SetPictureName(Pictures() + L"native.bmp");
+  EXPECT_FALSE(all_->PreView());
   ASSERT_EQ(all_->Error(), 0);
   SIZE size{};
   EXPECT_EQ(WorstDifference(PixelsOf(all_->Picture(), size), ReadAll(fs::path(Pictures()) / L"native.rgb")), 0);
