@@ -28,7 +28,7 @@ one() { # the one unpacked source folder of a package
 }
 host_cmake() { # source build [args...]
   local s=$1 b=$2; shift 2
-  cmake -S "$s" -B "$b" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S "$s" -B "$b" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_C_FLAGS="$libflags" -DCMAKE_INSTALL_PREFIX="$libs" "$@" >"$b.log" 2>&1 || { tail -30 "$b.log"; exit 1; }
 }
 stamped() { [ "$(cat "$libs/.$1" 2>/dev/null)" = "$2" ]; }

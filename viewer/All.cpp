@@ -325,6 +325,16 @@ void TAll::LoadWithPlugin(int kind) {
         logical->palPalEntry[i] = {table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
       *palette = CreatePalette(logical);
     }
+    // Rows laid out as our bitmap's own: copied as they are (Wine's
+    // SetDIBits takes far longer over a large picture).
+    DIBSECTION section{};
+    if (count == 24 && header.biHeight > 0 && header.biCompression == BI_RGB &&
+        GetObjectW(bitmap.get(), sizeof section, &section) == sizeof section && section.dsBm.bmBits != nullptr &&
+        section.dsBm.bmWidth == header.biWidth && section.dsBm.bmHeight == lines && section.dsBm.bmBitsPixel == 24 &&
+        section.dsBmih.biHeight > 0) {
+      std::memcpy(section.dsBm.bmBits, bits.get(), DibStride(header.biWidth, 24) * size_t(lines));
+      return true;
+    }
     return SetDIBits(screen, bitmap.get(), 0, lines, bits.get(), info.get(), DIB_RGB_COLORS) != 0;
   };
 
