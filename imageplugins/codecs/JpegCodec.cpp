@@ -19,15 +19,14 @@ constexpr int kMaxScans = 1000;
 struct ErrorManager {
   jpeg_error_mgr base;
   jmp_buf jump;
-  bool cutShort;
 };
 
 void OnError(j_common_ptr cinfo) { longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
 // The library pads a file that ends early with grey and calls it a warning;
-// for us a cut file is a broken one.
+// for us a cut file is a broken one, and we stop at once: a few bytes that
+// declare a large picture would otherwise be decoded in full from nothing.
 void OnMessage(j_common_ptr cinfo, int level) {
-  if (level == -1 && cinfo->err->msg_code == JWRN_JPEG_EOF)
-    reinterpret_cast<ErrorManager*>(cinfo->err)->cutShort = true;
+  if (level == -1 && cinfo->err->msg_code == JWRN_JPEG_EOF) OnError(cinfo);
 }
 void OnProgress(j_common_ptr cinfo) {
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
@@ -197,7 +196,7 @@ int DecodeInto(Decompressor& j, const uint8_t* data, size_t size, bool preview, 
     }
   }
   jpeg_finish_decompress(&d);
-  return j.error_.cutShort ? kCorrupt : kOk;
+  return kOk;
 }
 
 int Decode(const uint8_t* data, size_t size, bool preview, Picture& picture) {
