@@ -77,7 +77,8 @@ int Info(const uint8_t* data, size_t size, PictureInfo& info) {
   TIFFGetFieldDefaulted(f.tif_, TIFFTAG_SAMPLESPERPIXEL, &samples);
   info.width = w;
   info.height = h;
-  info.depth = static_cast<int16_t>(bits * samples);
+  // Both are 16-bit fields: their product can exceed the record's 16-bit depth (and an int).
+  info.depth = static_cast<int16_t>(std::min<uint32_t>(uint32_t{bits} * samples, 32767));
   return kOk;
 }
 
