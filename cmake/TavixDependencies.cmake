@@ -25,3 +25,18 @@ set_target_properties(tavix_archive PROPERTIES IMPORTED_LOCATION ${_deps}/lib/li
   INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include
   INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC
   INTERFACE_LINK_LIBRARIES "tavix_bz2;tavix_zlib;bcrypt")
+
+# The image plug-ins' decoders.
+add_library(tavix_png STATIC IMPORTED)
+set_target_properties(tavix_png PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libpng16.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include
+  INTERFACE_LINK_LIBRARIES tavix_zlib)
+
+add_library(tavix_gif STATIC IMPORTED)
+set_target_properties(tavix_gif PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libgif.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include)
+
+add_library(tavix_tiff STATIC IMPORTED)
+set_target_properties(tavix_tiff PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libtiff.a
+  INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include
+  INTERFACE_LINK_LIBRARIES "tavix_jpeg;tavix_zlib")

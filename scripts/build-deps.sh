@@ -17,6 +17,9 @@ declare -A major=(
   [bzip2]=1.0.
   [pcre2]=10.
   [libarchive]=3.
+  [libpng1.6]=1.6.
+  [giflib]=5.
+  [tiff]=4.
 )
 # Each name's candidate versions, newest first; a mirror can list a version
 # it no longer serves, so fetching falls back to the next one.
@@ -117,4 +120,37 @@ if ! up_to_date libarchive; then
   cp "$b/libarchive/libarchive_static.a" "$prefix/lib/libarchive.a"
   cp "$s/libarchive/archive.h" "$s/libarchive/archive_entry.h" "$prefix/include/"
   stamp libarchive
+fi
+
+if ! up_to_date libpng1.6; then
+  s=$(fetch libpng1.6); b=$deps/build-$triplet/png; rm -rf "$b"
+  cmake_cross "$s" "$b" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DZLIB_LIBRARY=/usr/$triplet/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/$triplet/include
+  cmake --build "$b" -j$jobs --target png_static >>"$b.log" 2>&1 || { tail -40 "$b.log"; exit 1; }
+  cp "$b/libpng16.a" "$prefix/lib/libpng16.a"
+  cp "$s/png.h" "$s/pngconf.h" "$b/pnglibconf.h" "$prefix/include/"
+  stamp libpng1.6
+fi
+
+if ! up_to_date giflib; then
+  # Upstream builds with a Makefile for the host; the decoder is six plain C files.
+  s=$(fetch giflib); b=$deps/build-$triplet/gif; rm -rf "$b"; mkdir -p "$b"
+  for f in dgif_lib egif_lib gifalloc gif_err gif_hash openbsd-reallocarray; do
+    $triplet-gcc -O2 -c "$s/$f.c" -o "$b/$f.o"
+  done
+  rm -f "$prefix/lib/libgif.a"; $triplet-ar rcs "$prefix/lib/libgif.a" "$b"/*.o
+  cp "$s/gif_lib.h" "$prefix/include/"; stamp giflib
+fi
+
+if ! up_to_date tiff; then
+  s=$(fetch tiff); b=$deps/build-$triplet/tiff; rm -rf "$b"
+  cmake_cross "$s" "$b" -DBUILD_SHARED_LIBS=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF \
+    -Dtiff-docs=OFF -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
+    -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
+    -DZLIB_LIBRARY=/usr/$triplet/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/$triplet/include \
+    -DJPEG_LIBRARY="$prefix/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$prefix/include"
+  cmake --build "$b" -j$jobs --target tiff >>"$b.log" 2>&1 || { tail -40 "$b.log"; exit 1; }
+  cp "$b/libtiff/libtiff.a" "$prefix/lib/libtiff.a"
+  cp "$s/libtiff/tiff.h" "$s/libtiff/tiffio.h" "$s/libtiff/tiffvers.h" "$b/libtiff/tiffconf.h" "$prefix/include/"
+  stamp tiff
 fi
