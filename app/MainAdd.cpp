@@ -1,7 +1,7 @@
 // Creating archives, adding, deleting and Save As.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
-#include "res/resource.h"
+#include "app/res/resource.h"
 
 #include <shellapi.h>
 

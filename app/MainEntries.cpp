@@ -1,5 +1,5 @@
 // Viewing, opening, installing, the clipboard and dragging entries out.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
 void TTavixMain::Copy_MnuClick() {}
 

@@ -1,5 +1,5 @@
 // Self-extracting archives and sending by mail.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
 void TTavixMain::MakeSfx_Click(UINT) {}
 

@@ -1,4 +1,4 @@
-#include "ShortCutText.h"
+#include "app/ShortCutText.h"
 
 #include <cwctype>
 

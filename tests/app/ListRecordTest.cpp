@@ -1,6 +1,6 @@
 // Display texts of the entry list, sorting on those texts, shortcut texts.
-#include "ListRecord.h"
-#include "ShortCutText.h"
+#include "app/ListRecord.h"
+#include "app/ShortCutText.h"
 
 #include <cstring>
 
