@@ -207,6 +207,40 @@ TEST_F(MainWindow, ToolbarHasItsItemsHintsAndStatusPanels) {
   EXPECT_TRUE(bar.ItemVisible(1));
 }
 
+TEST_F(MainWindow, F1OverACommandBarButtonOpensThatCommandsHelpTopic) {
+  TTavixMain& main = Start();
+  HWND window = main.Handle();
+  PointAt(window);
+  SetForegroundWindow(window);
+  PumpUntil(main, [&] { return GetForegroundWindow() == window; });
+  auto pressF1Over = [&](RECT r) {
+    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    Xdotool(L"mousemove --sync " + std::to_wstring(x) + L" " + std::to_wstring(y));
+    PumpUntil(main, [&] {
+      POINT at{};
+      GetCursorPos(&at);
+      return at.x == x && at.y == y;
+    });
+    size_t before = help_.calls.size();
+    EXPECT_EQ(Xdotool(L"key F1"), 0);
+    EXPECT_TRUE(PumpUntil(main, [&] { return help_.calls.size() > before; }, 10000));
+    return help_.calls.size() > before ? help_.calls.back() : std::wstring(L"<none>");
+  };
+  // Disabled buttons (adding is not built yet) still name their topic.
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdExtract)), main.HelpFile() + L"#19");
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdAdd)), main.HelpFile() + L"#22");
+  // The keys reach the window only under the pointer: the buttons further
+  // right come into the window when the ones before them are hidden.
+  for (int i = 0; i < 17; ++i) main.Settings().ToolBtn[i] = false;
+  main.ApplyToolButtonVisibility();
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdOptions)), main.HelpFile() + L"#25");
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdExit)), main.HelpFile() + L"#5");
+  // Anywhere else the main window's topic.
+  RECT list{};
+  GetWindowRect(main.ArcList().Handle(), &list);
+  EXPECT_EQ(pressF1Over(list), main.HelpFile() + L"#5");
+}
+
 TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
   SpyAdd(spy_, "docs/sub/readme.txt", 1234, 600, 486, Date(2025, 4, 1), Time(10, 20, 15));
   SpyAdd(spy_, "\x93\xfa\x96\x7b\x8c\xea.txt", 12345678, 12345678, 1000, Date(1999, 12, 31), Time(23, 59, 29));
