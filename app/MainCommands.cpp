@@ -270,9 +270,9 @@ void TTavixMain::ApplyShortCuts() {
 }
 
 void TTavixMain::OnCommand(UINT id) {
-  if (id >= CmdReopenFirst && id < CmdReopenLast) return ReopenClick(static_cast<int>(id - CmdReopenFirst));
+  if (id >= CmdReopenFirst && id < CmdReopenLast) return OpenRecentArchive(static_cast<int>(id - CmdReopenFirst));
   if (id >= CmdExtractHistoryFirst && id < CmdExtractHistoryLast)
-    return ExtractHistoryClick(static_cast<int>(id - CmdExtractHistoryFirst));
+    return ExtractToPreviousFolder(static_cast<int>(id - CmdExtractHistoryFirst));
   if (const TCommand* command = FindCommand(id)) {
     // Shortcuts arrive even for commands whose menu items are disabled; one
     // not built yet runs nothing.

@@ -58,7 +58,7 @@ struct TExtractOption {
 
 const TExtractOption* TTavixMain::ExtractOptions(size_t& count) {
   static const TExtractOption options[] = {
-      {IDC_MELTOP_LABEL, texts::OptionsBarLabel, SS_LEFT | SS_CENTERIMAGE, nullptr},
+      {IDC_OPTIONS_LABEL, texts::OptionsBarLabel, SS_LEFT | SS_CENTERIMAGE, nullptr},
       {IDC_ALLFILE, texts::OptionExtractAll, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::AllFileClick},
       {IDC_OVERWRITE, texts::OptionOverwrite, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::OverWriteClick},
       {IDC_MKSUBDIR, texts::OptionMakeFolder, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::MkSubdirClick},
@@ -106,7 +106,7 @@ HWND TTavixMain::CreateExtractOptionsPanel() {
   for (const TExtractOption& item : std::span(options, count)) {
     SIZE text{};
     GetTextExtentPoint32W(screen, item.caption, static_cast<int>(wcslen(item.caption)), &text);
-    bool label = item.id == IDC_MELTOP_LABEL;
+    bool label = item.id == IDC_OPTIONS_LABEL;
     int width = text.cx + (label ? 0 : checkWidth);
     HWND control = CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", item.caption,
                                    WS_CHILD | WS_VISIBLE | item.style, x, 0, width, height, extractOptionsPanel_,
@@ -142,7 +142,7 @@ void TTavixMain::MkSubdirClick() {
   settings_.MakeArcDir = IsDlgButtonChecked(extractOptionsPanel_, IDC_MKSUBDIR) == BST_CHECKED;
 }
 
-void TTavixMain::FolderRadioClick(int option) {
+void TTavixMain::SetFolderOptionFromBar(int option) {
   const UINT ids[] = {IDC_NONDIR, IDC_ABSDIR, IDC_RELDIR};
   if (IsDlgButtonChecked(extractOptionsPanel_, ids[option]) == BST_CHECKED) settings_.FolderOption = option;
   // The bar decides how added files keep their folders, too.
@@ -151,7 +151,7 @@ void TTavixMain::FolderRadioClick(int option) {
 
 void TTavixMain::ArcListOKeyDown(WORD key) {
   if (key == VK_ESCAPE) state_.cancelRequested = true;
-  else if (key == VK_DELETE) Delete_MnuClick();
+  else if (key == VK_DELETE) FileDelete_BtnClick();
 }
 
 void TTavixMain::CreateExtractDialog() {
@@ -240,7 +240,7 @@ void TTavixMain::MeltToPopPopup() {
   EnableMenuItem(DropDown(DropExtract), 2, MF_BYPOSITION | (lines.empty() ? MF_GRAYED : MF_ENABLED));
 }
 
-void TTavixMain::ExtractHistoryClick(int index) {
+void TTavixMain::ExtractToPreviousFolder(int index) {
   const std::vector<std::wstring>& lines = extractHistory_.History();
   if (index < 0 || index >= static_cast<int>(lines.size())) return;
   ExtractRun(lines[index], settings_.MakeArcDir);

@@ -243,10 +243,7 @@ LRESULT TTavixMain::OnNotify(NMHDR* header) {
         ArcListOKeyDown(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
         return 0;
       case NM_DBLCLK:
-        if (arcList_.SelectedCount() > 0) {
-          if (settings_.FIleOpenMode) View_MnuClick();
-          else OpenEntry_MnuClick();
-        }
+        ArcListODblClick();
         return 0;
     }
   }

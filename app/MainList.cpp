@@ -64,12 +64,7 @@ TShellIconCache shellIcons;
 
 void TTavixMain::LzhOpen_BtnClick() {
   if (state_.busy) return;
-  if (state_.newArchiveMode && state_.modified) {
-    if (Message(texts::AskToSave, MB_ICONQUESTION | MB_YESNO) == IDYES) {
-      SaveAs_MnuClick();
-      state_.modified = false;
-    }
-  }
+  if (state_.newArchiveMode && state_.modified && AskToSave()) state_.modified = false;
   std::wstring path;
   bool readOnly = true;
   if (!ChooseArchive(path, readOnly)) return;
@@ -440,7 +435,7 @@ void TTavixMain::RebuildReopenMenus() {
   }
 }
 
-void TTavixMain::ReopenClick(int index) {
+void TTavixMain::OpenRecentArchive(int index) {
   const std::vector<std::wstring>& lines = openHistory_.History();
   if (index < 0 || index >= static_cast<int>(lines.size()) || state_.busy) return;
   std::wstring path = lines[index];
@@ -457,3 +452,9 @@ void TTavixMain::Property1Click() {
 }
 
 void TTavixMain::SelAll1Click() { arcList_.SelectAll(); }
+
+void TTavixMain::ArcListODblClick() {
+  if (arcList_.SelectedCount() == 0) return;
+  if (settings_.FIleOpenMode) FileView_PopClick();
+  else FileOpen_PopClick();
+}

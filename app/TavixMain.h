@@ -277,6 +277,7 @@ class TTavixMain {
   void ArcListVMGetItemInfo(NMLVDISPINFOW* info);
   void ArcListOColumnClick(int column);
   void ArcListChange(const NMLISTVIEW* change);
+  void ArcListODblClick();
   void MnuIconClick() { SetViewStyle(0); }
   void MnuSmallIconClick() { SetViewStyle(1); }
   void MnuListIconClick() { SetViewStyle(2); }
@@ -286,41 +287,41 @@ class TTavixMain {
   void ArcProgress(int state, const TExtractingInfoEx* info, bool& abort);
   void Property1Click();
   void SelAll1Click();
-  void ReopenClick(int index);
+  void OpenRecentArchive(int index);
   void AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style);
   void SetStatusImage(int image);
   void PumpMessages();
 
   // Commands of the later areas; each lives in its area's source.
-  void FileNew_BtnClick();
+  void NewCreate_BtnClick();
   void SaveAs_MnuClick();
-  void Send_MnuClick();
-  void Copy_MnuClick();
-  void Paste_MnuClick();
-  void Install_MnuClick();
-  void OpenEntry_MnuClick();
+  void Send1Click();
+  void Copy1Click();
+  void Paste1Click();
+  void Install_PopMnuClick();
+  void FileOpen_PopClick();
   void FIleMelt_BtnClick();
   void ToDtpMnuClick();
   void ToArcMnuClick();
   void MeltToPopPopup();
-  void ExtractHistoryClick(int index);
+  void ExtractToPreviousFolder(int index);
   void AllFileClick();
   void OverWriteClick();
   void MkSubdirClick();
-  void NonDirClick() { FolderRadioClick(0); }
-  void AbsDirClick() { FolderRadioClick(1); }
-  void RelDirClick() { FolderRadioClick(2); }
-  void FolderRadioClick(int option);
+  void NonDirClick() { SetFolderOptionFromBar(0); }
+  void AbsDirClick() { SetFolderOptionFromBar(1); }
+  void RelDirClick() { SetFolderOptionFromBar(2); }
+  void SetFolderOptionFromBar(int option);
   // The extraction options bar's controls, and a click on one of them.
   static const struct TExtractOption* ExtractOptions(size_t& count);
   void OnExtractOptionClick(UINT id);
   void ArcListOKeyDown(WORD key);
   HWND CreateExtractOptionsPanel();
   bool ShowExtractDialog();
-  void Delete_MnuClick();
-  void Add_BtnClick(UINT command);
-  void View_MnuClick();
-  void MakeSfx_Click(UINT command);
+  void FileDelete_BtnClick();
+  void FileAdd_BtnClick();
+  void FileView_PopClick();
+  void MakeSfxBtnClick();
   void RunStartUpJob();
   void ClearExtractHistoryMenu();
   void CreateExtractDialog();

@@ -18,8 +18,8 @@
 #define IDC_ARCLIST 3001
 #define IDC_STATUSBAR 3002
 
-// The extraction-options toolbar MeltOpBar, left to right
-#define IDC_MELTOP_LABEL 3010
+// The extraction options bar (MeltOpBar), left to right
+#define IDC_OPTIONS_LABEL 3010
 #define IDC_ALLFILE 3011
 #define IDC_OVERWRITE 3012
 #define IDC_MKSUBDIR 3013

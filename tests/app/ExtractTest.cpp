@@ -191,7 +191,7 @@ TEST_F(Extraction, ToolbarFollowsTheSettingsAndSetsThemBack) {
   WritePrivateProfileStringW(L"Options", L"FolderOption", L"1", ini_.c_str());
   WritePrivateProfileStringW(L"Options", L"ExistFileMode", L"1", ini_.c_str());
   TTavixMain& main = Start({});
-  EXPECT_EQ(WindowText(main.ExtractOptionControl(IDC_MELTOP_LABEL)), L"解凍時:  ");
+  EXPECT_EQ(WindowText(main.ExtractOptionControl(IDC_OPTIONS_LABEL)), L"解凍時:  ");
   EXPECT_EQ(WindowText(main.ExtractOptionControl(IDC_NONDIR)), L"ﾃﾞｲﾚｸﾄﾘ無効");
   EXPECT_FALSE(Checked(main, IDC_ALLFILE));
   EXPECT_TRUE(Checked(main, IDC_OVERWRITE));
