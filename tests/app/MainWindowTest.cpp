@@ -607,6 +607,29 @@ TEST_F(MainWindow, AFailureDuringTheListingIsToldAndLeavesTheWindowUsable) {
   EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
 }
 
+TEST_F(MainWindow, ALibraryFailingAtTheCloseKeepsWhatWasListedAndLeavesTheWindowUsable) {
+  static HMODULE cab = LoadLibraryW((WinPath(TAVIX_BINARY_DIR) + L"\\bin\\spy-app\\CAB32.DLL").c_str());
+  ASSERT_NE(cab, nullptr);
+  SpyReset(cab);
+  SpyAdd(cab, "first.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  SpyAdd(cab, "second.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start({Archive(L"closing.cab")});
+  ASSERT_EQ(answer.Texts().size(), 1u);
+  EXPECT_NE(answer.Texts()[0].find(L"のエントリが見つかりません"), std::wstring::npos) << answer.Texts()[0];
+  EXPECT_FALSE(main.State().busy);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  // The listing ended like any failed listing: what was read shows, and the bar says it failed.
+  EXPECT_EQ(main.ArcList().ItemCount(), 2);
+  EXPECT_EQ(main.State().statusImage, 1);
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ファイル情報を取得出来ません");
+  EXPECT_EQ(main.StatusBar1().Text(1), L"2 Files");
+  HWND window = main.Handle();
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+}
+
 TEST_F(MainWindow, ALibraryThatListsForeverIsStoppedByEscOrByTheBound) {
   SpyAdd(spy_, "again.txt", 1, 1, 0, Date(2020, 1, 1), 0);
   reinterpret_cast<void(WINAPI*)(BOOL)>(reinterpret_cast<void*>(GetProcAddress(spy_, "SpySetEndless")))(TRUE);
