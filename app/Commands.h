@@ -10,11 +10,11 @@
 //   slot      its place in the settings' ShortCut section, -1 none
 //   shortcut  that slot's default
 //   topic     the help topic F1 opens on its button or menu item
-// Where a command shows (menus, tool bar) is laid out in Commands.cpp; when
+// Where a command shows (menus, tool bar) is laid out in MainCommands.cpp; when
 // it is enabled, shown or checked is decided by CommandStates.
 #pragma once
 
-#include "engine/ArchiveFile.h"
+#include "engine/Archiver.h"
 
 #include <windows.h>
 
