@@ -110,8 +110,11 @@ TEST(CommandRules, InstallShowsOnlyForOneSelectedInstaller) {
   context.installerSelected = false;
   EXPECT_FALSE(CommandRules(context)[CmdInstall].visible);
   // Every other command always shows.
-  for (const TCommand& command : TTavixMain::CommandTable)
-    if (command.id != CmdInstall) EXPECT_TRUE(CommandRules(context)[command.id].visible) << command.id;
+  for (const TCommand& command : TTavixMain::CommandTable) {
+    if (command.id != CmdInstall) {
+      EXPECT_TRUE(CommandRules(context)[command.id].visible) << command.id;
+    }
+  }
 }
 
 TEST(CommandRules, TheSelfExtractorButtonRunsWin32MForZipAndCab) {
