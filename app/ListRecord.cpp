@@ -1,4 +1,4 @@
-#include "ListRecord.h"
+#include "app/ListRecord.h"
 
 #include <algorithm>
 #include <cstring>

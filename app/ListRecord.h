@@ -2,7 +2,7 @@
 // here because a virtual list view asks for them by index.
 #pragma once
 
-#include "ArchiverApi.h"
+#include "engine/ArchiverApi.h"
 
 #include <windows.h>
 

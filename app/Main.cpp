@@ -1,6 +1,6 @@
 // Program body: the main window and the message loop with the idle call.
-#include "ArchiverDll.h"
-#include "TavixMain.h"
+#include "engine/ArchiverDll.h"
+#include "app/TavixMain.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -13,8 +13,8 @@ std::vector<std::wstring> ProgramArguments() {
   std::vector<std::wstring> arguments;
   int count = 0;
   LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+  TScopeExit free([list] { LocalFree(list); });
   for (int i = 1; list && i < count; ++i) arguments.push_back(list[i]);
-  if (list) LocalFree(list);
   return arguments;
 }
 

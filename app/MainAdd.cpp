@@ -1,7 +1,6 @@
 // Creating archives, adding, deleting and Save As.
-#include "TavixMain.h"
-
-#include "res/resource.h"
+#include "app/MainTexts.h"
+#include "app/TavixMain.h"
 
 #include <shellapi.h>
 
@@ -18,19 +17,19 @@ void TTavixMain::EnterNewArchiveMode() {
   SelectArchive(state_.newArchivePath);
 }
 
-void TTavixMain::FileNew_BtnClick() {}
+void TTavixMain::NewCreate_BtnClick() {}
 
 void TTavixMain::SaveAs_MnuClick() {}
 
 bool TTavixMain::AskToSave() {
-  if (Message(L"現在のファイルは変更されています.\n保存しますか", MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
+  if (Message(texts::AskToSave, MB_ICONQUESTION | MB_YESNO) != IDYES) return false;
   SaveAs_MnuClick();
   return true;
 }
 
-void TTavixMain::Delete_MnuClick() {}
+void TTavixMain::FileDelete_BtnClick() {}
 
-void TTavixMain::Add_BtnClick(UINT) {}
+void TTavixMain::FileAdd_BtnClick() {}
 
 void TTavixMain::InstallDropHandling() { DragAcceptFiles(window_, TRUE); }
 

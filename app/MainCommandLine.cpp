@@ -1,5 +1,5 @@
 // The command line and the start-up job.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
 #include <cwctype>
 
@@ -34,7 +34,7 @@ TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, 
   TrimLeadingBlanks(text);
   if (StartsWith(text, L"/MELT")) {
     text.erase(0, 5);
-    modes.melt = true;
+    modes.extract = true;
   } else if (StartsWith(text, L"/PACKS")) {
     text.erase(0, 5);
     modes.pack = modes.packEach = true;
@@ -71,10 +71,13 @@ TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, 
 
 std::wstring TTavixMain::LongForm(const std::wstring& path) {
   if (path.empty() || StartsWith(path, L"\\\\")) return path;
-  wchar_t full[MAX_PATH * 2] = {};
-  DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
-  if (length == 0 || length >= std::size(full)) return path;
-  std::wstring expanded = full;
+  // Asked with no buffer, the call answers the size the full path needs.
+  DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring expanded(needed, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), needed, expanded.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  expanded.resize(length);
   if (expanded.size() < 2) return expanded;
   std::wstring result = expanded.substr(0, 2);
   size_t position = 2;
@@ -84,12 +87,10 @@ std::wstring TTavixMain::LongForm(const std::wstring& path) {
     size_t next = expanded.find(L'\\', position);
     std::wstring upTo = expanded.substr(0, next);
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(upTo.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    if (!TFindHandle(FindFirstFileW(upTo.c_str(), &found))) {
       result += L"\\" + expanded.substr(position);
       return result;
     }
-    FindClose(search);
     result += L"\\";
     result += found.cFileName;
     if (next == std::wstring::npos) break;
@@ -100,7 +101,7 @@ std::wstring TTavixMain::LongForm(const std::wstring& path) {
 
 void TTavixMain::RunStartUpJob() {
   const TCommandLineModes& modes = state_.modes;
-  if (modes.extractAndExit && !modes.melt && !modes.pack) {
+  if (modes.extractAndExit && !modes.extract && !modes.pack) {
     // The program ends after the dialog, whether or not the user extracted.
     FIleMelt_BtnClick();
     PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -108,6 +109,6 @@ void TTavixMain::RunStartUpJob() {
   }
   // The shell extension's jobs, add and compress come with their areas; an
   // archive named on the command line is opened here.
-  if (modes.melt || modes.pack || modes.add || modes.compressFile) return;
+  if (modes.extract || modes.pack || modes.add || modes.compressFile) return;
   FullOpen(state_.archivePath);
 }

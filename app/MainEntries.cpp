@@ -1,14 +1,14 @@
 // Viewing, opening, installing, the clipboard and dragging entries out.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
-void TTavixMain::Copy_MnuClick() {}
+void TTavixMain::Copy1Click() {}
 
-void TTavixMain::Paste_MnuClick() {}
+void TTavixMain::Paste1Click() {}
 
-void TTavixMain::Install_MnuClick() {}
+void TTavixMain::Install_PopMnuClick() {}
 
-void TTavixMain::OpenEntry_MnuClick() {}
+void TTavixMain::FileOpen_PopClick() {}
 
-void TTavixMain::View_MnuClick() {}
+void TTavixMain::FileView_PopClick() {}
 
 bool TTavixMain::ClipboardHasFiles() const { return IsClipboardFormatAvailable(CF_HDROP) != FALSE; }

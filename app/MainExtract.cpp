@@ -1,37 +1,23 @@
 // Extraction from the main window: the options toolbar, the extraction
 // command with its destination dialog, the quick destinations of the
 // extract button, and the extraction step the other commands share.
-#include "TavixMain.h"
-
-#include "TextUtil.h"
-#include "res/resource.h"
+#include "app/MainTexts.h"
+#include "app/TavixMain.h"
+#include "app/res/resource.h"
+#include "engine/TextUtil.h"
 
 #include <shellapi.h>
 
 #include <cwchar>
+#include <span>
 
 namespace {
 
-const wchar_t MeltOpPanelClass[] = L"TMeltOpPanel";
+const wchar_t OptionsPanelClass[] = L"TExtractOptionsPanel";
 
-// The controls of MeltOpBar, left to right.
-struct MeltOpItem {
-  UINT id;
-  const wchar_t* caption;
-  DWORD style;
-};
-const MeltOpItem MeltOpItems[] = {
-    {IDC_MELTOP_LABEL, L"解凍時:  ", SS_LEFT | SS_CENTERIMAGE},
-    {IDC_ALLFILE, L"全て解凍", BS_AUTOCHECKBOX | WS_TABSTOP},
-    {IDC_OVERWRITE, L"上書きする", BS_AUTOCHECKBOX | WS_TABSTOP},
-    {IDC_MKSUBDIR, L"ﾌｫﾙﾀﾞ作成", BS_AUTOCHECKBOX | WS_TABSTOP},
-    {IDC_NONDIR, L"ﾃﾞｲﾚｸﾄﾘ無効", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP},
-    {IDC_ABSDIR, L"絶対", BS_AUTORADIOBUTTON},
-    {IDC_RELDIR, L"相対", BS_AUTORADIOBUTTON},
-};
-constexpr int MeltOpHeight = 22;
+constexpr int OptionsPanelHeight = 22;
 
-LRESULT CALLBACK MeltOpPanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
+LRESULT CALLBACK OptionsPanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
   // The panel lives in whichever dock holds the bar; its controls' clicks
   // belong to the main window.
   if (message == WM_COMMAND) {
@@ -61,49 +47,81 @@ std::wstring FolderOf(const std::wstring& path) {
 
 }  // namespace
 
-HWND TTavixMain::CreateMeltOpPanel() {
+// The controls of the extraction options bar (MeltOpBar), left to right, and
+// the handlers of their clicks.
+struct TExtractOption {
+  UINT id;
+  const wchar_t* caption;
+  DWORD style;
+  void (TTavixMain::*handler)();
+};
+
+const TExtractOption* TTavixMain::ExtractOptions(size_t& count) {
+  static const TExtractOption options[] = {
+      {IDC_OPTIONS_LABEL, texts::OptionsBarLabel, SS_LEFT | SS_CENTERIMAGE, nullptr},
+      {IDC_ALLFILE, texts::OptionExtractAll, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::AllFileClick},
+      {IDC_OVERWRITE, texts::OptionOverwrite, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::OverWriteClick},
+      {IDC_MKSUBDIR, texts::OptionMakeFolder, BS_AUTOCHECKBOX | WS_TABSTOP, &TTavixMain::MkSubdirClick},
+      {IDC_NONDIR, texts::OptionNoFolders, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, &TTavixMain::NonDirClick},
+      {IDC_ABSDIR, texts::OptionAbsolute, BS_AUTORADIOBUTTON, &TTavixMain::AbsDirClick},
+      {IDC_RELDIR, texts::OptionRelative, BS_AUTORADIOBUTTON, &TTavixMain::RelDirClick},
+  };
+  count = std::size(options);
+  return options;
+}
+
+void TTavixMain::OnExtractOptionClick(UINT id) {
+  size_t count = 0;
+  const TExtractOption* options = ExtractOptions(count);
+  for (size_t i = 0; i < count; ++i)
+    if (options[i].id == id && options[i].handler) (this->*options[i].handler)();
+}
+
+HWND TTavixMain::CreateExtractOptionsPanel() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW cls{sizeof cls};
-  cls.lpfnWndProc = MeltOpPanelProc;
+  cls.lpfnWndProc = OptionsPanelProc;
   cls.hInstance = instance;
   cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  cls.lpszClassName = MeltOpPanelClass;
+  cls.lpszClassName = OptionsPanelClass;
   RegisterClassExW(&cls);
 
   HDC screen = GetDC(nullptr);
   int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   // The dialogs' face, so the bar reads like them.
-  meltOpFont_ = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                            L"MS UI Gothic");
-  HGDIOBJ previous = SelectObject(screen, meltOpFont_);
+  extractOptionsFont_.reset(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       DEFAULT_PITCH, L"MS UI Gothic"));
+  HGDIOBJ previous = SelectObject(screen, extractOptionsFont_.get());
   int checkWidth = GetSystemMetrics(SM_CXMENUCHECK) + 6;
-  int height = MulDiv(MeltOpHeight, dpi, 96);
+  int height = MulDiv(OptionsPanelHeight, dpi, 96);
 
-  meltOpPanel_ = CreateWindowExW(WS_EX_CONTROLPARENT, MeltOpPanelClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0,
-                                 height, window_, nullptr, instance, nullptr);
-  SetWindowLongPtrW(meltOpPanel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window_));
+  extractOptionsPanel_ = CreateWindowExW(WS_EX_CONTROLPARENT, OptionsPanelClass, L"", WS_CHILD | WS_VISIBLE, 0, 0,
+                                         0, height, window_, nullptr, instance, nullptr);
+  SetWindowLongPtrW(extractOptionsPanel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window_));
   int x = 2;
-  for (const MeltOpItem& item : MeltOpItems) {
+  size_t count = 0;
+  const TExtractOption* options = ExtractOptions(count);
+  for (const TExtractOption& item : std::span(options, count)) {
     SIZE text{};
     GetTextExtentPoint32W(screen, item.caption, static_cast<int>(wcslen(item.caption)), &text);
-    bool label = item.id == IDC_MELTOP_LABEL;
+    bool label = item.id == IDC_OPTIONS_LABEL;
     int width = text.cx + (label ? 0 : checkWidth);
     HWND control = CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", item.caption,
-                                   WS_CHILD | WS_VISIBLE | item.style, x, 0, width, height, meltOpPanel_,
+                                   WS_CHILD | WS_VISIBLE | item.style, x, 0, width, height, extractOptionsPanel_,
                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(meltOpFont_), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(extractOptionsFont_.get()), FALSE);
     x += width + (label ? 0 : 8);
   }
   SelectObject(screen, previous);
   ReleaseDC(nullptr, screen);
-  SetWindowPos(meltOpPanel_, nullptr, 0, 0, x, height, SWP_NOMOVE | SWP_NOZORDER);
-  return meltOpPanel_;
+  SetWindowPos(extractOptionsPanel_, nullptr, 0, 0, x, height, SWP_NOMOVE | SWP_NOZORDER);
+  return extractOptionsPanel_;
 }
 
-void TTavixMain::SetMeltOptionsFromSettings() {
-  auto check = [&](UINT id, bool on) { CheckDlgButton(meltOpPanel_, id, on ? BST_CHECKED : BST_UNCHECKED); };
+void TTavixMain::SetExtractOptionsFromSettings() {
+  auto check = [&](UINT id, bool on) { CheckDlgButton(extractOptionsPanel_, id, on ? BST_CHECKED : BST_UNCHECKED); };
   check(IDC_ALLFILE, settings_.ExtractFileOpt == 1);
   check(IDC_OVERWRITE, settings_.ExistFileMode == 1);
   check(IDC_MKSUBDIR, settings_.MakeArcDir);
@@ -113,27 +131,27 @@ void TTavixMain::SetMeltOptionsFromSettings() {
 }
 
 void TTavixMain::AllFileClick() {
-  settings_.ExtractFileOpt = IsDlgButtonChecked(meltOpPanel_, IDC_ALLFILE) == BST_CHECKED ? 1 : 0;
+  settings_.ExtractFileOpt = IsDlgButtonChecked(extractOptionsPanel_, IDC_ALLFILE) == BST_CHECKED ? 1 : 0;
 }
 
 void TTavixMain::OverWriteClick() {
-  settings_.ExistFileMode = IsDlgButtonChecked(meltOpPanel_, IDC_OVERWRITE) == BST_CHECKED ? 1 : 0;
+  settings_.ExistFileMode = IsDlgButtonChecked(extractOptionsPanel_, IDC_OVERWRITE) == BST_CHECKED ? 1 : 0;
 }
 
 void TTavixMain::MkSubdirClick() {
-  settings_.MakeArcDir = IsDlgButtonChecked(meltOpPanel_, IDC_MKSUBDIR) == BST_CHECKED;
+  settings_.MakeArcDir = IsDlgButtonChecked(extractOptionsPanel_, IDC_MKSUBDIR) == BST_CHECKED;
 }
 
-void TTavixMain::FolderRadioClick(int option) {
+void TTavixMain::SetFolderOptionFromBar(int option) {
   const UINT ids[] = {IDC_NONDIR, IDC_ABSDIR, IDC_RELDIR};
-  if (IsDlgButtonChecked(meltOpPanel_, ids[option]) == BST_CHECKED) settings_.FolderOption = option;
+  if (IsDlgButtonChecked(extractOptionsPanel_, ids[option]) == BST_CHECKED) settings_.FolderOption = option;
   // The bar decides how added files keep their folders, too.
   settings_.PackDirOption = settings_.FolderOption;
 }
 
 void TTavixMain::ArcListOKeyDown(WORD key) {
   if (key == VK_ESCAPE) state_.cancelRequested = true;
-  else if (key == VK_DELETE) Delete_MnuClick();
+  else if (key == VK_DELETE) FileDelete_BtnClick();
 }
 
 void TTavixMain::CreateExtractDialog() {
@@ -155,7 +173,7 @@ bool TTavixMain::ShowExtractDialog() {
   dialog.ExtractHistory().Load();
   if (state_.modes.extractAndExit) {
     dialog.SetFileOptionEnabled(false);
-    dialog.SetCaption(state_.archivePath + L" の解凍");
+    dialog.SetCaption(state_.archivePath + texts::ExtractCaptionEnd);
   }
   dialog.SetDirOption(settings_.ExtDirOption);
   dialog.SetExistFileMode(settings_.ExistFileMode);
@@ -175,7 +193,7 @@ bool TTavixMain::ShowExtractDialog() {
     settings_.ExtractFileOpt = dialog.FileOption();
     settings_.FolderOption = dialog.FolderOption();
     settings_.MakeArcDir = dialog.MakeArcDir();
-    SetMeltOptionsFromSettings();
+    SetExtractOptionsFromSettings();
     state_.lastExtractFolder = dialog.Destination();
   }
   return ok;
@@ -188,7 +206,7 @@ void TTavixMain::FIleMelt_BtnClick() {
   try {
     ok = ShowExtractDialog();
   } catch (...) {
-    ShowError(L"ﾘｿｰｽが不足しています.");
+    ShowError(texts::OutOfResources);
     return;
   }
   // The run reports its own failures; what the dialog chose is kept either way.
@@ -196,14 +214,14 @@ void TTavixMain::FIleMelt_BtnClick() {
   try {
     TExtract& dialog = *extract_;
     if (!dialog.ExtractHistory().Save()) throw EIniFileError(dialog.ExtractHistory().FileName());
-    meltHistory_.SetFromList(dialog.ExtractHistory().History());
-    if (!meltHistory_.Save()) throw EIniFileError(meltHistory_.FileName());
+    extractHistory_.SetFromList(dialog.ExtractHistory().History());
+    if (!extractHistory_.Save()) throw EIniFileError(extractHistory_.FileName());
     settings_.ExtractLeft = dialog.Left();
     settings_.ExtractTop = dialog.Top();
     settings_.ExtractBoxText = dialog.HistoryText();
     WriteMainSettings(ini_, settings_, TSettingWrite::AfterExtractDialog);
   } catch (...) {
-    ShowError(L"ﾘｿｰｽが不足しています.");
+    ShowError(texts::OutOfResources);
   }
 }
 
@@ -214,22 +232,22 @@ void TTavixMain::ToArcMnuClick() {
 }
 
 void TTavixMain::MeltToPopPopup() {
-  ClearMeltHistoryMenu();
-  HMENU previous = GetSubMenu(DropDown(1), 2);
-  const std::vector<std::wstring>& lines = meltHistory_.History();
-  for (size_t i = 0; i < lines.size() && IDM_MELTHISTORY_FIRST + i < IDM_MELTHISTORY_LAST; ++i)
-    AppendMenuW(previous, MF_STRING, IDM_MELTHISTORY_FIRST + i, MenuCaptionFor(lines[i]).c_str());
-  EnableMenuItem(DropDown(1), 2, MF_BYPOSITION | (lines.empty() ? MF_GRAYED : MF_ENABLED));
+  ClearExtractHistoryMenu();
+  HMENU previous = GetSubMenu(DropDown(DropExtract), 2);
+  const std::vector<std::wstring>& lines = extractHistory_.History();
+  for (size_t i = 0; i < lines.size() && CmdExtractHistoryFirst + i < CmdExtractHistoryLast; ++i)
+    AppendMenuW(previous, MF_STRING, CmdExtractHistoryFirst + i, MenuCaptionFor(lines[i]).c_str());
+  EnableMenuItem(DropDown(DropExtract), 2, MF_BYPOSITION | (lines.empty() ? MF_GRAYED : MF_ENABLED));
 }
 
-void TTavixMain::MeltHistoryClick(int index) {
-  const std::vector<std::wstring>& lines = meltHistory_.History();
+void TTavixMain::ExtractToPreviousFolder(int index) {
+  const std::vector<std::wstring>& lines = extractHistory_.History();
   if (index < 0 || index >= static_cast<int>(lines.size())) return;
   ExtractRun(lines[index], settings_.MakeArcDir);
 }
 
-void TTavixMain::ClearMeltHistoryMenu() {
-  HMENU previous = GetSubMenu(DropDown(1), 2);
+void TTavixMain::ClearExtractHistoryMenu() {
+  HMENU previous = GetSubMenu(DropDown(DropExtract), 2);
   while (previous && GetMenuItemCount(previous) > 0) DeleteMenu(previous, 0, MF_BYPOSITION);
 }
 
@@ -258,20 +276,21 @@ void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
     expected = static_cast<int>(files.size());
     if (files.empty()) {
       // Nothing chosen: nothing runs, and nothing may look as if it had.
-      statusBar1_.SetText(0, L"0 個のﾌｧｲﾙを解凍しました");
-      Message(L"解凍するﾌｧｲﾙが選択されていません.", MB_ICONWARNING | MB_OK);
+      statusBar1_.SetText(0, L"0" + std::wstring(texts::ExtractedEnd));
+      Message(texts::NothingSelected, MB_ICONWARNING | MB_OK);
       return;
     }
   }
-  statusBar1_.SetText(0, L"書庫から " + std::to_wstring(files.size()) + L" 個のファイルを解凍中...");
+  statusBar1_.SetText(0, texts::ExtractingFrom + std::to_wstring(files.size()) + texts::ExtractingEnd);
   state_.processedFiles = 0;
   bool failed = false;
   if (expected > 0 || state_.listingUnavailable) failed = ExtractStep(files, destination, TExtractMode::User);
 
-  const std::wstring done = L"ﾌｧｲﾙ解凍を実行しました";
+  const std::wstring done = texts::ExtractDone;
+  const std::wstring extracted = std::to_wstring(state_.processedFiles) + texts::ExtractedEnd;
   if (failed && state_.extractFailureShown) {
     // The step told of the failure already.
-    statusBar1_.SetText(0, std::to_wstring(state_.processedFiles) + L" 個のﾌｧｲﾙを解凍しました");
+    statusBar1_.SetText(0, extracted);
   } else if (state_.listingUnavailable) {
     statusBar1_.SetText(0, done);
   } else if (extractAndExit) {
@@ -279,10 +298,10 @@ void TTavixMain::ExtractRun(std::wstring destination, bool makeSubFolder) {
   } else if (arc_->ArchiverType() == atCab || state_.processedFiles >= expected) {
     statusBar1_.SetText(0, done);
   } else {
-    Message(L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: " + std::to_wstring(expected) + L"\r" +
-                L"実際に解凍したﾌｧｲﾙ数 : " + std::to_wstring(state_.processedFiles),
+    Message(texts::SkippedFiles + std::to_wstring(expected) + L"\r" + texts::ExtractedCount +
+                std::to_wstring(state_.processedFiles),
             MB_ICONINFORMATION | MB_OK);
-    statusBar1_.SetText(0, std::to_wstring(state_.processedFiles) + L" 個のﾌｧｲﾙを解凍しました");
+    statusBar1_.SetText(0, extracted);
   }
 }
 
@@ -303,7 +322,7 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   // A tree node without a folder behind it (such as the computer) gives no
   // destination; "\\" alone would be the root of the current drive.
   if (WithoutTrailingBackslash(destination).empty()) {
-    Message(L"解凍先のﾌｫﾙﾀﾞが指定されていません.", MB_ICONWARNING | MB_OK);
+    Message(texts::NoDestination, MB_ICONWARNING | MB_OK);
     return true;
   }
   EnsureWorkFolder();
@@ -349,22 +368,22 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   // Each progress report changes the texts; they reach the bar at each look
   // into the queue, not at every change (see TProgressStatusBar::HoldTexts).
   statusBar1_.HoldTexts(true);
-  try {
-    code = arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names});
-  } catch (const EArchiver& error) {
-    code = -1;
-    statusBar1_.HoldTexts(false);
-    statusBar1_.SetProgress(0);
-    ShowError(error.Message());
-  } catch (...) {
-    statusBar1_.HoldTexts(false);
-    state_.busy = false;
-    EnableWindow(window_, TRUE);
-    throw;
+  {
+    // However the library call ends, the window takes commands again.
+    TScopeExit ready([this] {
+      statusBar1_.HoldTexts(false);
+      state_.busy = false;
+      EnableWindow(window_, TRUE);
+    });
+    try {
+      code = arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names});
+    } catch (const EArchiver& error) {
+      code = -1;
+      statusBar1_.HoldTexts(false);
+      statusBar1_.SetProgress(0);
+      ShowError(error.Message());
+    }
   }
-  statusBar1_.HoldTexts(false);
-  state_.busy = false;
-  EnableWindow(window_, TRUE);
   SetFocus(arcList_.Handle());
   // Libraries that report nothing themselves (ours among them) would leave a
   // failed extraction looking like a success. Codes below 0x8012 skip one
@@ -373,7 +392,7 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   if (code >= 0x8012 && code != 0x8020) {
     wchar_t hex[16];
     swprintf(hex, std::size(hex), L"0x%X", code);
-    std::wstring text = L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: " + std::wstring(hex) + L").";
+    std::wstring text = texts::ExtractError + std::wstring(hex) + L").";
     std::wstring said = AnsiToWide(arc_->OutputText());
     if (said.size() > 1000) said = said.substr(0, 1000) + L"...";
     if (!said.empty()) text += L"\r\r" + said;

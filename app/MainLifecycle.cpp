@@ -1,14 +1,11 @@
 // Start-up, idle, close, instances and work folders, shortcuts, toolbars and help.
-#include "TavixMain.h"
-
-#include "TextUtil.h"
-#include "WorkFolder.h"
-#include "res/resource.h"
+#include "app/MainTexts.h"
+#include "app/TavixMain.h"
+#include "app/WorkFolder.h"
+#include "engine/TextUtil.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
-
-#include <map>
 
 namespace {
 
@@ -21,12 +18,23 @@ std::wstring RunningMarkName(std::wstring settingsPath) {
   return L"Tavix.Running:" + settingsPath;
 }
 
-// The 17 menu commands whose shortcuts come from the section ShortCut, in its order.
-const UINT ShortCutCommands[kMenuShortCutCount] = {
-    IDM_FILE_OPEN,  IDM_FILE_NEW,    IDM_EDIT_MELT,     IDM_EDIT_VIEW,     IDM_EDIT_OPEN, IDM_EDIT_ADD,
-    IDM_EDIT_DELETE, IDM_VIEW_OPTIONS, IDM_EDIT_INSTALL, IDM_SFX_WIZARD,   IDM_HELP_CONTENTS,
-    IDM_FILE_EXIT,  IDM_EDIT_COPY,   IDM_EDIT_PASTE,    IDM_FILE_SAVEAS,   IDM_EDIT_SELALL, IDM_FILE_PROP,
-};
+// A path the system writes into a buffer of the given length: the buffer
+// grows until the whole path fits. Empty when the call fails.
+template <typename Call>
+std::wstring GrowingPath(Call call) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return L"";
+    // Too small: some calls answer the size they need, others fill the buffer.
+    if (length < buffer.size() - 1) {
+      buffer.resize(length);
+      return buffer;
+    }
+    if (buffer.size() >= 0x8000) return L"";
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 class TWinHelp : public THelpService {
  public:
@@ -37,25 +45,6 @@ class TWinHelp : public THelpService {
     WinHelpW(window, helpFile.c_str(), HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(key.c_str()));
   }
 };
-
-std::wstring MenuText(HMENU menu, UINT id) {
-  wchar_t text[256] = {};
-  GetMenuStringW(menu, id, text, 256, MF_BYCOMMAND);
-  return text;
-}
-
-// The menu captions without shortcut texts, taken once from the resources.
-std::map<UINT, std::wstring>& BaseCaptions() {
-  static std::map<UINT, std::wstring> captions;
-  return captions;
-}
-
-void SetMenuText(HMENU menu, UINT id, const std::wstring& text) {
-  MENUITEMINFOW item{sizeof item};
-  item.fMask = MIIM_STRING;
-  item.dwTypeData = const_cast<wchar_t*>(text.c_str());
-  SetMenuItemInfoW(menu, id, FALSE, &item);
-}
 
 }  // namespace
 
@@ -76,9 +65,8 @@ void TTavixMain::FormCreate() {
   state_.workFolderCreated = false;
   state_.readOnlyView = true;
   // 2
-  wchar_t windows[MAX_PATH] = {};
-  UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
-  state_.windowsFolder = (length > 0 && length < MAX_PATH) ? windows : L"";
+  state_.windowsFolder =
+      GrowingPath([](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(GetWindowsDirectoryW(buffer, size)); });
   // 3, 6, 7 (the settings component reads every key with its default)
   if (start_.settingsPath.empty()) {
     ini_.SetDefaultDir(ddApplication);
@@ -105,8 +93,7 @@ void TTavixMain::FormCreate() {
   ApplyShortCuts();
   // 9
   docks_.Load(ExeSettingsPath());
-  CheckMenuItem(mainMenu_, IDM_VIEW_FILEBAR, docks_.BarVisible(fileBar_) ? MF_CHECKED : MF_UNCHECKED);
-  CheckMenuItem(mainMenu_, IDM_VIEW_MELTOPBAR, docks_.BarVisible(meltOpBar_) ? MF_CHECKED : MF_UNCHECKED);
+  ApplyCommandStates();
   arcList_.SetColumnLayout(ini_.ReadString(L"ArcList", L"Columns", L""));
   // 10
   ApplyToolButtonVisibility();
@@ -114,18 +101,18 @@ void TTavixMain::FormCreate() {
   openHistory_.SetFileName(ExeSettingsPath());
   openHistory_.Load();
   if (openHistory_.Count() > 0) RebuildReopenMenus();
-  meltHistory_.SetFileName(ExeSettingsPath());
-  meltHistory_.Load();
+  extractHistory_.SetFileName(ExeSettingsPath());
+  extractHistory_.Load();
   // 12
   ChooseDesktopFolder();
   // 13
   SetViewStyle(settings_.IconStyle);
   // 14
-  SetMeltOptionsFromSettings();
+  SetExtractOptionsFromSettings();
   // 15
   // A program that crashed or was killed never took its count back; when no
   // other instance of these settings runs, the stored count is stale.
-  runningMark_ = CreateMutexW(nullptr, FALSE, RunningMarkName(ini_.FullPath()).c_str());
+  runningMark_.reset(CreateMutexW(nullptr, FALSE, RunningMarkName(ini_.FullPath()).c_str()));
   const bool alone = runningMark_ && GetLastError() != ERROR_ALREADY_EXISTS;
   int running = alone ? 0 : ini_.ReadInteger(L"Work", L"HowManyOpen", 0);
   // Counted only when the count was written, so the close takes back no more than was given.
@@ -156,9 +143,7 @@ void TTavixMain::FormCreate() {
   // 21
   InstallDropHandling();
   // 22
-  wchar_t program[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, program, MAX_PATH);
-  std::wstring help = program;
+  std::wstring help = GrowingPath([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
   size_t dot = help.rfind(L'.');
   if (dot != std::wstring::npos && dot > help.rfind(L'\\')) help.erase(dot);
   helpFile_ = help + L".hlp>LMain";
@@ -192,7 +177,7 @@ void TTavixMain::OpenCommandLineArchive() {
   std::wstring remaining;
   state_.modes = ParseCommandLine(start_.commandLine, remaining);
   const TCommandLineModes& modes = state_.modes;
-  if (modes.pack || modes.melt || modes.add || modes.compressFile) {
+  if (modes.pack || modes.extract || modes.add || modes.compressFile) {
     state_.pendingJob = true;
     EnterNewArchiveMode();
     return;
@@ -205,7 +190,7 @@ void TTavixMain::OpenCommandLineArchive() {
     state_.pendingJob = true;
     return;
   }
-  Message(L"指定されたﾌｧｲﾙが見つかりません", MB_ICONWARNING | MB_OK);
+  Message(texts::FileNotFound, MB_ICONWARNING | MB_OK);
   ShowOpenDialogAtStart();
 }
 
@@ -223,19 +208,25 @@ void TTavixMain::ShowOpenDialogAtStart() {
 }
 
 void TTavixMain::ChooseDesktopFolder() {
-  HKEY key = nullptr;
+  TRegKey key;
   state_.desktopFolder.clear();
   if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, &key) != ERROR_SUCCESS)
+                    KEY_READ, key.put()) != ERROR_SUCCESS)
     return;
-  wchar_t value[MAX_PATH] = {};
-  DWORD size = sizeof value - sizeof(wchar_t);
+  // The value may be longer than any fixed buffer: ask its size first.
+  DWORD size = 0;
   DWORD type = 0;
-  if (RegQueryValueExW(key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS &&
-      (type == REG_SZ || type == REG_EXPAND_SZ))
-    state_.desktopFolder = value;
-  RegCloseKey(key);
-  if (state_.desktopFolder.empty()) state_.desktopFolder = state_.windowsFolder + L"\\ﾃﾞｽｸﾄｯﾌﾟ";
+  if (RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &bytes) ==
+        ERROR_SUCCESS) {
+      value.resize(wcsnlen(value.c_str(), value.size()));
+      state_.desktopFolder = value;
+    }
+  }
+  if (state_.desktopFolder.empty()) state_.desktopFolder = state_.windowsFolder + texts::DesktopFolder;
   state_.desktopFolder += L"\\";
 }
 
@@ -257,7 +248,8 @@ bool TTavixMain::Idle() {
   }
   Guarded([&] {
     CreateExtractDialog();
-    UpdatePasteButton();
+    // The clipboard changes without telling the window.
+    ApplyCommandStates();
   });
   return true;
 }
@@ -268,11 +260,11 @@ void TTavixMain::FormCloseQuery() {
   // 2
   if (state_.newArchiveMode && state_.modified && !state_.modes.packEach) AskToSave();
   // 3
-  ClearMeltHistoryMenu();
-  for (HMENU menu : {GetSubMenu(GetSubMenu(mainMenu_, 0), 2), DropDown(0)})
+  ClearExtractHistoryMenu();
+  for (HMENU menu : {GetSubMenu(GetSubMenu(mainMenu_, 0), 2), DropDown(DropReopen)})
     while (GetMenuItemCount(menu) > 0) DeleteMenu(menu, 0, MF_BYPOSITION);
   // 4
-  statusBar1_.SetText(0, L"作業ファイルを削除しています");
+  statusBar1_.SetText(0, texts::DeletingWorkFiles);
   // 5
   SaveMainBounds();
   settings_.LastOpen = state_.lastOpenFolder;
@@ -294,11 +286,9 @@ void TTavixMain::FormCloseQuery() {
   // is never the last one.
   bool last = false;
   if (runningMark_) {
-    CloseHandle(runningMark_);
-    runningMark_ = nullptr;
-    HANDLE other = OpenMutexW(SYNCHRONIZE, FALSE, RunningMarkName(ini_.FullPath()).c_str());
-    last = other == nullptr;
-    if (other) CloseHandle(other);
+    runningMark_.reset();
+    TKernelHandle other(OpenMutexW(SYNCHRONIZE, FALSE, RunningMarkName(ini_.FullPath()).c_str()));
+    last = !other;
   }
   int running = !counted_ ? 2 : last ? 1 : ini_.ReadInteger(L"Work", L"HowManyOpen", 1);
   if (counted_ && running - 1 >= 0) {
@@ -353,7 +343,7 @@ void TTavixMain::Contents1Click() { help_->ShowContext(window_, helpFile_, 1); }
 void TTavixMain::SearchforHelpOn1Click() { help_->KeywordSearch(window_, helpFile_, L""); }
 
 // The about box and the settings dialog come with the dialogs; until then
-// their commands stay disabled (see CommandBuilt).
+// their commands have no handler in the command table yet.
 void TTavixMain::About1Click() {}
 
 void TTavixMain::Option_MnuClick() {}
@@ -361,40 +351,13 @@ void TTavixMain::Option_MnuClick() {}
 void TTavixMain::N12Click() { Option_MnuClick(); }
 
 void TTavixMain::VFileBMnuClick() {
-  bool show = !(GetMenuState(mainMenu_, IDM_VIEW_FILEBAR, MF_BYCOMMAND) & MF_CHECKED);
-  CheckMenuItem(mainMenu_, IDM_VIEW_FILEBAR, show ? MF_CHECKED : MF_UNCHECKED);
-  docks_.ShowBar(fileBar_, show);
+  docks_.ShowBar(fileBar_, !docks_.BarVisible(fileBar_));
+  ApplyCommandStates();
 }
 
 void TTavixMain::VMeltOpClick() {
-  bool show = !(GetMenuState(mainMenu_, IDM_VIEW_MELTOPBAR, MF_BYCOMMAND) & MF_CHECKED);
-  CheckMenuItem(mainMenu_, IDM_VIEW_MELTOPBAR, show ? MF_CHECKED : MF_UNCHECKED);
-  docks_.ShowBar(meltOpBar_, show);
-}
-
-void TTavixMain::ReadShortCuts() {
-  for (int i = 0; i < kMenuShortCutCount; ++i) shortCuts_[i] = TextToShortCut(settings_.ShortCuts[i]);
-}
-
-void TTavixMain::ApplyShortCuts() {
-  auto& captions = BaseCaptions();
-  std::vector<ACCEL> table;
-  for (int i = 0; i < kMenuShortCutCount; ++i) {
-    UINT id = ShortCutCommands[i];
-    if (!captions.count(id)) {
-      std::wstring text = MenuText(mainMenu_, id);
-      if (text.empty() && id == IDM_EDIT_INSTALL) text = L"ｲﾝｽﾄｰﾙ(&I)";
-      captions[id] = text.substr(0, text.find(L'\t'));
-    }
-    std::wstring shortCut = ShortCutToText(shortCuts_[i]);
-    std::wstring caption = captions[id] + (shortCut.empty() ? L"" : L"\t" + shortCut);
-    SetMenuText(mainMenu_, id, caption);
-    if (shortCut.empty()) continue;
-    table.push_back(ShortCutToAccel(shortCuts_[i], static_cast<WORD>(id)));
-  }
-  if (accelerators_) DestroyAcceleratorTable(accelerators_);
-  accelerators_ = table.empty() ? nullptr : CreateAcceleratorTableW(table.data(), static_cast<int>(table.size()));
-  DrawMenuBar(window_);
+  docks_.ShowBar(meltOpBar_, !docks_.BarVisible(meltOpBar_));
+  ApplyCommandStates();
 }
 
 void TTavixMain::ApplyToolButtonVisibility() {
@@ -421,12 +384,12 @@ std::wstring CurrentExceptionText() {
   try {
     throw;
   } catch (const std::bad_alloc&) {
-    return L"ﾒﾓﾘが不足しています.";
+    return texts::OutOfMemory;
   } catch (const std::exception& error) {
     // The engine's and the settings' exceptions carry their Japanese text as UTF-8.
     return Utf8ToWide(error.what());
   } catch (...) {
-    return L"予期しないｴﾗｰが発生しました.";
+    return texts::UnexpectedError;
   }
 }
 

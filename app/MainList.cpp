@@ -1,10 +1,9 @@
 // Opening archives and the entry list: open dialog, select archive and the
 // command states, reading entries, the virtual list, sorting, view styles,
 // caption, progress display and the reopen menus.
-#include "TavixMain.h"
-
-#include "TextUtil.h"
-#include "res/resource.h"
+#include "app/MainTexts.h"
+#include "app/TavixMain.h"
+#include "engine/TextUtil.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -16,13 +15,6 @@
 #include <unordered_map>
 
 namespace {
-
-const wchar_t OpenTitle[] = L"書庫ファイルを開く";
-// The open dialog's filter; "|" stands for the separators the dialog wants.
-const wchar_t OpenFilter[] =
-    L"全てのｱｰｶｲﾌﾞ|*.LZH;*.EXE;*.ZIP;*.JAR;*.CAB;*.RAR;*.ARJ;*.TGZ;*.GZ;*.Z;*.TAR;*.TAZ;*.BZ2|"
-    L"LZHﾌｧｲﾙ (*.LZH)|*.LZH|SFXﾌｧｲﾙ(*.EXE)|*.EXE|ZIPﾌｧｲﾙ(*.ZIP)|*.ZIP|ZIPﾌｧｲﾙ(*.JAR)|*.JAR|"
-    L"CABﾌｧｲﾙ(*.CAB)|*.CAB|全てのﾌｧｲﾙ(*.*)|*.*";
 
 std::wstring UpperExtension(const std::wstring& path) {
   size_t dot = path.rfind(L'.');
@@ -41,10 +33,6 @@ std::wstring FileNamePart(const std::wstring& path) {
 std::wstring FolderWithBackslash(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
-void SetMenuEnabled(HMENU menu, UINT id, bool enabled) {
-  EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled && TTavixMain::CommandBuilt(id) ? MF_ENABLED : MF_GRAYED));
 }
 
 // The system's small-icon indices of the listing under way. Asked by name
@@ -76,12 +64,7 @@ TShellIconCache shellIcons;
 
 void TTavixMain::LzhOpen_BtnClick() {
   if (state_.busy) return;
-  if (state_.newArchiveMode && state_.modified) {
-    if (Message(L"現在のファイルは変更されています.\n保存しますか", MB_ICONQUESTION | MB_YESNO) == IDYES) {
-      SaveAs_MnuClick();
-      state_.modified = false;
-    }
-  }
+  if (state_.newArchiveMode && state_.modified && AskToSave()) state_.modified = false;
   std::wstring path;
   bool readOnly = true;
   if (!ChooseArchive(path, readOnly)) return;
@@ -91,20 +74,21 @@ void TTavixMain::LzhOpen_BtnClick() {
 }
 
 bool TTavixMain::ChooseArchive(std::wstring& path, bool& readOnly) {
-  std::wstring filter = OpenFilter;
+  std::wstring filter = texts::OpenFilter;
   std::replace(filter.begin(), filter.end(), L'|', L'\0');
   filter.push_back(L'\0');
-  wchar_t file[MAX_PATH * 4] = {};
+  // The dialog cannot grow the buffer: it takes the longest path Windows has.
+  std::wstring file(0x8000, L'\0');
   OPENFILENAMEW dialog{sizeof dialog};
   dialog.hwndOwner = window_;
   dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = static_cast<DWORD>(std::size(file));
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = state_.lastOpenFolder.empty() ? nullptr : state_.lastOpenFolder.c_str();
-  dialog.lpstrTitle = OpenTitle;
+  dialog.lpstrTitle = texts::OpenTitle;
   dialog.Flags = OFN_READONLY | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return false;
-  path = file;
+  path = file.c_str();
   readOnly = (dialog.Flags & OFN_READONLY) != 0;
   return true;
 }
@@ -144,45 +128,18 @@ void TTavixMain::FullOpen(const std::wstring& path) {
   state_.baseFolder.clear();
 }
 
-void TTavixMain::SetCommandGroup(std::initializer_list<UINT> menuIds, UINT buttonId, bool enabled) {
-  for (UINT id : menuIds) {
-    SetMenuEnabled(mainMenu_, id, enabled);
-    SetMenuEnabled(listPopup_, id, enabled);
-  }
-  if (buttonId) EnableToolButton(buttonId, enabled);
-}
-
-void TTavixMain::SetSfxState(int which) {
-  HMENU edit = GetSubMenu(mainMenu_, 1);
-  int sfxPosition = GetMenuItemCount(edit) - 1;  // "自動解凍書庫作成" is the last item
-  bool built = CommandBuilt(IDT_MAKESFX);
-  EnableMenuItem(edit, sfxPosition, MF_BYPOSITION | (which && built ? MF_ENABLED : MF_GRAYED));
-  EnableToolButton(IDT_MAKESFX, which != 0);
-  if (which == 0) return;
-  bool all = which == 1;
-  HMENU sfxButton = DropDown(3);
-  for (UINT id : {IDM_SFX_WIZARD, IDM_SFX_WIN16, IDM_SFX_WIN32M}) SetMenuEnabled(mainMenu_, id, all);
-  SetMenuEnabled(mainMenu_, IDM_SFX_WIN32, true);
-  for (UINT id : {IDM_SFXB_WIZARD, IDM_SFXB_WIN16, IDM_SFXB_WIN32M}) SetMenuEnabled(sfxButton, id, all);
-  SetMenuEnabled(sfxButton, IDM_SFXB_WIN32, true);
-  if (!all) {
-    // Only the Win32M kind remains for ZIP: the button's own click runs it.
-    CheckMenuItem(sfxButton, IDM_SFXB_WIN32, MF_UNCHECKED);
-    CheckMenuItem(sfxButton, IDM_SFXB_WIN32M, MF_CHECKED);
-    fileBar_.SetImage(IDT_MAKESFX, 2);
-  }
-}
-
 TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
   TArchiverType kind = atLha;
   if (!path.empty()) {
     arc_->OnProgress = nullptr;
     arc_->Options().Reset();
+    state_.selfExtracting = UpperExtension(path) == L".EXE";
     try {
       arc_->SetFileName(WideToAnsi(path));
     } catch (...) {
       // Nothing can be done with this archive: offer nothing that needs it.
-      ApplyCommandStates(atNone, path);
+      state_.commandKind = atNone;
+      ApplyCommandStates();
       throw;
     }
     if (UpperExtension(path) == L".JAR") {
@@ -192,8 +149,11 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
       kind = arc_->ArchiverType();
     }
     state_.currentKind = kind;
+  } else {
+    state_.selfExtracting = false;
   }
-  ApplyCommandStates(kind, path);
+  state_.commandKind = kind;
+  state_.addingSupported = ApplyCommandStates().addingSupported;
   TArchiverOptions& options = arc_->Options();
   options.a = 1;
   options.n = 1;
@@ -202,53 +162,6 @@ TArchiverType TTavixMain::SelectArchive(const std::wstring& path) {
     ArcProgress(state, info, abort);
   };
   return kind;
-}
-
-void TTavixMain::ApplyCommandStates(TArchiverType kind, const std::wstring& path) {
-  bool empty = arcList_.ItemCount() < 1;
-  bool selfExtracting = UpperExtension(path) == L".EXE";
-  // An archive opened but not listed can still be extracted as a whole.
-  bool extractable = !empty || state_.listingUnavailable;
-  state_.addingSupported = false;
-  SetCommandGroup({IDM_FILE_SAVEAS}, IDT_SAVEAS, false);
-  auto add = [&](bool on) { SetCommandGroup({IDM_EDIT_ADD}, IDT_FILEADD, on); };
-  auto del = [&](bool on) { SetCommandGroup({IDM_EDIT_DELETE}, IDT_FILEDELETE, on); };
-  auto view = [&](bool on) { SetCommandGroup({IDM_EDIT_VIEW}, IDT_FILEVIEW, on); };
-  auto open = [&](bool on) { SetCommandGroup({IDM_EDIT_OPEN}, IDT_FILEOPEN, on); };
-  auto extract = [&](bool on) { SetCommandGroup({IDM_EDIT_MELT}, IDT_FILEMELT, on); };
-  auto saveAs = [&](bool on) { SetCommandGroup({IDM_FILE_SAVEAS}, IDT_SAVEAS, on); };
-  switch (kind) {
-    case atLha:
-    case atZip:
-      add(!state_.readOnlyView);
-      saveAs(state_.newArchiveMode && !empty);
-      if (empty) {
-        del(false), view(false), open(false), extract(extractable), SetSfxState(0);
-      } else {
-        if (state_.readOnlyView) del(false);
-        SetSfxState(selfExtracting ? 0 : (kind == atZip ? 2 : 1));
-        extract(true);
-      }
-      state_.addingSupported = true;
-      break;
-    case atCab:
-      del(false);
-      saveAs(state_.newArchiveMode && !empty);
-      state_.addingSupported = state_.newArchiveMode && !state_.modified;
-      add(state_.addingSupported);
-      if (empty) {
-        view(false), open(false), extract(extractable), SetSfxState(0);
-      } else {
-        SetSfxState(selfExtracting ? 0 : 2);
-        extract(true);
-      }
-      break;
-    default:
-      add(false), del(false), SetSfxState(0);
-      if (empty) view(false), open(false), extract(extractable);
-      else extract(kind != atNone);
-      break;
-  }
 }
 
 void TTavixMain::PumpMessages() {
@@ -279,7 +192,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
     arc_->SetFileName(WideToAnsi(path));
     arc_->OpenArchive(window_, 1);
   } catch (const EArchiver&) {
-    throw EArchiver(path + L" を開くことに失敗しました: " + std::to_wstring(GetLastError()));
+    throw EArchiver(path + texts::OpenFailed + std::to_wstring(GetLastError()));
   }
   state_.busy = true;
   state_.entryCount = 0;
@@ -288,12 +201,20 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
 
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   EnableWindow(window_, FALSE);
+  // However the listing ends (a library can fail at any call, the close
+  // included), the window takes commands again.
+  auto ready = [this, previous] {
+    SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
+    state_.busy = false;
+    EnableWindow(window_, TRUE);
+  };
+  TScopeExit readyOnFailure(ready);
   arcList_.SetItemCount(0, false);
   state_.records.clear();
   state_.totalOriginalSize = 0;
   SetStatusImage(0);
   statusBar1_.SetText(4, L" ");
-  statusBar1_.SetText(0, L"ファイル情報を取得中...");
+  statusBar1_.SetText(0, texts::Reading);
   state_.cancelRequested = false;
 
   const TNumberStyle style = TNumberStyle::FromLocale();
@@ -302,11 +223,8 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   try {
     // Texts reach the status bar before each look into the queue, not at each
     // change: every change would repaint the bar at once.
-    struct TextHold {
-      TProgressStatusBar& bar;
-      ~TextHold() { bar.HoldTexts(false); }
-    } hold{statusBar1_};
     statusBar1_.HoldTexts(true);
+    TScopeExit hold([this] { statusBar1_.HoldTexts(false); });
     TIndividualInfo info{};
     if (arc_->FindFirst("*.*", &info) == 0) {
       state_.totalOriginalSize = info.dwOriginalSize;
@@ -335,8 +253,10 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
         }
       }
     }
+    arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
+    arc_->CloseArchive();
   } catch (...) {
-    // The listing ends here; the window must come back usable whatever failed.
+    // The listing ends here; what was read stays listed.
     try {
       arc_->CloseArchive();
     } catch (...) {
@@ -344,15 +264,10 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
     }
     arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
     SetStatusImage(1);
-    SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
-    statusBar1_.SetText(0, L"ファイル情報を取得出来ません");
+    statusBar1_.SetText(0, texts::ReadFailed);
     statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-    state_.busy = false;
-    EnableWindow(window_, TRUE);
     throw;
   }
-  arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
-  arc_->CloseArchive();
 
   state_.archiveBaseFolder = FolderWithBackslash(path);
   SetStatusImage(1);
@@ -361,25 +276,23 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
   bool cancelled = state_.cancelRequested;
   state_.cancelRequested = false;
   if (cancelled) {
-    statusBar1_.SetText(0, L"処理を強制中断しました.");
+    statusBar1_.SetText(0, texts::Cancelled);
   } else if (tooMany) {
-    statusBar1_.SetText(0, L"ファイル情報を取得しました");
-    Message(L"書庫のファイルが多すぎます.\n\r最初の " + std::to_wstring(state_.entryCount) +
-                L" 個だけを表示します. 書庫が壊れている可能性があります.",
+    statusBar1_.SetText(0, texts::ReadDone);
+    Message(texts::TooManyEntries + std::to_wstring(state_.entryCount) + texts::TooManyEntriesEnd,
             MB_ICONWARNING | MB_OK);
   } else if (state_.entryCount < 1) {
-    statusBar1_.SetText(0, L"ファイル情報を取得出来ません");
-    Message(L"書庫ファイル情報を取得できませんでした.\n\r" + state_.archivePath + L" はTavixでは操作出来ません.",
-            MB_ICONWARNING | MB_OK);
+    statusBar1_.SetText(0, texts::ReadFailed);
+    Message(texts::NotListed + state_.archivePath + texts::NotListedEnd, MB_ICONWARNING | MB_OK);
     if (arc_->ArchiverType() != atAutoDetect && arc_->ArchiverType() != atNone) state_.listingUnavailable = true;
   } else {
-    statusBar1_.SetText(0, L"ファイル情報を取得しました");
+    statusBar1_.SetText(0, texts::ReadDone);
     AutoSizeColumns();
   }
   statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
   statusBar1_.SetProgress(0);
-  state_.busy = false;
-  EnableWindow(window_, TRUE);
+  readyOnFailure.Dismiss();
+  ready();
   InvalidateRect(arcList_.Handle(), nullptr, TRUE);
   SetFocus(arcList_.Handle());
   applicationTitle_ = FileNamePart(path);
@@ -441,74 +354,22 @@ void TTavixMain::AutoSizeColumns() {
   arcList_.AutoSizeColumns({0, 0, 0, 0, 0, 0, 120});
 }
 
-void TTavixMain::SetInstallVisible(bool visible) {
-  for (HMENU menu : {GetSubMenu(mainMenu_, 1), GetSubMenu(listPopup_, 0)}) {
-    bool present = GetMenuState(menu, IDM_EDIT_INSTALL, MF_BYCOMMAND) != static_cast<UINT>(-1);
-    if (visible && !present) {
-      std::wstring caption = L"ｲﾝｽﾄｰﾙ(&I)";
-      std::wstring shortCut = ShortCutToText(shortCuts_[8]);
-      if (menu == GetSubMenu(mainMenu_, 1) && !shortCut.empty()) caption += L"\t" + shortCut;
-      InsertMenuW(menu, IDM_EDIT_OPEN, MF_BYCOMMAND | MF_STRING, IDM_EDIT_INSTALL, caption.c_str());
-      SetMenuEnabled(menu, IDM_EDIT_INSTALL, true);
-      SetMenuDefaultItem(menu, IDM_EDIT_INSTALL, FALSE);
-    } else if (!visible && present) {
-      DeleteMenu(menu, IDM_EDIT_INSTALL, MF_BYCOMMAND);
-    }
-  }
-}
-
 void TTavixMain::ArcListChange(const NMLISTVIEW* change) {
   if (!(change->uChanged & LVIF_STATE)) return;
   int count = arcList_.SelectedCount();
-  if (count == 0) {
-    SetCommandGroup({IDM_EDIT_DELETE}, IDT_FILEDELETE, false);
-    SetCommandGroup({IDM_EDIT_OPEN}, IDT_FILEOPEN, false);
-    SetCommandGroup({IDM_EDIT_VIEW}, IDT_FILEVIEW, false);
-    return;
-  }
-  statusBar1_.SetText(0, L" " + std::to_wstring(count) + L" 個のファイルを選択");
-  SetCommandGroup({IDM_EDIT_DELETE}, IDT_FILEDELETE, !state_.readOnlyView && state_.currentKind != atCab);
-  SetCommandGroup({IDM_EDIT_OPEN}, IDT_FILEOPEN, true);
-  SetCommandGroup({IDM_EDIT_VIEW}, IDT_FILEVIEW, true);
-  if (count == 1) {
-    std::vector<int> selected = arcList_.SelectedItems();
-    bool installer = false;
-    if (!selected.empty() && selected[0] < static_cast<int>(state_.records.size())) {
-      std::wstring name = state_.records[selected[0]].name;
-      for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
-      installer = name == L"SETUP.EXE" || name == L"INSTALL.EXE";
-    }
-    SetInstallVisible(installer);
-    EnableToolButton(IDT_INSTALL, installer);
-  }
-  UpdatePasteButton();
-  EnableToolButton(IDT_COPY, count > 0);
-}
-
-void TTavixMain::UpdatePasteButton() {
-  EnableToolButton(IDT_PASTE, !state_.readOnlyView && ClipboardHasFiles());
+  if (count > 0) statusBar1_.SetText(0, L" " + std::to_wstring(count) + texts::SelectedEnd);
+  ApplyCommandStates();
 }
 
 void TTavixMain::SetViewStyle(int style) {
   if (style < 0 || style > 3) style = 3;
   arcList_.SetViewStyle(style);
-  const UINT menuItems[] = {IDM_VIEW_LARGE, IDM_VIEW_SMALL, IDM_VIEW_LIST, IDM_VIEW_REPORT};
-  const UINT buttonItems[] = {IDM_ICONB_LARGE, IDM_ICONB_SMALL, IDM_ICONB_LIST, IDM_ICONB_REPORT};
-  for (int i = 0; i < 4; ++i) {
-    CheckMenuItem(mainMenu_, menuItems[i], i == style ? MF_CHECKED : MF_UNCHECKED);
-    CheckMenuItem(DropDown(4), buttonItems[i], i == style ? MF_CHECKED : MF_UNCHECKED);
-  }
   settings_.IconStyle = style;
+  ApplyCommandStates();
   if (style == 3) AutoSizeColumns();
 }
 
-void TTavixMain::IconBtnClick() {
-  const UINT menuItems[] = {IDM_VIEW_LARGE, IDM_VIEW_SMALL, IDM_VIEW_LIST, IDM_VIEW_REPORT};
-  int current = 3;
-  for (int i = 0; i < 4; ++i)
-    if (GetMenuState(mainMenu_, menuItems[i], MF_BYCOMMAND) & MF_CHECKED) current = i;
-  SetViewStyle((current + 1) % 4);
-}
+void TTavixMain::IconBtnClick() { SetViewStyle((arcList_.ViewStyle() + 1) % 4); }
 
 void TTavixMain::SetStatusImage(int image) {
   state_.statusImage = image;
@@ -518,7 +379,7 @@ void TTavixMain::SetStatusImage(int image) {
 
 void TTavixMain::StatusBar1DrawPanel(DRAWITEMSTRUCT* draw) {
   if (draw->itemID != 3 || !statusImages_) return;
-  ImageList_Draw(statusImages_, state_.statusImage, draw->hDC, draw->rcItem.left, draw->rcItem.top,
+  ImageList_Draw(statusImages_.get(), state_.statusImage, draw->hDC, draw->rcItem.left, draw->rcItem.top,
                  ILD_TRANSPARENT);
 }
 
@@ -537,7 +398,7 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
         state_.lastPump = now ? now : 1;
       }
       if (state_.cancelRequested) {
-        statusBar1_.SetText(0, L"処理を強制中断しました.");
+        statusBar1_.SetText(0, texts::Cancelled);
         statusBar1_.SetProgress(0);
         abort = true;
         break;
@@ -565,22 +426,22 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
 }
 
 void TTavixMain::RebuildReopenMenus() {
-  HMENU menus[] = {GetSubMenu(GetSubMenu(mainMenu_, 0), 2), DropDown(0)};
+  HMENU menus[] = {GetSubMenu(GetSubMenu(mainMenu_, 0), 2), DropDown(DropReopen)};
   for (HMENU menu : menus) {
     while (GetMenuItemCount(menu) > 0) DeleteMenu(menu, 0, MF_BYPOSITION);
     const std::vector<std::wstring>& lines = openHistory_.History();
-    for (size_t i = 0; i < lines.size() && IDM_REOPEN_FIRST + i < IDM_REOPEN_LAST; ++i)
-      AppendMenuW(menu, MF_STRING, IDM_REOPEN_FIRST + i, MenuCaptionFor(lines[i]).c_str());
+    for (size_t i = 0; i < lines.size() && CmdReopenFirst + i < CmdReopenLast; ++i)
+      AppendMenuW(menu, MF_STRING, CmdReopenFirst + i, MenuCaptionFor(lines[i]).c_str());
   }
 }
 
-void TTavixMain::ReopenClick(int index) {
+void TTavixMain::OpenRecentArchive(int index) {
   const std::vector<std::wstring>& lines = openHistory_.History();
   if (index < 0 || index >= static_cast<int>(lines.size()) || state_.busy) return;
   std::wstring path = lines[index];
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    Message(L"ﾌｧｲﾙ " + path + L" は存在しません.", MB_ICONWARNING | MB_OK);
+    Message(texts::FileWord + path + texts::DoesNotExist, MB_ICONWARNING | MB_OK);
     return;
   }
   FullOpen(path);
@@ -591,3 +452,9 @@ void TTavixMain::Property1Click() {
 }
 
 void TTavixMain::SelAll1Click() { arcList_.SelectAll(); }
+
+void TTavixMain::ArcListODblClick() {
+  if (arcList_.SelectedCount() == 0) return;
+  if (settings_.FIleOpenMode) FileView_PopClick();
+  else FileOpen_PopClick();
+}

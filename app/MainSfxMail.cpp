@@ -1,6 +1,6 @@
 // Self-extracting archives and sending by mail.
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
-void TTavixMain::MakeSfx_Click(UINT) {}
+void TTavixMain::MakeSfxBtnClick() {}
 
-void TTavixMain::Send_MnuClick() {}
+void TTavixMain::Send1Click() {}

@@ -1,30 +1,44 @@
 // The main window TTavixMain. One class split over several sources by area:
-//   MainForm.cpp       window class, layout, menus, toolbars, message dispatch
-//   MainLifecycle.cpp  start-up, idle, close, instances, shortcuts, help
-//   MainList.cpp       opening archives, the entry list, command states, progress
+//   MainForm.cpp       window class, children, layout, message dispatch
+//   MainCommands.cpp   menus, the command bar, shortcuts, command states and
+//                      dispatch, all built from the command table (Commands.h)
+//   MainLifecycle.cpp  start-up, idle, close, instances, help
+//   MainList.cpp       opening archives, the entry list, progress
 //   MainExtract.cpp, MainAdd.cpp, MainEntries.cpp, MainSfxMail.cpp,
 //   MainCommandLine.cpp: the commands of their areas.
 // All of them share the state below.
 #pragma once
 
-#include "ArchiveFile.h"
-#include "DockToolBar.h"
-#include "ExtractDialog.h"
-#include "HistoryEx.h"
-#include "IniGT.h"
-#include "ListRecord.h"
-#include "MainSettings.h"
-#include "ProgressStatusBar.h"
-#include "ShortCutText.h"
-#include "VirtualListView.h"
+#include "app/Commands.h"
+#include "app/ListRecord.h"
+#include "settings/ShortCutText.h"
+#include "dialogs/ExtractDialog.h"
+#include "engine/ArchiveFile.h"
+#include "engine/Handles.h"
+#include "settings/HistoryEx.h"
+#include "settings/IniGT.h"
+#include "settings/MainSettings.h"
+#include "widgets/DockToolBar.h"
+#include "widgets/ProgressStatusBar.h"
+#include "widgets/VirtualListView.h"
 
 #include <windows.h>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace main_detail {
+inline void DestroyAccelerators(HACCEL table) { DestroyAcceleratorTable(table); }
+}  // namespace main_detail
+using TAccelerators =
+    TUniqueHandle<HACCEL, main_detail::DestroyAccelerators, handles_detail::Null<HACCEL>>;
+
+// A menu definition (MainCommands.cpp).
+struct TMenuDef;
 
 // Help calls start another program (the help viewer); tests record them instead.
 class THelpService {
@@ -51,7 +65,7 @@ enum class TExtractMode { User, Temporary, WithFolders };
 
 // Command-line modes (set by the parser, all false at start).
 struct TCommandLineModes {
-  bool melt = false;
+  bool extract = false;  // /MELT
   bool pack = false;
   bool packEach = false;
   bool extractAndExit = false;
@@ -99,6 +113,10 @@ struct TMainState {
   int copyRenderCount = 0;
 
   TArchiverType currentKind = atLha;
+  // What the command states go by: the kind the last selection applied its
+  // rules with, and whether that archive is a self-extractor.
+  TArchiverType commandKind = atLha;
+  bool selfExtracting = false;
   TCommandLineModes modes;
   int statusImage = 0;
   // Progress of the running operation.
@@ -121,7 +139,7 @@ class TTavixMain {
   // Creates the window (FormCreate runs inside) and shows it.
   bool Create(const TMainStart& start, int show);
   HWND Handle() const { return window_; }
-  HACCEL Accelerators() const { return accelerators_; }
+  HACCEL Accelerators() const { return accelerators_.get(); }
   // The application's idle call; true when the handler is still installed.
   bool Idle();
   bool IdleInstalled() const { return idleInstalled_; }
@@ -138,11 +156,11 @@ class TTavixMain {
   TDockToolBar& MeltOpBar() { return meltOpBar_; }
   TToolDock& Docks() { return docks_; }
   HMENU MainMenu() const { return mainMenu_; }
-  HMENU ListPopup() const { return listPopup_; }
-  HMENU DropDown(int index) const { return GetSubMenu(dropDowns_, index); }
+  HMENU ListPopup() const { return listPopup_.get(); }
+  HMENU DropDown(int index) const { return GetSubMenu(dropDowns_.get(), index); }
   TIniGT& Ini() { return ini_; }
   THistoryEx& OpenHistory() { return openHistory_; }
-  THistoryEx& MeltHistory() { return meltHistory_; }
+  THistoryEx& ExtractHistory() { return extractHistory_; }
 
   // Operations of the list area used by the other areas.
   void FullOpen(const std::wstring& path);
@@ -161,7 +179,7 @@ class TTavixMain {
   void ExtractRun(std::wstring destination, bool makeSubFolder);
   bool ExtractStep(const std::vector<std::string>& files, const std::wstring& destination, TExtractMode mode);
   TExtract* ExtractDialog() { return extract_.get(); }
-  HWND MeltOpControl(UINT id) const { return GetDlgItem(meltOpPanel_, id); }
+  HWND ExtractOptionControl(UINT id) const { return GetDlgItem(extractOptionsPanel_, id); }
   // Shows a message box owned by the main window (the application's error display too).
   int Message(const std::wstring& text, UINT type);
   void ShowError(const std::wstring& text);
@@ -180,8 +198,12 @@ class TTavixMain {
       return false;
     }
   }
-  // Commands whose areas are not built yet stay disabled and do nothing.
-  static bool CommandBuilt(UINT id);
+  // The command table (Commands.h), one row per command in id order.
+  static const std::array<TCommand, kCommandCount> CommandTable;
+  // The command whose shortcut the settings keep in slot (0 none).
+  static UINT ShortCutCommand(int slot);
+  // Recomputes the command states from the window state and shows them.
+  TCommandStates ApplyCommandStates();
   // Most entries a listing takes: a library that returns entries forever
   // must not fill the memory.
   static constexpr int MaxListedEntries = 300000;
@@ -198,9 +220,25 @@ class TTavixMain {
   friend LRESULT CALLBACK MainWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT WindowProc(UINT message, WPARAM w, LPARAM l);
   LRESULT HandleMessage(UINT message, WPARAM w, LPARAM l);
-  void DisableUnbuiltCommands();
-  void EnableToolButton(UINT id, bool enabled);
-  void ApplyCommandStates(TArchiverType kind, const std::wstring& path);
+  // Commands (MainCommands.cpp): where they show and how the window applies them.
+  struct TMenuPlace {
+    HMENU menu;     // the pop-up holding the item
+    UINT id;
+    UINT before;    // the command it comes back before when shown again (0: last)
+    unsigned flags;
+    const wchar_t* caption;  // null: the command's own
+    bool showsShortCut;      // the main menu shows the shortcut's text
+  };
+  struct TFollowingPopup {
+    HMENU parent;
+    HMENU popup;
+  };
+  void BuildMenus();
+  void BuildMenu(HMENU menu, const std::vector<TMenuDef>& items, bool showsShortCuts);
+  std::wstring PlaceCaption(const TMenuPlace& place) const;
+  std::vector<TToolButton> CommandBarButtons() const;
+  TCommandContext CommandContext();
+  DWORD HelpTopic(const HELPINFO* info) const;
   void SaveMainBounds();
   void BuildChildren();
   void LayoutChildren();
@@ -239,6 +277,7 @@ class TTavixMain {
   void ArcListVMGetItemInfo(NMLVDISPINFOW* info);
   void ArcListOColumnClick(int column);
   void ArcListChange(const NMLISTVIEW* change);
+  void ArcListODblClick();
   void MnuIconClick() { SetViewStyle(0); }
   void MnuSmallIconClick() { SetViewStyle(1); }
   void MnuListIconClick() { SetViewStyle(2); }
@@ -248,47 +287,46 @@ class TTavixMain {
   void ArcProgress(int state, const TExtractingInfoEx* info, bool& abort);
   void Property1Click();
   void SelAll1Click();
-  void ReopenClick(int index);
+  void OpenRecentArchive(int index);
   void AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style);
-  void SetCommandGroup(std::initializer_list<UINT> menuIds, UINT buttonId, bool enabled);
-  void SetSfxState(int which);  // 0 off, 1 all, 2 ZIP set
-  void SetInstallVisible(bool visible);
-  void UpdatePasteButton();
   void SetStatusImage(int image);
   void PumpMessages();
 
   // Commands of the later areas; each lives in its area's source.
-  void FileNew_BtnClick();
+  void NewCreate_BtnClick();
   void SaveAs_MnuClick();
-  void Send_MnuClick();
-  void Copy_MnuClick();
-  void Paste_MnuClick();
-  void Install_MnuClick();
-  void OpenEntry_MnuClick();
+  void Send1Click();
+  void Copy1Click();
+  void Paste1Click();
+  void Install_PopMnuClick();
+  void FileOpen_PopClick();
   void FIleMelt_BtnClick();
   void ToDtpMnuClick();
   void ToArcMnuClick();
   void MeltToPopPopup();
-  void MeltHistoryClick(int index);
+  void ExtractToPreviousFolder(int index);
   void AllFileClick();
   void OverWriteClick();
   void MkSubdirClick();
-  void NonDirClick() { FolderRadioClick(0); }
-  void AbsDirClick() { FolderRadioClick(1); }
-  void RelDirClick() { FolderRadioClick(2); }
-  void FolderRadioClick(int option);
+  void NonDirClick() { SetFolderOptionFromBar(0); }
+  void AbsDirClick() { SetFolderOptionFromBar(1); }
+  void RelDirClick() { SetFolderOptionFromBar(2); }
+  void SetFolderOptionFromBar(int option);
+  // The extraction options bar's controls, and a click on one of them.
+  static const struct TExtractOption* ExtractOptions(size_t& count);
+  void OnExtractOptionClick(UINT id);
   void ArcListOKeyDown(WORD key);
-  HWND CreateMeltOpPanel();
+  HWND CreateExtractOptionsPanel();
   bool ShowExtractDialog();
-  void Delete_MnuClick();
-  void Add_BtnClick(UINT command);
-  void View_MnuClick();
-  void MakeSfx_Click(UINT command);
+  void FileDelete_BtnClick();
+  void FileAdd_BtnClick();
+  void FileView_PopClick();
+  void MakeSfxBtnClick();
   void RunStartUpJob();
-  void ClearMeltHistoryMenu();
+  void ClearExtractHistoryMenu();
   void CreateExtractDialog();
   void ReleaseExtractDialog();
-  void SetMeltOptionsFromSettings();
+  void SetExtractOptionsFromSettings();
   bool ClipboardHasFiles() const;
   void InstallDropHandling();
   void RemoveDropHandling();
@@ -298,15 +336,18 @@ class TTavixMain {
 
   HWND window_ = nullptr;
   HWND appWindow_ = nullptr;
-  HMENU mainMenu_ = nullptr;
-  HMENU listPopup_ = nullptr;
-  HMENU dropDowns_ = nullptr;
-  HACCEL accelerators_ = nullptr;
-  HIMAGELIST toolImages_ = nullptr;
-  HIMAGELIST toolImagesDisabled_ = nullptr;
-  HIMAGELIST statusImages_ = nullptr;
-  HWND meltOpPanel_ = nullptr;
-  HFONT meltOpFont_ = nullptr;
+  HMENU mainMenu_ = nullptr;  // the window's menu bar: destroyed with the window
+  TMenu listPopup_;
+  TMenu dropDowns_;
+  TAccelerators accelerators_;
+  TImageList toolImages_;
+  TImageList toolImagesDisabled_;
+  TImageList statusImages_;
+  HWND extractOptionsPanel_ = nullptr;
+  TFont extractOptionsFont_;
+  std::vector<TMenuPlace> menuPlaces_;
+  std::vector<TFollowingPopup> followingPopups_;
+  std::optional<TCommandStates> appliedStates_;
 
   TMainStart start_;
   THelpService* help_ = nullptr;
@@ -314,7 +355,7 @@ class TTavixMain {
   TMainSettings settings_;
   TIniGT ini_;
   THistoryEx openHistory_;
-  THistoryEx meltHistory_;
+  THistoryEx extractHistory_;
   std::unique_ptr<TArchiveFile> arc_;
   std::unique_ptr<TExtract> extract_;
   TVirtualListView arcList_;
@@ -327,7 +368,7 @@ class TTavixMain {
   std::wstring helpFile_;
   bool idleInstalled_ = false;
   bool counted_ = false;  // this instance added itself to HowManyOpen
-  HANDLE runningMark_ = nullptr;  // held while running: tells a stale HowManyOpen from real instances
+  TKernelHandle runningMark_;  // held while running: tells a stale HowManyOpen from real instances
   bool closing_ = false;
 };
 

@@ -1,4 +1,6 @@
-#include "WorkFolder.h"
+#include "app/WorkFolder.h"
+
+#include "engine/Handles.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -48,21 +50,20 @@ namespace {
 // current folder and emptied that instead. Links are removed, not followed.
 void RemoveDeepEntries(const std::wstring& folder) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  TFindHandle search(FindFirstFileW((L"\\\\?\\" + folder + L"\\*").c_str(), &found));
+  if (!search) return;
   do {
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     std::wstring path = folder + L"\\" + name;
     bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (directory && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDeepEntries(path);
-    if (path.size() < MAX_PATH - 1) continue;
+    if (path.size() < MAX_PATH - 1) continue;  // the shell's delete reaches it
     std::wstring longPath = L"\\\\?\\" + path;
     SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (directory) RemoveDirectoryW(longPath.c_str());
     else DeleteFileW(longPath.c_str());
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
 }
 
 }  // namespace
@@ -82,12 +83,12 @@ void DeleteFolderSilently(const std::wstring& folder) {
 
 void DeleteAllWorkFolders(const std::wstring& workDir) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW((workDir + L"\\" + WorkPrefix + L"*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  TFindHandle search(FindFirstFileW((workDir + L"\\" + WorkPrefix + L"*").c_str(), &found));
+  if (!search) return;
   std::vector<std::wstring> folders;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(workDir + L"\\" + found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
+  search.reset();
   for (const std::wstring& folder : folders) DeleteFolderSilently(folder);
 }

@@ -3,7 +3,7 @@
 // Arguments: the archive (a Windows path) and a scratch folder.
 #include "WindowDriver.h"
 
-#include "TextUtil.h"
+#include "engine/TextUtil.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,12 +3,12 @@
 // destination dialog, extract-and-exit, cancelling and failures.
 #include "WindowDriver.h"
 
-#include "ArchiveFile.h"
-#include "ExtractDialogIds.h"
-#include "TextUtil.h"
-#include "WorkFolder.h"
+#include "engine/ArchiveFile.h"
+#include "dialogs/ExtractDialogIds.h"
+#include "engine/TextUtil.h"
+#include "app/WorkFolder.h"
 #include "../support/EscapeCheck.h"
-#include "res/resource.h"
+#include "app/res/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -168,9 +168,9 @@ class Extraction : public ::testing::Test {
       for (const wchar_t* name : names)
         if (ItemText(main, i, 0) == name) ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
   }
-  void Click(TTavixMain& main, UINT id) { SendMessageW(main.MeltOpControl(id), BM_CLICK, 0, 0); }
+  void Click(TTavixMain& main, UINT id) { SendMessageW(main.ExtractOptionControl(id), BM_CLICK, 0, 0); }
   bool Checked(TTavixMain& main, UINT id) {
-    return SendMessageW(main.MeltOpControl(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(main.ExtractOptionControl(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
   std::wstring Out(const std::wstring& name) {
     std::wstring out = folder_ + L"\\" + name;
@@ -191,8 +191,8 @@ TEST_F(Extraction, ToolbarFollowsTheSettingsAndSetsThemBack) {
   WritePrivateProfileStringW(L"Options", L"FolderOption", L"1", ini_.c_str());
   WritePrivateProfileStringW(L"Options", L"ExistFileMode", L"1", ini_.c_str());
   TTavixMain& main = Start({});
-  EXPECT_EQ(WindowText(main.MeltOpControl(IDC_MELTOP_LABEL)), L"解凍時:  ");
-  EXPECT_EQ(WindowText(main.MeltOpControl(IDC_NONDIR)), L"ﾃﾞｲﾚｸﾄﾘ無効");
+  EXPECT_EQ(WindowText(main.ExtractOptionControl(IDC_OPTIONS_LABEL)), L"解凍時:  ");
+  EXPECT_EQ(WindowText(main.ExtractOptionControl(IDC_NONDIR)), L"ﾃﾞｲﾚｸﾄﾘ無効");
   EXPECT_FALSE(Checked(main, IDC_ALLFILE));
   EXPECT_TRUE(Checked(main, IDC_OVERWRITE));
   EXPECT_TRUE(Checked(main, IDC_MKSUBDIR));
@@ -340,28 +340,28 @@ TEST_F(Extraction, QuickDestinationsDesktopArchiveFolderAndPreviousFolders) {
   main.Settings().ExtractFileOpt = 1;
   std::wstring desktop = main.State().desktopFolder + L"tavix-quick-test";
   DeleteFolderSilently(desktop);
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELT_DESKTOP, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdExtractToDesktop, 0);
   EXPECT_TRUE(Exists(desktop + L"\\a.txt"));  // always into a sub-folder
   // The prefix's own desktop, never the host's home behind a link.
   EXPECT_TRUE(InsideWineDrive(desktop + L"\\a.txt")) << UnixPath(desktop + L"\\a.txt");
   DeleteFolderSilently(desktop);
 
   main.Settings().MakeArcDir = false;
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELT_ARCDIR, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdExtractToArchiveFolder, 0);
   EXPECT_TRUE(Exists(folder_ + L"\\a.txt"));
   EXPECT_EQ(main.State().lastExtractFolder, folder_);
 
   std::wstring first = Out(L"first"), second = Out(L"A&B");
-  main.MeltHistory().SetHistory({second, first});
+  main.ExtractHistory().SetHistory({second, first});
   SendMessageW(main.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(main.DropDown(1)), 0);
   HMENU previous = GetSubMenu(main.DropDown(1), 2);
   ASSERT_EQ(GetMenuItemCount(previous), 2);
-  EXPECT_EQ(MenuCaption(previous, IDM_MELTHISTORY_FIRST), folder_ + L"\\A&&B");
-  EXPECT_EQ(MenuCaption(previous, IDM_MELTHISTORY_FIRST + 1), first);
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_MELTHISTORY_FIRST + 1, 0);
+  EXPECT_EQ(MenuCaption(previous, CmdExtractHistoryFirst), folder_ + L"\\A&&B");
+  EXPECT_EQ(MenuCaption(previous, CmdExtractHistoryFirst + 1), first);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdExtractHistoryFirst + 1, 0);
   EXPECT_TRUE(Exists(first + L"\\sub\\d.txt"));
 
-  main.MeltHistory().SetHistory({});
+  main.ExtractHistory().SetHistory({});
   SendMessageW(main.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(main.DropDown(1)), 0);
   EXPECT_EQ(GetMenuItemCount(previous), 0);
   EXPECT_TRUE(GetMenuState(main.DropDown(1), 2, MF_BYPOSITION) & MF_GRAYED);
@@ -380,7 +380,7 @@ TEST_F(Extraction, DialogChoosesTheDestinationAndKeepsItsStateOnOkAndCancel) {
       SetWindowPos(dialog, nullptr, 150, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
       typed = TypeWithKeys(main, L"\\chosen\\typed");
     }, IDC_EXTRACT_OK);
-    PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
+    PostMessageW(main.Handle(), WM_COMMAND, CmdExtract, 0);
     PumpUntil(main, [&] { return Exists(out + L"\\data\\a.txt") && IsWindowEnabled(main.Handle()); }, 90000);
   }
   ASSERT_TRUE(typed) << "the keys did not all reach the box";
@@ -400,7 +400,7 @@ TEST_F(Extraction, DialogChoosesTheDestinationAndKeepsItsStateOnOkAndCancel) {
       SendMessageW(GetDlgItem(main.ExtractDialog()->Panel1(), IDC_EXTRACT_HISTORY), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(L"C:\\typed"));
     }, IDC_EXTRACT_CANCEL);
-    PostMessageW(main.Handle(), WM_COMMAND, IDM_EDIT_MELT, 0);
+    PostMessageW(main.Handle(), WM_COMMAND, CmdExtract, 0);
     PumpUntil(main, [&] { return ReadIni(ini_, L"DeskTop", L"ExtractLeft") == L"170"; }, 40000);
   }
   EXPECT_EQ(ReadIni(ini_, L"DeskTop", L"ExtractTop"), L"95");

@@ -1,6 +1,6 @@
 // Display texts of the entry list, sorting on those texts, shortcut texts.
-#include "ListRecord.h"
-#include "ShortCutText.h"
+#include "app/ListRecord.h"
+#include "settings/ShortCutText.h"
 
 #include <cstring>
 

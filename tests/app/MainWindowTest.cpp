@@ -2,7 +2,7 @@
 // listing archives, command states, sorting, cancelling, closing.
 #include "WindowDriver.h"
 
-#include "res/resource.h"
+#include "app/res/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -86,10 +86,10 @@ TEST_F(MainWindow, WithoutArgumentsStartsANewLzhArchiveInItsWorkFolder) {
   EXPECT_TRUE(Exists(workDir_ + L"\\~Tavix0"));
   EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"1");
   // An empty new LZH archive offers nothing that needs entries (adding is not built yet).
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEMELT));
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_FILE_SAVEAS));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdAdd));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdExtract));
+  EXPECT_FALSE(main.FileBar().Enabled(CmdExtract));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdSaveAs));
   RECT bounds{};
   GetWindowRect(main.Handle(), &bounds);
   EXPECT_EQ(bounds.left, 110);
@@ -111,11 +111,11 @@ TEST_F(MainWindow, MenusCarryTheirCaptionsAndShortcuts) {
     UINT id;
     const wchar_t* full;
   } items[] = {
-      {IDM_FILE_OPEN, L"開く(&O)...\tF3"},      {IDM_FILE_NEW, L"新規作成(&N)...\tF2"},
-      {IDM_EDIT_MELT, L"解凍(&M)\tCtrl+M"},     {IDM_EDIT_VIEW, L"閲覧(&V)\tCtrl+W"},
-      {IDM_VIEW_OPTIONS, L"設定...(&T)\tCtrl+P"}, {IDM_FILE_EXIT, L"終了(&X)\tCtrl+Q"},
-      {IDM_FILE_SAVEAS, L"名前を付けて保存(&A)..."}, {IDM_EDIT_SELALL, L"全て選択(&L)"},
-      {IDM_HELP_ABOUT, L"ﾊﾞｰｼﾞｮﾝ情報(&A)..."},  {IDM_SFX_WIN32M, L"&Win32M SFX..."},
+      {CmdOpenArchive, L"開く(&O)...\tF3"},      {CmdNewArchive, L"新規作成(&N)...\tF2"},
+      {CmdExtract, L"解凍(&M)\tCtrl+M"},     {CmdView, L"閲覧(&V)\tCtrl+W"},
+      {CmdOptions, L"設定...(&T)\tCtrl+P"}, {CmdExit, L"終了(&X)\tCtrl+Q"},
+      {CmdSaveAs, L"名前を付けて保存(&A)..."}, {CmdSelectAll, L"全て選択(&L)"},
+      {CmdAbout, L"ﾊﾞｰｼﾞｮﾝ情報(&A)..."},  {CmdSfxWin32M, L"&Win32M SFX..."},
   };
   for (const Item& item : items) {
     wchar_t text[128] = {};
@@ -123,11 +123,11 @@ TEST_F(MainWindow, MenusCarryTheirCaptionsAndShortcuts) {
     EXPECT_EQ(std::wstring(text), item.full);
   }
   // The install item is hidden until a single installer is selected.
-  EXPECT_EQ(GetMenuState(menu, IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
-  EXPECT_TRUE(MenuChecked(menu, IDM_VIEW_REPORT));
-  EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32));
-  EXPECT_EQ(MenuCaption(main.DropDown(1), IDM_MELT_DESKTOP), L"ﾃﾞｽｸﾄｯﾌﾟへ");
-  EXPECT_EQ(MenuCaption(main.ListPopup(), IDM_POP_PROP), L"ﾌﾟﾛﾊﾟﾃｨ(&P)...");
+  EXPECT_EQ(GetMenuState(menu, CmdInstall, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_TRUE(MenuChecked(menu, CmdReportView));
+  EXPECT_TRUE(MenuChecked(main.DropDown(3), CmdSfxWin32));
+  EXPECT_EQ(MenuCaption(main.DropDown(1), CmdExtractToDesktop), L"ﾃﾞｽｸﾄｯﾌﾟへ");
+  EXPECT_EQ(MenuCaption(main.ListPopup(), CmdArchiveProperties), L"ﾌﾟﾛﾊﾟﾃｨ(&P)...");
 }
 
 TEST_F(MainWindow, CtrlQPressedOnTheKeyboardCloses) {
@@ -149,28 +149,28 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   main.SelectArchive(main.State().archivePath);
   // The single installer selected: the state that enables the most commands.
   ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  const UINT menus[] = {IDM_FILE_NEW,   IDM_FILE_SAVEAS, IDM_FILE_SEND,  IDM_FILE_PROP,  IDM_EDIT_COPY,
-                        IDM_EDIT_PASTE, IDM_EDIT_INSTALL, IDM_EDIT_OPEN, IDM_EDIT_DELETE, IDM_EDIT_ADD,
-                        IDM_EDIT_VIEW,  IDM_SFX_WIZARD,  IDM_SFX_WIN16,  IDM_SFX_WIN32,  IDM_SFX_WIN32M,
-                        IDM_VIEW_OPTIONS, IDM_VIEW_CUSTOMIZE, IDM_HELP_ABOUT};
+  const UINT menus[] = {CmdNewArchive,   CmdSaveAs, CmdSend,  CmdArchiveProperties,  CmdCopy,
+                        CmdPaste, CmdInstall, CmdOpenEntry, CmdDelete, CmdAdd,
+                        CmdView,  CmdSfxWizard,  CmdSfxWin16,  CmdSfxWin32,  CmdSfxWin32M,
+                        CmdOptions, CmdCustomize, CmdAbout};
   for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
-  for (UINT id : {IDM_EDIT_INSTALL, IDM_EDIT_OPEN, IDM_EDIT_COPY, IDM_EDIT_PASTE, IDM_EDIT_DELETE, IDM_EDIT_VIEW,
-                  IDM_POP_PROP})
+  for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdDelete, CmdView,
+                  CmdArchiveProperties})
     EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
-  for (UINT id : {IDM_ADD_STANDARD, IDM_ADD_EXTENDED, IDM_SFXB_WIZARD, IDM_SFXB_WIN32, IDM_SFXB_WIN32M})
-    EXPECT_FALSE(MenuEnabled(main.DropDown(id < IDM_SFXB_WIZARD ? 2 : 3), id)) << id;
+  for (UINT id : {CmdAddStandard, CmdAddExtended, CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
+    EXPECT_FALSE(MenuEnabled(main.DropDown(id == CmdAddStandard || id == CmdAddExtended ? DropAdd : DropSfx), id)) << id;
   HMENU edit = GetSubMenu(main.MainMenu(), 1);
   EXPECT_TRUE(GetMenuState(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION) & MF_GRAYED);  // 自動解凍書庫作成
-  for (UINT id : {IDT_FILENEW, IDT_SAVEAS, IDT_FILEPROP, IDT_COPY, IDT_PASTE, IDT_FILEADD, IDT_FILEDELETE,
-                  IDT_FILEVIEW, IDT_FILEOPEN, IDT_INSTALL, IDT_MAKESFX, IDT_TOOL})
+  for (UINT id : {CmdNewArchive, CmdSaveAs, CmdArchiveProperties, CmdCopy, CmdPaste, CmdAdd, CmdDelete,
+                  CmdView, CmdOpenEntry, CmdInstall, CmdMakeSfx, CmdOptions})
     EXPECT_FALSE(main.FileBar().Enabled(id)) << id;
   // What is built stays available.
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_FILE_OPEN));
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_FILEMELT));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdOpenArchive));
+  EXPECT_TRUE(main.FileBar().Enabled(CmdExtract));
   // Their shortcuts (F2, Ctrl+D, Ctrl+P ...) arrive as commands and run nothing.
   TMessageBoxAnswerer answer;
-  for (UINT id : {IDM_FILE_NEW, IDM_EDIT_DELETE, IDM_VIEW_OPTIONS, IDM_HELP_ABOUT})
+  for (UINT id : {CmdNewArchive, CmdDelete, CmdOptions, CmdAbout})
     SendMessageW(main.Handle(), WM_COMMAND, id, 0);
   EXPECT_TRUE(answer.Texts().empty());
   EXPECT_EQ(main.State().entryCount, 2);
@@ -182,21 +182,21 @@ TEST_F(MainWindow, ToolbarHasItsItemsHintsAndStatusPanels) {
   ASSERT_EQ(bar.ItemCount(), 24);
   EXPECT_EQ(bar.Caption(), L"Tavixｺﾏﾝﾄﾞ");
   EXPECT_EQ(main.MeltOpBar().Caption(), L"解凍時ｵﾌﾟｼｮﾝ");
-  EXPECT_FALSE(bar.Enabled(IDT_COPY));
-  EXPECT_FALSE(bar.Enabled(IDT_INSTALL));
+  EXPECT_FALSE(bar.Enabled(CmdCopy));
+  EXPECT_FALSE(bar.Enabled(CmdInstall));
   SIZE size = bar.IdealSize();
   EXPECT_GT(size.cx, 200);
   // Hovering a button shows the second part of its hint in panel 0.
   NMTBHOTITEM hot{};
   hot.hdr.hwndFrom = bar.Handle();
   hot.hdr.code = TBN_HOTITEMCHANGE;
-  hot.idNew = IDT_FILEOOPEN;
+  hot.idNew = CmdOpenArchive;
   SendMessageW(main.Handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hot));
   EXPECT_EQ(main.StatusBar1().Text(0), L"書庫ﾌｧｲﾙを開きます");
   EXPECT_EQ(SendMessageW(main.StatusBar1().Handle(), SB_GETPARTS, 0, 0), 5);
   // Help calls name their topics.
-  SendMessageW(main.Handle(), WM_COMMAND, IDT_HELP, 0);
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_HELP_SEARCH, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdHelpContents, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdHelpSearch, 0);
   ASSERT_EQ(help_.calls.size(), 2u);
   EXPECT_NE(help_.calls[0].find(L".hlp>LMain#1"), std::wstring::npos);
   EXPECT_NE(help_.calls[1].find(L".hlp>LMain?"), std::wstring::npos);
@@ -205,6 +205,40 @@ TEST_F(MainWindow, ToolbarHasItsItemsHintsAndStatusPanels) {
   main.ApplyToolButtonVisibility();
   EXPECT_FALSE(bar.ItemVisible(0));
   EXPECT_TRUE(bar.ItemVisible(1));
+}
+
+TEST_F(MainWindow, F1OverACommandBarButtonOpensThatCommandsHelpTopic) {
+  TTavixMain& main = Start();
+  HWND window = main.Handle();
+  PointAt(window);
+  SetForegroundWindow(window);
+  PumpUntil(main, [&] { return GetForegroundWindow() == window; });
+  auto pressF1Over = [&](RECT r) {
+    int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    Xdotool(L"mousemove --sync " + std::to_wstring(x) + L" " + std::to_wstring(y));
+    PumpUntil(main, [&] {
+      POINT at{};
+      GetCursorPos(&at);
+      return at.x == x && at.y == y;
+    });
+    size_t before = help_.calls.size();
+    EXPECT_EQ(Xdotool(L"key F1"), 0);
+    EXPECT_TRUE(PumpUntil(main, [&] { return help_.calls.size() > before; }, 10000));
+    return help_.calls.size() > before ? help_.calls.back() : std::wstring(L"<none>");
+  };
+  // Disabled buttons (adding is not built yet) still name their topic.
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdExtract)), main.HelpFile() + L"#19");
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdAdd)), main.HelpFile() + L"#22");
+  // The keys reach the window only under the pointer: the buttons further
+  // right come into the window when the ones before them are hidden.
+  for (int i = 0; i < 17; ++i) main.Settings().ToolBtn[i] = false;
+  main.ApplyToolButtonVisibility();
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdOptions)), main.HelpFile() + L"#25");
+  EXPECT_EQ(pressF1Over(main.FileBar().ButtonRect(CmdExit)), main.HelpFile() + L"#5");
+  // Anywhere else the main window's topic.
+  RECT list{};
+  GetWindowRect(main.ArcList().Handle(), &list);
+  EXPECT_EQ(pressF1Over(list), main.HelpFile() + L"#5");
 }
 
 TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
@@ -229,26 +263,26 @@ TEST_F(MainWindow, ListsEntriesWithTheirTexts) {
   EXPECT_EQ(main.State().statusImage, 1);
   EXPECT_TRUE(main.State().readOnlyView);
   // A read-only view of an LZH archive: extract, no add or delete.
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_ADD));
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdAdd));
+  EXPECT_FALSE(main.FileBar().Enabled(CmdDelete));
   // The archive went to the reopen menus.
   HMENU reopen = GetSubMenu(GetSubMenu(main.MainMenu(), 0), 2);
-  EXPECT_EQ(MenuCaption(reopen, IDM_REOPEN_FIRST), folder_ + L"\\test.lzh");
-  EXPECT_EQ(MenuCaption(main.DropDown(0), IDM_REOPEN_FIRST), folder_ + L"\\test.lzh");
+  EXPECT_EQ(MenuCaption(reopen, CmdReopenFirst), folder_ + L"\\test.lzh");
+  EXPECT_EQ(MenuCaption(main.DropDown(0), CmdReopenFirst), folder_ + L"\\test.lzh");
 
   // Selecting the installer alone shows the install commands; another entry hides them.
   ListView_SetItemState(main.ArcList().Handle(), 2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  EXPECT_NE(GetMenuState(main.MainMenu(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
-  EXPECT_NE(GetMenuState(main.ListPopup(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_NE(GetMenuState(main.MainMenu(), CmdInstall, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_NE(GetMenuState(main.ListPopup(), CmdInstall, MF_BYCOMMAND), static_cast<UINT>(-1));
   EXPECT_EQ(main.StatusBar1().Text(0), L" 1 個のファイルを選択");
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEDELETE));  // still a read-only view
+  EXPECT_FALSE(main.FileBar().Enabled(CmdDelete));  // still a read-only view
   ListView_SetItemState(main.ArcList().Handle(), -1, 0, LVIS_SELECTED);
   ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED, LVIS_SELECTED);
-  EXPECT_EQ(GetMenuState(main.MainMenu(), IDM_EDIT_INSTALL, MF_BYCOMMAND), static_cast<UINT>(-1));
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_INSTALL));
+  EXPECT_EQ(GetMenuState(main.MainMenu(), CmdInstall, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_FALSE(main.FileBar().Enabled(CmdInstall));
   ListView_SetItemState(main.ArcList().Handle(), -1, 0, LVIS_SELECTED);
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_FILEVIEW));
+  EXPECT_FALSE(main.FileBar().Enabled(CmdView));
 }
 
 TEST_F(MainWindow, ColumnClicksSortByTextEachColumnWithItsOwnDirection) {
@@ -370,7 +404,7 @@ TEST_F(MainWindow, IconViewsLayTheEntriesOutInARow) {
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) SpyAdd(spy_, name, 1, 1, 0, Date(2020, 1, 1), 0);
   TTavixMain& main = Start({Archive(L"row.lzh")});
   HWND list = main.ArcList().Handle();
-  for (UINT view : {IDM_VIEW_LARGE, IDM_VIEW_SMALL}) {
+  for (UINT view : {CmdLargeIcons, CmdSmallIcons}) {
     SendMessageW(main.Handle(), WM_COMMAND, view, 0);
     POINT first{}, second{};
     ListView_GetItemPosition(list, 0, &first);
@@ -389,11 +423,11 @@ TEST_F(MainWindow, AnArchiveWithoutEntriesWarnsAndMarksTheListingUnavailable) {
   EXPECT_EQ(main.StatusBar1().Text(0), L"ファイル情報を取得出来ません");
   EXPECT_EQ(main.ArcList().ItemCount(), 0);
   EXPECT_TRUE(main.State().listingUnavailable);
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), IDM_EDIT_VIEW));
+  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdView));
   // The whole archive can still be extracted.
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
-  EXPECT_TRUE(MenuEnabled(main.ListPopup(), IDM_EDIT_MELT));
-  EXPECT_TRUE(main.FileBar().Enabled(IDT_FILEMELT));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
+  EXPECT_TRUE(MenuEnabled(main.ListPopup(), CmdExtract));
+  EXPECT_TRUE(main.FileBar().Enabled(CmdExtract));
 }
 
 TEST_F(MainWindow, SelfExtractingArchiveListsWithoutSfxCommands) {
@@ -401,8 +435,8 @@ TEST_F(MainWindow, SelfExtractingArchiveListsWithoutSfxCommands) {
   TTavixMain& main = Start({Archive(L"sfx.exe")});
   EXPECT_EQ(WindowText(main.Handle()), L"LZH: sfx.exe");
   EXPECT_EQ(main.ArcList().ItemCount(), 1);
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
-  EXPECT_FALSE(main.FileBar().Enabled(IDT_MAKESFX));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
+  EXPECT_FALSE(main.FileBar().Enabled(CmdMakeSfx));
 }
 
 TEST_F(MainWindow, JarIsListedAsZipWithTheZipSfxSet) {
@@ -414,8 +448,8 @@ TEST_F(MainWindow, JarIsListedAsZipWithTheZipSfxSet) {
   EXPECT_EQ(ItemText(main, 1, 0), L"readme.txt");
   EXPECT_EQ(ItemText(main, 1, 6), L"docs\\sub");
   // The ZIP set moves the check mark and the button's image (the SFX commands themselves are not built yet).
-  EXPECT_TRUE(MenuChecked(main.DropDown(3), IDM_SFXB_WIN32M));
-  EXPECT_EQ(main.FileBar().Image(IDT_MAKESFX), 2);
+  EXPECT_TRUE(MenuChecked(main.DropDown(3), CmdSfxWin32M));
+  EXPECT_EQ(main.FileBar().Image(CmdMakeSfx), 2);
 }
 
 TEST_F(MainWindow, EscStopsALongListing) {
@@ -464,14 +498,14 @@ TEST_F(MainWindow, WheelScrollsTwoLinesPerNotchAndIgnoresFinerSteps) {
 
 TEST_F(MainWindow, ViewStylesCycleAndTheCloseWritesTheSettings) {
   TTavixMain& main = Start();
-  SendMessageW(main.Handle(), WM_COMMAND, IDT_ICON, 0);  // report -> large icons
+  SendMessageW(main.Handle(), WM_COMMAND, CmdNextViewStyle, 0);  // report -> large icons
   EXPECT_EQ(main.ArcList().ViewStyle(), 0);
-  EXPECT_TRUE(MenuChecked(main.MainMenu(), IDM_VIEW_LARGE));
-  EXPECT_TRUE(MenuChecked(main.DropDown(4), IDM_ICONB_LARGE));
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_ICONB_LIST, 0);
+  EXPECT_TRUE(MenuChecked(main.MainMenu(), CmdLargeIcons));
+  EXPECT_TRUE(MenuChecked(main.DropDown(4), CmdLargeIcons));
+  SendMessageW(main.Handle(), WM_COMMAND, CmdListView, 0);
   EXPECT_EQ(main.ArcList().ViewStyle(), 2);
-  EXPECT_FALSE(MenuChecked(main.MainMenu(), IDM_VIEW_LARGE));
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_VIEW_FILEBAR, 0);  // hide the command bar
+  EXPECT_FALSE(MenuChecked(main.MainMenu(), CmdLargeIcons));
+  SendMessageW(main.Handle(), WM_COMMAND, CmdShowCommandBar, 0);  // hide the command bar
   EXPECT_FALSE(main.Docks().BarVisible(main.FileBar()));
   main.ShortCuts()[0] = static_cast<TShortCut>(scShift | VK_F3);
   Close();
@@ -488,9 +522,9 @@ TEST_F(MainWindow, ViewStylesCycleAndTheCloseWritesTheSettings) {
   TTavixMain& again = Start();
   EXPECT_EQ(again.ArcList().ViewStyle(), 2);
   EXPECT_FALSE(again.Docks().BarVisible(again.FileBar()));
-  EXPECT_FALSE(MenuChecked(again.MainMenu(), IDM_VIEW_FILEBAR));
+  EXPECT_FALSE(MenuChecked(again.MainMenu(), CmdShowCommandBar));
   wchar_t text[64] = {};
-  GetMenuStringW(again.MainMenu(), IDM_FILE_OPEN, text, 64, MF_BYCOMMAND);
+  GetMenuStringW(again.MainMenu(), CmdOpenArchive, text, 64, MF_BYCOMMAND);
   EXPECT_EQ(std::wstring(text), L"開く(&O)...\tShift+F3");
 }
 
@@ -509,7 +543,7 @@ TEST_F(MainWindow, AReopenItemWhoseFileIsGoneWarns) {
   TTavixMain& main = Start({path});
   DeleteFileW(path.c_str());
   TMessageBoxAnswerer answer;
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_REOPEN_FIRST, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdReopenFirst, 0);
   ASSERT_FALSE(answer.Texts().empty());
   EXPECT_EQ(answer.Texts()[0], L"ﾌｧｲﾙ " + path + L" は存在しません.");
 }
@@ -521,8 +555,8 @@ TEST_F(MainWindow, AReopenItemShowsAnAmpersandAsItIs) {
   WriteText(path, "archive");
   TTavixMain& main = Start({path});
   HMENU reopen = GetSubMenu(GetSubMenu(main.MainMenu(), 0), 2);
-  EXPECT_EQ(MenuCaption(reopen, IDM_REOPEN_FIRST), folder_ + L"\\A&&B\\x&&y.lzh");
-  EXPECT_EQ(MenuCaption(main.DropDown(0), IDM_REOPEN_FIRST), folder_ + L"\\A&&B\\x&&y.lzh");
+  EXPECT_EQ(MenuCaption(reopen, CmdReopenFirst), folder_ + L"\\A&&B\\x&&y.lzh");
+  EXPECT_EQ(MenuCaption(main.DropDown(0), CmdReopenFirst), folder_ + L"\\A&&B\\x&&y.lzh");
 }
 
 TEST_F(MainWindow, ArchivesThatCannotBeHandledAreToldAndTheWindowStaysUsable) {
@@ -544,13 +578,13 @@ TEST_F(MainWindow, ArchivesThatCannotBeHandledAreToldAndTheWindowStaysUsable) {
   TTavixMain& main = Start({Archive(L"shown.lzh")});
   main.OpenHistory().SetHistory({unknown});
   TMessageBoxAnswerer answer;
-  SendMessageW(main.Handle(), WM_COMMAND, IDM_REOPEN_FIRST, 0);
+  SendMessageW(main.Handle(), WM_COMMAND, CmdReopenFirst, 0);
   ASSERT_EQ(answer.Texts().size(), 1u);
   EXPECT_EQ(answer.Texts()[0], L"書庫の形式を特定できませんでした。");
   EXPECT_EQ(WindowText(main.Handle()), L"LZH: shown.lzh");
   EXPECT_EQ(main.State().archivePath, folder_ + L"\\shown.lzh");
   EXPECT_EQ(main.ArcList().ItemCount(), 1);
-  EXPECT_TRUE(MenuEnabled(main.MainMenu(), IDM_EDIT_MELT));
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
 }
 
@@ -567,6 +601,29 @@ TEST_F(MainWindow, AFailureDuringTheListingIsToldAndLeavesTheWindowUsable) {
   EXPECT_NE(answer.Texts()[0].find(L"のエントリが見つかりません"), std::wstring::npos) << answer.Texts()[0];
   EXPECT_FALSE(main.State().busy);
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  HWND window = main.Handle();
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"0");
+}
+
+TEST_F(MainWindow, ALibraryFailingAtTheCloseKeepsWhatWasListedAndLeavesTheWindowUsable) {
+  static HMODULE cab = LoadLibraryW((WinPath(TAVIX_BINARY_DIR) + L"\\bin\\spy-app\\CAB32.DLL").c_str());
+  ASSERT_NE(cab, nullptr);
+  SpyReset(cab);
+  SpyAdd(cab, "first.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  SpyAdd(cab, "second.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  TMessageBoxAnswerer answer;
+  TTavixMain& main = Start({Archive(L"closing.cab")});
+  ASSERT_EQ(answer.Texts().size(), 1u);
+  EXPECT_NE(answer.Texts()[0].find(L"のエントリが見つかりません"), std::wstring::npos) << answer.Texts()[0];
+  EXPECT_FALSE(main.State().busy);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  // The listing ended like any failed listing: what was read shows, and the bar says it failed.
+  EXPECT_EQ(main.ArcList().ItemCount(), 2);
+  EXPECT_EQ(main.State().statusImage, 1);
+  EXPECT_EQ(main.StatusBar1().Text(0), L"ファイル情報を取得出来ません");
+  EXPECT_EQ(main.StatusBar1().Text(1), L"2 Files");
   HWND window = main.Handle();
   SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));

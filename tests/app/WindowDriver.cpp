@@ -1,7 +1,7 @@
 #include "WindowDriver.h"
 
-#include "ArchiverApi.h"
-#include "WorkFolder.h"
+#include "engine/ArchiverApi.h"
+#include "app/WorkFolder.h"
 
 #include <commctrl.h>
 

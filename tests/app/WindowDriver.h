@@ -3,7 +3,7 @@
 // thread.
 #pragma once
 
-#include "TavixMain.h"
+#include "app/TavixMain.h"
 
 #include <atomic>
 #include <functional>

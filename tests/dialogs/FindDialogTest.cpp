@@ -3,33 +3,19 @@
 #include "DialogDriver.h"
 #include "FindDialog.h"
 #include "FindDialogIds.h"
-#include "../widgets/XInput.h"
+#include "../support/XInput.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 namespace fs = std::filesystem;
-using namespace xinput;
 
 namespace {
 
-std::wstring Text(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
-}
+bool WaitFor(const std::function<bool()>& done) { return WaitUntil(done, 20000); }
 
-// Waits (from the helper thread) until the condition holds.
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 20000) {
-  for (int waited = 0; waited < milliseconds; waited += 20) {
-    if (done()) return true;
-    Sleep(20);
-  }
-  return done();
-}
-
-bool ClickAt(HWND control) {
+bool ClickControl(HWND control) {
   RECT r{};
   GetWindowRect(control, &r);
   // --sync waits for a move: from where a former test left the pointer there would be none.
@@ -40,7 +26,7 @@ bool ClickAt(HWND control) {
 // Types into the dialog's text box one key at a time and waits until it shows the text.
 bool TypeInto(HWND dialog, const std::wstring& text) {
   HWND edit = FindWindowExW(GetDlgItem(dialog, IDC_FIND_WORD), nullptr, L"Edit", nullptr);
-  if (!edit || !ClickAt(edit)) return false;
+  if (!edit || !ClickControl(edit)) return false;
   Xdotool(L"key --clearmodifiers ctrl+a BackSpace");
   for (wchar_t c : text) Xdotool(L"type '" + std::wstring(1, c) + L"'");
   return WaitFor([&] { return Text(edit) == text; });
@@ -142,10 +128,10 @@ TEST_F(FindDialogTest, CancelStillSavesTheOptionsAndTheHistoryButNotTheText) {
   auto dialog = Prepared();
   int result = Show(*dialog, [&](HWND window) {
     HWND regex = GetDlgItem(window, IDC_FIND_REGEXP);
-    if (!ClickAt(regex) || !WaitFor([&] { return IsDlgButtonChecked(window, IDC_FIND_REGEXP) == BST_CHECKED; }))
+    if (!ClickControl(regex) || !WaitFor([&] { return IsDlgButtonChecked(window, IDC_FIND_REGEXP) == BST_CHECKED; }))
       return;
     HWND fromTop = GetDlgItem(window, IDC_FIND_FROMTOP);
-    if (!ClickAt(fromTop) || !WaitFor([&] { return IsDlgButtonChecked(window, IDC_FIND_FROMTOP) == BST_CHECKED; }))
+    if (!ClickControl(fromTop) || !WaitFor([&] { return IsDlgButtonChecked(window, IDC_FIND_FROMTOP) == BST_CHECKED; }))
       return;
     if (TypeInto(window, L"typed")) Xdotool(L"key --clearmodifiers Escape");
   });

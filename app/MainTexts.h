@@ -1,0 +1,81 @@
+// The texts the main window shows, except each command's own caption and hint
+// (those are in its row, app/Commands.h). A text shown in several places is
+// defined here once.
+#pragma once
+
+namespace texts {
+
+// Menus: pop-up captions and the captions a menu place shows instead of the command's.
+inline constexpr wchar_t MenuFile[] = L"ﾌｧｲﾙ(&F)";
+inline constexpr wchar_t MenuReopen[] = L"開き直す(&R)";
+inline constexpr wchar_t MenuEdit[] = L"編集(&E)";
+inline constexpr wchar_t MenuSfx[] = L"自動解凍書庫作成";
+inline constexpr wchar_t MenuView[] = L"表示(&V)";
+inline constexpr wchar_t MenuToolBars[] = L"ﾂｰﾙﾊﾞｰ(&B)";
+inline constexpr wchar_t MenuHelp[] = L"ﾍﾙﾌﾟ(&H)";
+inline constexpr wchar_t MenuProperties[] = L"ﾌﾟﾛﾊﾟﾃｨ(&P)...";
+inline constexpr wchar_t MenuPreviousFolder[] = L"前回のﾌｫﾙﾀﾞへ";
+inline constexpr wchar_t MenuLargeIcons[] = L"大きなｱｲｺﾝ";
+inline constexpr wchar_t MenuSmallIcons[] = L"小さなｱｲｺﾝ";
+inline constexpr wchar_t MenuList[] = L"一覧表示";
+inline constexpr wchar_t MenuReport[] = L"詳細表示";
+
+// Bars and the list.
+inline constexpr wchar_t CommandBarCaption[] = L"Tavixｺﾏﾝﾄﾞ";
+inline constexpr wchar_t OptionsBarCaption[] = L"解凍時ｵﾌﾟｼｮﾝ";
+inline constexpr wchar_t OptionsBarLabel[] = L"解凍時:  ";
+inline constexpr wchar_t OptionExtractAll[] = L"全て解凍";
+inline constexpr wchar_t OptionOverwrite[] = L"上書きする";
+inline constexpr wchar_t OptionMakeFolder[] = L"ﾌｫﾙﾀﾞ作成";
+inline constexpr wchar_t OptionNoFolders[] = L"ﾃﾞｲﾚｸﾄﾘ無効";
+inline constexpr wchar_t OptionAbsolute[] = L"絶対";
+inline constexpr wchar_t OptionRelative[] = L"相対";
+inline constexpr wchar_t ColumnName[] = L"ﾌｧｲﾙ名";
+inline constexpr wchar_t ColumnDate[] = L"日付";
+inline constexpr wchar_t ColumnTime[] = L"時間";
+inline constexpr wchar_t ColumnSize[] = L"ｻｲｽﾞ";
+inline constexpr wchar_t ColumnCompressed[] = L"圧縮";
+inline constexpr wchar_t ColumnFolder[] = L"ﾌｫﾙﾀﾞ名";
+
+// Opening and listing archives.
+inline constexpr wchar_t OpenTitle[] = L"書庫ファイルを開く";
+// The open dialog's filter; "|" stands for the separators the dialog wants.
+inline constexpr wchar_t OpenFilter[] =
+    L"全てのｱｰｶｲﾌﾞ|*.LZH;*.EXE;*.ZIP;*.JAR;*.CAB;*.RAR;*.ARJ;*.TGZ;*.GZ;*.Z;*.TAR;*.TAZ;*.BZ2|"
+    L"LZHﾌｧｲﾙ (*.LZH)|*.LZH|SFXﾌｧｲﾙ(*.EXE)|*.EXE|ZIPﾌｧｲﾙ(*.ZIP)|*.ZIP|ZIPﾌｧｲﾙ(*.JAR)|*.JAR|"
+    L"CABﾌｧｲﾙ(*.CAB)|*.CAB|全てのﾌｧｲﾙ(*.*)|*.*";
+inline constexpr wchar_t AskToSave[] = L"現在のファイルは変更されています.\n保存しますか";
+inline constexpr wchar_t OpenFailed[] = L" を開くことに失敗しました: ";  // after the path
+inline constexpr wchar_t Reading[] = L"ファイル情報を取得中...";
+inline constexpr wchar_t ReadDone[] = L"ファイル情報を取得しました";
+inline constexpr wchar_t ReadFailed[] = L"ファイル情報を取得出来ません";
+inline constexpr wchar_t Cancelled[] = L"処理を強制中断しました.";
+inline constexpr wchar_t TooManyEntries[] = L"書庫のファイルが多すぎます.\n\r最初の ";  // then the count
+inline constexpr wchar_t TooManyEntriesEnd[] = L" 個だけを表示します. 書庫が壊れている可能性があります.";
+inline constexpr wchar_t NotListed[] = L"書庫ファイル情報を取得できませんでした.\n\r";  // then the path
+inline constexpr wchar_t NotListedEnd[] = L" はTavixでは操作出来ません.";
+inline constexpr wchar_t SelectedEnd[] = L" 個のファイルを選択";  // after " count"
+inline constexpr wchar_t FileWord[] = L"ﾌｧｲﾙ ";                   // then the path
+inline constexpr wchar_t DoesNotExist[] = L" は存在しません.";
+inline constexpr wchar_t FileNotFound[] = L"指定されたﾌｧｲﾙが見つかりません";
+
+// Extraction.
+inline constexpr wchar_t ExtractCaptionEnd[] = L" の解凍";  // after the archive path
+inline constexpr wchar_t OutOfResources[] = L"ﾘｿｰｽが不足しています.";
+inline constexpr wchar_t ExtractedEnd[] = L" 個のﾌｧｲﾙを解凍しました";  // after the count
+inline constexpr wchar_t NothingSelected[] = L"解凍するﾌｧｲﾙが選択されていません.";
+inline constexpr wchar_t ExtractingFrom[] = L"書庫から ";
+inline constexpr wchar_t ExtractingEnd[] = L" 個のファイルを解凍中...";
+inline constexpr wchar_t ExtractDone[] = L"ﾌｧｲﾙ解凍を実行しました";
+inline constexpr wchar_t SkippedFiles[] = L"解凍がｽｷｯﾌﾟされたﾌｧｲﾙがありました.\r解凍しようとしたﾌｧｲﾙ数: ";
+inline constexpr wchar_t ExtractedCount[] = L"実際に解凍したﾌｧｲﾙ数 : ";
+inline constexpr wchar_t NoDestination[] = L"解凍先のﾌｫﾙﾀﾞが指定されていません.";
+inline constexpr wchar_t ExtractError[] = L"解凍中にｴﾗｰが発生しました (ｴﾗｰｺｰﾄﾞ: ";  // then the code and ")."
+
+// Start and close, general errors.
+inline constexpr wchar_t DesktopFolder[] = L"\\ﾃﾞｽｸﾄｯﾌﾟ";  // under the Windows folder
+inline constexpr wchar_t DeletingWorkFiles[] = L"作業ファイルを削除しています";
+inline constexpr wchar_t OutOfMemory[] = L"ﾒﾓﾘが不足しています.";
+inline constexpr wchar_t UnexpectedError[] = L"予期しないｴﾗｰが発生しました.";
+
+}  // namespace texts
