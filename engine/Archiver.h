@@ -13,9 +13,9 @@
 //  - register the class and its probe in drivers/DriverTable.cpp.
 #pragma once
 
-#include "ArchiverApi.h"
-#include "ArchiverDll.h"
-#include "CmdOpt.h"
+#include "engine/ArchiverApi.h"
+#include "engine/ArchiverDll.h"
+#include "engine/CmdOpt.h"
 
 #include <cstdint>
 #include <initializer_list>
