@@ -1,6 +1,6 @@
 // Extraction shared by every family: selection, safe destinations, the
 // existing-file rule, progress with cancel, and no partial file left behind.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <algorithm>
 #include <cstring>

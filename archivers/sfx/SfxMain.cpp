@@ -7,9 +7,9 @@
 //   /s no windows at all, /o replace existing files, /r run the installer's
 //   command even with /s, /d the destination (/dfolder and /d=folder work too).
 // Console: [-s] [-o] [folder]. Exit codes: see sfx::ExitCode.
-#include "SfxArchive.h"
-#include "SfxInstall.h"
-#include "SfxResource.h"
+#include "archivers/sfx/SfxArchive.h"
+#include "archivers/sfx/SfxInstall.h"
+#include "archivers/sfx/SfxResource.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -191,16 +191,17 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_SFX_BROWSE: {
-          wchar_t current[MAX_PATH] = {};
-          GetDlgItemTextW(dialog, IDC_SFX_FOLDER, current, MAX_PATH);
+          HWND edit = GetDlgItem(dialog, IDC_SFX_FOLDER);
+          std::wstring current(GetWindowTextLengthW(edit) + 1, L'\0');
+          current.resize(GetWindowTextW(edit, current.data(), static_cast<int>(current.size())));
           BROWSEINFOW info{};
           info.hwndOwner = dialog;
           info.lpszTitle = L"展開先のフォルダを選択してください";
           info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
           info.lpfn = BrowseCallback;
-          info.lParam = reinterpret_cast<LPARAM>(current);
+          info.lParam = reinterpret_cast<LPARAM>(current.c_str());
           if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info)) {
-            wchar_t path[MAX_PATH];
+            wchar_t path[MAX_PATH];  // the call's contract is a MAX_PATH buffer
             if (SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(dialog, IDC_SFX_FOLDER, path);
             CoTaskMemFree(chosen);
           }
