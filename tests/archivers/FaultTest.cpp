@@ -1,6 +1,6 @@
 // Hostile and broken archives against our libraries: each archive is built
 // here, byte by byte, so that the fault it provokes can be read from the code.
-#include "ArchiverFixture.h"
+#include "tests/archivers/ArchiverFixture.h"
 
 #include "../support/EscapeCheck.h"
 
@@ -108,7 +108,7 @@ TEST_F(Faults, ZipOutputBeyondTheDeclaredSizeStopsAtOnce) {
   Unzip().KillOwner(progress.Handle());
   EXPECT_LT(GetTickCount() - start, 5000u);
   DWORD most = 0;
-  for (const auto& report : progress.reports) most = std::max(most, report.record.writeSize);
+  for (const auto& report : progress.reports) most = std::max(most, report.record.dwWriteSize);
   EXPECT_LE(most, 1u << 20);
   EXPECT_FALSE(fs::exists(Path(L"out\\bomb.bin")));
 }
@@ -260,7 +260,7 @@ TEST_F(Faults, NamesOutsideTheCodePageListWithoutBestFitAndExtractByTheListedNam
   ASSERT_EQ(records.size(), std::size(names));
   for (size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(i);
-    std::string listed = records[i].name;
+    std::string listed = records[i].szFileName;
     EXPECT_EQ(listed.find('\\'), std::string::npos) << listed;
     std::wstring expected = names[i].wide;
     // What the code page holds stays itself (① is in CP932); the rest is '?'.
