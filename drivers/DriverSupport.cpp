@@ -93,15 +93,13 @@ size_t FilePartStart(const std::string& path) {
   return start;
 }
 
-std::wstring Wide(const std::string& path) { return AnsiToWide(path); }
-
-HANDLE OpenSource(const std::string& path) {
+HANDLE OpenSourceForCopying(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 // False on a read or write error; which one is told by readFailed.
-bool CopyAll(HANDLE from, HANDLE to, bool& readFailed) {
+bool CopyRestOfFile(HANDLE from, HANDLE to, bool& readFailed) {
   std::vector<char> block(64 * 1024);
   for (;;) {
     DWORD got = 0;
@@ -133,29 +131,29 @@ std::string SelfExtractorName(const std::string& archivePath, const std::string&
 
 void JoinStubAndArchive(const std::string& stubPath, const std::string& archivePath,
                         const std::string& outputPath) {
-  TFileHandle stub(OpenSource(stubPath));
+  TFileHandle stub(OpenSourceForCopying(stubPath));
   if (!stub)
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(stubPath)}));
-  TFileHandle archive(OpenSource(archivePath));
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(stubPath)}));
+  TFileHandle archive(OpenSourceForCopying(archivePath));
   if (!archive)
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(archivePath)}));
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(archivePath)}));
   // The sources deny writing, so this fails rather than truncating either of them.
   TFileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!output)
-    throw EArchiver(FormatMessageText(L"%s を作成できません。", {Wide(outputPath)}));
+    throw EArchiver(FormatMessageText(L"%s を作成できません。", {AnsiToWide(outputPath)}));
   bool readFailed = false;
-  bool copied = CopyAll(stub.get(), output.get(), readFailed);
+  bool copied = CopyRestOfFile(stub.get(), output.get(), readFailed);
   const std::string* failedSource = &stubPath;
   if (copied) {
     failedSource = &archivePath;
-    copied = CopyAll(archive.get(), output.get(), readFailed);
+    copied = CopyRestOfFile(archive.get(), output.get(), readFailed);
   }
   output.reset();
   if (copied) return;
   // A stub without its whole archive is no self-extractor: do not leave it.
   DeleteFileA(outputPath.c_str());
   if (readFailed)
-    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {Wide(*failedSource)}));
-  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {Wide(outputPath)}));
+    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {AnsiToWide(*failedSource)}));
+  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {AnsiToWide(outputPath)}));
 }

@@ -48,15 +48,15 @@ void AddQxzip32Switches(TCmdOpt& cmd, const TArchiverOptions& o) {
   cmd.AddRaw(o.UserOptions);
 }
 
-DWORD Size(const std::string& output) { return static_cast<DWORD>(output.size()); }
+DWORD OutputRoom(const std::string& output) { return static_cast<DWORD>(output.size()); }
 
 // Extraction goes to UnZip, everything else to Zip.
 int SendToLibrary(TCustomArchiverDll& library, TOperation operation, HWND window,
                   const std::string& commandLine, std::string& output) {
   auto& zip = static_cast<TZipDll&>(library);
   if (operation == TOperation::Extract)
-    return zip.UnZip(window, commandLine, output.data(), Size(output));
-  return zip.Zip(window, commandLine, output.data(), Size(output));
+    return zip.UnZip(window, commandLine, output.data(), OutputRoom(output));
+  return zip.Zip(window, commandLine, output.data(), OutputRoom(output));
 }
 
 void RequireReader(TCustomArchiverDll& library, TOperation operation) {
@@ -155,7 +155,7 @@ FARPROC TZipDll::FindInUnzip32(const char* name) const {
 }
 
 template <typename Entry>
-static Entry As(FARPROC entry) {
+static Entry EntryAs(FARPROC entry) {
   return reinterpret_cast<Entry>(reinterpret_cast<void*>(entry));
 }
 
@@ -171,79 +171,79 @@ int TZipDll::GetArchiveType(const std::string&) {
 
 int TZipDll::Zip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
   Load();
-  zip_ = As<TArcCommand>(Find("Zip", {ZIP32J, QXZIP32}, true));
+  zip_ = EntryAs<TArcCommand>(Find("Zip", {ZIP32J, QXZIP32}, true));
   return zip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
 }
 
 int TZipDll::UnZip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
   Load();
-  unzip_ = As<TArcCommand>(Find("UnZip", {UNZIP32, QXZIP32}, true));
+  unzip_ = EntryAs<TArcCommand>(Find("UnZip", {UNZIP32, QXZIP32}, true));
   return unzip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
 }
 
 HARC TZipDll::OpenArchive(HWND window, const std::string& path, DWORD mode) {
   Load();
-  openArchive_ = As<TArcOpenArchive>(Find("UnZipOpenArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+  openArchive_ = EntryAs<TArcOpenArchive>(Find("UnZipOpenArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::OpenArchive(window, path, mode);
 }
 
 int TZipDll::CloseArchive(HARC handle) {
   Load();
   closeArchive_ =
-      As<TArcCloseArchive>(Find("UnZipCloseArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+      EntryAs<TArcCloseArchive>(Find("UnZipCloseArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::CloseArchive(handle);
 }
 
 int TZipDll::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
   Load();
-  findFirst_ = As<TArcFindFirst>(Find("UnZipFindFirst", {QXZIP32, ZIP32J, UNZIP32}, true));
+  findFirst_ = EntryAs<TArcFindFirst>(Find("UnZipFindFirst", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::FindFirst(handle, wildcard, record);
 }
 
 int TZipDll::FindNext(HARC handle, TIndividualInfo* record) {
-  findNext_ = As<TArcFindNext>(Find("UnZipFindNext", {QXZIP32, ZIP32J, UNZIP32}, true));
+  findNext_ = EntryAs<TArcFindNext>(Find("UnZipFindNext", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::FindNext(handle, record);
 }
 
 BOOL TZipDll::GetWriteTimeEx(HARC handle, FILETIME* time) {
   getWriteTimeEx_ =
-      As<TArcGetFileTime>(Find("UnzipGetWriteTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnzipGetWriteTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetWriteTimeEx(handle, time);
 }
 
 BOOL TZipDll::GetCreateTimeEx(HARC handle, FILETIME* time) {
   getCreateTimeEx_ =
-      As<TArcGetFileTime>(Find("UnZipGetCreateTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnZipGetCreateTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetCreateTimeEx(handle, time);
 }
 
 BOOL TZipDll::GetAccessTimeEx(HARC handle, FILETIME* time) {
   getAccessTimeEx_ =
-      As<TArcGetFileTime>(Find("UnZipGetAccessTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnZipGetAccessTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetAccessTimeEx(handle, time);
 }
 
 BOOL TZipDll::CheckArchive(const std::string& path, int mode) {
   Load();
   checkArchive_ =
-      As<TArcCheckArchive>(Find("UnZipCheckArchive", {UNZIP32, QXZIP32, ZIP32J}, true));
+      EntryAs<TArcCheckArchive>(Find("UnZipCheckArchive", {UNZIP32, QXZIP32, ZIP32J}, true));
   return TCustomArchiverDll::CheckArchive(path, mode);
 }
 
 int TZipDll::ExtractMem(HWND window, const std::string& commandLine, BYTE* buffer, DWORD size,
                         time_t* time, WORD* attributes, DWORD* written) {
-  extractMem_ = As<TArcExtractMem>(Find("UnZipExtractMem", {UNZIP32, QXZIP32, ZIP32J}, true));
+  extractMem_ = EntryAs<TArcExtractMem>(Find("UnZipExtractMem", {UNZIP32, QXZIP32, ZIP32J}, true));
   return TCustomArchiverDll::ExtractMem(window, commandLine, buffer, size, time, attributes,
                                         written);
 }
 
 BOOL TZipDll::SetOwnerWindowEx(HWND window, void* callback) {
-  setOwnerWindowEx_ = As<TArcSetOwnerWindowEx>(FindInUnzip32("UnZipSetOwnerWindowEx"));
+  setOwnerWindowEx_ = EntryAs<TArcSetOwnerWindowEx>(FindInUnzip32("UnZipSetOwnerWindowEx"));
   return TCustomArchiverDll::SetOwnerWindowEx(window, callback);
 }
 
 BOOL TZipDll::KillOwnerWindowEx(HWND window) {
-  killOwnerWindowEx_ = As<TArcKillOwnerWindowEx>(FindInUnzip32("UnZipKillOwnerWindowEx"));
+  killOwnerWindowEx_ = EntryAs<TArcKillOwnerWindowEx>(FindInUnzip32("UnZipKillOwnerWindowEx"));
   return TCustomArchiverDll::KillOwnerWindowEx(window);
 }
 
@@ -260,7 +260,7 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
   if (dll.Zip32j() != nullptr) {
     LastCommandLine = BuildCommandLine(ZipTable.add, TOperation::Add, options, archivePath,
                                        directory, files, useResponseFile);
-    return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+    return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
   }
   if (dll.Qxzip32() == nullptr)
     throw EArchiver(L"ZIP 形式書庫の作成には ZIP32J.DLL または QXZIP32.DLL が必要です。");
@@ -277,7 +277,7 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
   // QXZIP32 takes no base folder and reads relative names against the
   // current folder: make that the base folder while it runs.
   TFolderVisit visit(directory);
-  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+  return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
 }
 
 int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
@@ -295,7 +295,7 @@ int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchive
   // The library splits its line at blanks; a path with one must stay one word.
   bool blank = target.find(' ') != std::string::npos;
   LastCommandLine = "-A " + (blank ? "\"" + target + "\"" : target);
-  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+  return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
 }
 
 bool TCZIP32::CheckArchive(const std::string& archivePath, int mode, int flags) {
