@@ -1,7 +1,8 @@
-#include "ExtractDialog.h"
+#include "dialogs/ExtractDialog.h"
 
-#include "ExtractDialogIds.h"
-#include "InputBox.h"
+#include "dialogs/ExtractDialogIds.h"
+#include "dialogs/InputBox.h"
+#include "engine/Handles.h"
 
 #include <commctrl.h>
 
@@ -71,16 +72,23 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
 }  // namespace
 
 std::wstring RegistryDesktopFolder() {
-  HKEY key = nullptr;
+  TRegKey key;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                    0, KEY_READ, &key) != ERROR_SUCCESS)
+                    0, KEY_READ, key.put()) != ERROR_SUCCESS)
     return {};
-  wchar_t value[MAX_PATH] = L"";
-  DWORD size = sizeof value - sizeof(wchar_t);
+  DWORD size = 0;
   DWORD type = 0;
-  LSTATUS status = RegQueryValueExW(key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
+  if (RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return {};
+  // The stored text need not end in a terminator: one more is kept free.
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>((value.size() - 1) * sizeof(wchar_t));
+  if (RegQueryValueExW(key.get(), L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+          ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return {};
+  value.resize(wcsnlen(value.c_str(), value.size()));
   return value;
 }
 

@@ -4,8 +4,8 @@
 // extracts nothing and writes no settings (the caller does both).
 #pragma once
 
-#include "HistoryEx.h"
-#include "ShellFolderTree.h"
+#include "settings/HistoryEx.h"
+#include "widgets/ShellFolderTree.h"
 
 #include <windows.h>
 

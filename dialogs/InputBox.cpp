@@ -1,6 +1,6 @@
-#include "InputBox.h"
+#include "dialogs/InputBox.h"
 
-#include "ExtractDialogIds.h"
+#include "dialogs/ExtractDialogIds.h"
 
 namespace {
 

@@ -4,26 +4,11 @@
 // family's library.
 #pragma once
 
-#include "Lha.h"
+#include "drivers/Lha.h"
 
 class TCARJ32 : public TCLHA32 {
  public:
-  void LoadDLL() override;
-  void FreeDLL() override;
-  int Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-          const std::string& directory, const TNameList& files, bool useResponseFile,
-          std::string& output) override;
-  int Delete(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-             const std::string& directory, const TNameList& files, bool useResponseFile,
-             std::string& output) override;
-  int Update(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-             const std::string& directory, const TNameList& files, bool useResponseFile,
-             std::string& output) override;
-  int MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-              const std::string& directory, std::string& output) override;
-
- protected:
-  TArchiverDll& Library() override;
+  TCARJ32();
 };
 
 // The process-wide UNARJ32.DLL binding, created (and loaded) on first use.

@@ -1,15 +1,26 @@
-#include "DriverSupport.h"
+#include "drivers/DriverSupport.h"
 
-#include "CmdOpt.h"
-#include "TextUtil.h"
+#include "engine/ArchiverDll.h"
+#include "engine/CmdOpt.h"
+#include "engine/Handles.h"
+#include "engine/TextUtil.h"
 
 #include <vector>
 
-void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* description,
-                       const wchar_t* dllName, const char* prefix) {
-  if (binding) return;
-  binding = std::make_unique<TArchiverDll>(description, dllName, prefix);
-  binding->Load();
+std::string FullArchivePath(const std::string& path) {
+  if (path.empty()) return path;
+  DWORD length = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::string full(length, '\0');
+  length = GetFullPathNameA(path.c_str(), length, full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return path;
+  full.resize(length);
+  return full;
+}
+
+bool IsProbeableFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 TFolderVisit::TFolderVisit(const std::string& folder) {
@@ -82,34 +93,13 @@ size_t FilePartStart(const std::string& path) {
   return start;
 }
 
-std::wstring Wide(const std::string& path) { return AnsiToWide(path); }
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  void close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-HANDLE OpenSource(const std::string& path) {
+HANDLE OpenSourceForCopying(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 // False on a read or write error; which one is told by readFailed.
-bool CopyAll(HANDLE from, HANDLE to, bool& readFailed) {
+bool CopyRestOfFile(HANDLE from, HANDLE to, bool& readFailed) {
   std::vector<char> block(64 * 1024);
   for (;;) {
     DWORD got = 0;
@@ -141,29 +131,29 @@ std::string SelfExtractorName(const std::string& archivePath, const std::string&
 
 void JoinStubAndArchive(const std::string& stubPath, const std::string& archivePath,
                         const std::string& outputPath) {
-  FileHandle stub(OpenSource(stubPath));
-  if (!stub.valid())
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(stubPath)}));
-  FileHandle archive(OpenSource(archivePath));
-  if (!archive.valid())
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {Wide(archivePath)}));
+  TFileHandle stub(OpenSourceForCopying(stubPath));
+  if (!stub)
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(stubPath)}));
+  TFileHandle archive(OpenSourceForCopying(archivePath));
+  if (!archive)
+    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(archivePath)}));
   // The sources deny writing, so this fails rather than truncating either of them.
-  FileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!output.valid())
-    throw EArchiver(FormatMessageText(L"%s を作成できません。", {Wide(outputPath)}));
+  TFileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!output)
+    throw EArchiver(FormatMessageText(L"%s を作成できません。", {AnsiToWide(outputPath)}));
   bool readFailed = false;
-  bool copied = CopyAll(stub.get(), output.get(), readFailed);
+  bool copied = CopyRestOfFile(stub.get(), output.get(), readFailed);
   const std::string* failedSource = &stubPath;
   if (copied) {
     failedSource = &archivePath;
-    copied = CopyAll(archive.get(), output.get(), readFailed);
+    copied = CopyRestOfFile(archive.get(), output.get(), readFailed);
   }
-  output.close();
+  output.reset();
   if (copied) return;
   // A stub without its whole archive is no self-extractor: do not leave it.
   DeleteFileA(outputPath.c_str());
   if (readFailed)
-    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {Wide(*failedSource)}));
-  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {Wide(outputPath)}));
+    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {AnsiToWide(*failedSource)}));
+  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {AnsiToWide(outputPath)}));
 }

@@ -1,27 +1,17 @@
-// Pieces the ZIP, CAB, TAR, RAR and BGA drivers share: the process-wide
-// binding of a family and joining a self-extractor in front of an archive.
-// Path expansion and the probe's file test are the LZH driver's
-// (FullArchivePath, IsProbeableFile).
+// Pieces the drivers share: path expansion, the probe's file test, a
+// current-folder visit, the outside-file search and joining a
+// self-extractor in front of an archive.
 #pragma once
 
-#include "Archiver.h"
-#include "Lha.h"
+#include <windows.h>
 
-#include <memory>
 #include <string>
 
-// The base class's shared command-building steps, for the builders that live
-// outside a driver class.
-struct TArchiverAccess : TArchiver {
-  using TArchiver::AddFileList;
-  using TArchiver::AddTarget;
-};
-
-// Creates the family's binding on first use and loads it. The binding is kept
-// before loading, so after a failed load the next call does nothing and the
-// failure recurs at the binding's next loading operation.
-void BindSharedLibrary(std::unique_ptr<TArchiverDll>& binding, const wchar_t* description,
-                       const wchar_t* dllName, const char* prefix);
+// The path made absolute against the current folder; unchanged when that fails.
+std::string FullArchivePath(const std::string& path);
+// True for an existing file that is not a folder: the only things a probe
+// hands to a library.
+bool IsProbeableFile(const std::string& path);
 
 // Makes folder the process's current folder for the scope (nothing when it
 // is empty), for a library that resolves names against it. Raises EArchiver

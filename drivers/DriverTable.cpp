@@ -1,12 +1,13 @@
-#include "DriverTable.h"
+#include "drivers/DriverTable.h"
 
-#include "Arj.h"
-#include "Bga.h"
-#include "Cab.h"
-#include "Lha.h"
-#include "Rar.h"
-#include "Tar.h"
-#include "Zip.h"
+#include "drivers/Arj.h"
+#include "drivers/Bga.h"
+#include "drivers/Cab.h"
+#include "drivers/Lha.h"
+#include "drivers/Rar.h"
+#include "drivers/Tar.h"
+#include "drivers/Zip.h"
+#include "engine/ArchiveFile.h"
 
 // Registration point of the drivers: a new family adds its row to
 // CreateArchiver and its probe to the probe table, nothing else.
@@ -65,3 +66,7 @@ TArchiverType ArchiveKindFromContent(const std::string& path) {
   }
   return kind;
 }
+
+// The archive component is built with this table unless it is given another;
+// the engine itself names no driver.
+TArchiveFile::TArchiveFile() : TArchiveFile(TDriverFactory{CreateArchiver, ArchiveKindFromContent}) {}

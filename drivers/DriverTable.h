@@ -1,7 +1,8 @@
-// Which driver class serves which archive kind, and the content probes.
+// Which driver class serves which archive kind, and the content probes: the
+// driver factory the archive component is built with.
 #pragma once
 
-#include "Archiver.h"
+#include "engine/Archiver.h"
 
 #include <memory>
 

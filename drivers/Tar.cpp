@@ -1,23 +1,22 @@
-#include "Tar.h"
+#include "drivers/Tar.h"
 
-#include "DriverSupport.h"
-
-#include <string_view>
+#include "drivers/DriverSupport.h"
 
 namespace {
 
 // Every TAR32 command, in command-line order. Values stand apart from their
 // switch: -f "archive", -o "folder\".
-void AddTarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, bool ownerWindow,
-                    const TCTAR32& driver, bool extracting) {
+void AddTarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation operation,
+                    const TLibraryArchiver& driver) {
+  cmd.SeparateValue = true;
   if (o.a > 0) cmd.AddRaw("-AH");
   if (o.a == 0) cmd.AddRaw("-I");
   // Unlike ZIP and CAB, an owner window leaves this switch out.
-  if (!ownerWindow && o.n > 0) cmd.AddRaw("--display-dialog=0");
+  if (!driver.HasOwnerWindow() && o.n > 0) cmd.AddRaw("--display-dialog=0");
   if (o.o > 0) cmd.AddRaw("-g");
   // Without it an extraction that may not overwrite would overwrite anyway;
   // libraries of this family ignore long options they do not know.
-  if (extracting && o.c < 1) cmd.AddRaw("--keep-newer-files");
+  if (operation == TOperation::Extract && o.c < 1) cmd.AddRaw("--keep-newer-files");
   cmd.AddNumber("-check-all-path=", o.p);
   cmd.AddNumber("-use-directory=", o.x);
   if (dynamic_cast<const TTgz32*>(&driver)) {
@@ -31,76 +30,45 @@ void AddTarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, bool ownerWindow,
   cmd.AddRaw(o.UserOptions);
 }
 
-std::unique_ptr<TArchiverDll> tarDll;
-
-TArchiverDll& Binding() {
-  BindSharedLibrary(tarDll, L"tar/tgz/taz/bz2 形式書庫", L"TAR32.DLL", "Tar");
-  return *tarDll;
+void AddTarTarget(TCmdOpt& cmd, const std::string& archivePath, const std::string& directory) {
+  cmd.AddValue("f", archivePath);
+  cmd.AddDir("o", directory);
 }
+
+TSharedLibrary<TArchiverDll> tarLibrary(L"tar/tgz/taz/bz2 形式書庫", L"TAR32.DLL", "Tar");
+
+// Extraction and adding take the response-file choice from the options, not
+// from the caller.
+const TFamilyTable TarTable{
+    .library = tarLibrary,
+    .extract = {.word = "x", .response = TResponseChoice::OnUnpack},
+    .add = {.word = "c", .response = TResponseChoice::OnPack},
+    .memory = {""},
+    .addSwitches = AddTarSwitches,
+    .addTarget = AddTarTarget,
+};
 
 }  // namespace
 
-void TCTAR32::LoadDLL() { Binding(); }
+TCTAR32::TCTAR32() : TLibraryArchiver(TarTable) {}
 
-void TCTAR32::FreeDLL() { tarDll.reset(); }
-
-TArchiverDll& TCTAR32::Library() { return Binding(); }
-
-std::string TCTAR32::CommandLine(const char* word, const TArchiverOptions& options,
-                                 const std::string& archivePath, const std::string& directory,
-                                 const TNameList& files, bool useResponseFile) const {
-  TCmdOpt cmd;
-  cmd.SeparateValue = true;
-  AddTarSwitches(cmd, options, HasOwnerWindow(), *this, std::string_view(word) == "x");
-  cmd.AddValue("f", archivePath);
-  cmd.AddDir("o", directory);
-  AddFileList(cmd, options, useResponseFile, files);
-  return word + cmd.Text();
-}
-
-// Extract and Add take the response-file choice from the options, not from the caller.
-int TCTAR32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                     const std::string& directory, const TNameList& files, bool,
-                     std::string& output) {
-  LastCommandLine = CommandLine("x", options, archivePath, directory, files,
-                                options.ResFileUsage.Contains(ruOnUnpack));
-  return Binding().Command(window, LastCommandLine, output.data(),
-                           static_cast<DWORD>(output.size()));
-}
-
-int TCTAR32::Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                 const std::string& directory, const TNameList& files, bool,
-                 std::string& output) {
-  LastCommandLine = CommandLine("c", options, archivePath, directory, files,
-                                options.ResFileUsage.Contains(ruOnPack));
-  return Binding().Command(window, LastCommandLine, output.data(),
-                           static_cast<DWORD>(output.size()));
-}
-
-// The self-extractor is an outside program with the archive appended; the
-// library takes no part.
+// The library takes no part in a self-extractor.
 int TCTAR32::MakeSfx(HWND, const std::string& archivePath, const TArchiverOptions&,
                      const std::string& directory, std::string&) {
   if (dynamic_cast<const TBZ232*>(this))
     throw EArchiver(L"BZ2 形式書庫は自己解凍形式にできません。");
-  std::string stub = SearchOutsideFile("kmtarsef.exe", tarDll ? tarDll->Module() : nullptr);
+  TArchiverDll* library = tarLibrary.Current();
+  std::string stub = SearchOutsideFile("kmtarsef.exe", library ? library->Module() : nullptr);
   if (stub.empty())
     throw EArchiver(L"tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。");
   JoinStubAndArchive(stub, archivePath, SelfExtractorName(archivePath, directory));
   return 0;
 }
 
-int TCTAR32::ExtractMem(HWND window, const std::string& archivePath,
-                        const TArchiverOptions& options, const std::string& entryName,
-                        BYTE* buffer, DWORD size, DWORD* written) {
-  LastCommandLine = CommandLine("", options, archivePath, "", {entryName}, false);
-  return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
-}
-
 TArchiverType TarFamilyKind(const std::string& path) {
   // A probe only answers; a missing library or entry means "none of the family".
   try {
-    switch (Binding().GetArchiveType(path)) {
+    switch (tarLibrary.Bind().GetArchiveType(path)) {
       case 1:
         return atTar;
       case 2:

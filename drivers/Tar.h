@@ -2,30 +2,14 @@
 // tell the shared code which compression switch to add.
 #pragma once
 
-#include "LibraryArchiver.h"
+#include "drivers/LibraryArchiver.h"
 
 class TCTAR32 : public TLibraryArchiver {
  public:
-  void LoadDLL() override;
-  void FreeDLL() override;
-  int Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-              const std::string& directory, const TNameList& files, bool useResponseFile,
-              std::string& output) override;
-  int Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-          const std::string& directory, const TNameList& files, bool useResponseFile,
-          std::string& output) override;
+  TCTAR32();
+  // The self-extractor is an outside program with the archive appended.
   int MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, std::string& output) override;
-  int ExtractMem(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                 const std::string& entryName, BYTE* buffer, DWORD size, DWORD* written) override;
-
- protected:
-  TArchiverDll& Library() override;
-
- private:
-  std::string CommandLine(const char* word, const TArchiverOptions& options,
-                          const std::string& archivePath, const std::string& directory,
-                          const TNameList& files, bool useResponseFile) const;
 };
 
 class TTgz32 : public TCTAR32 {};

@@ -1,7 +1,7 @@
-#include "Zip.h"
+#include "drivers/Zip.h"
 
-#include "DriverSupport.h"
-#include "TextUtil.h"
+#include "drivers/DriverSupport.h"
+#include "engine/TextUtil.h"
 
 namespace {
 
@@ -30,6 +30,17 @@ void AddZip32jSwitches(TCmdOpt& cmd, const TArchiverOptions& o) {
   cmd.AddRaw(o.UserOptions);
 }
 
+// Extraction goes to UnZip, everything else to ZIP32J's Zip; names are
+// written the way ZIP stores them.
+void AddZipSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation operation,
+                    const TLibraryArchiver& driver) {
+  cmd.NameFilter = ZipNameFilter;
+  if (operation == TOperation::Extract || operation == TOperation::ExtractMem)
+    AddExtractionSwitches(cmd, o, driver.HasOwnerWindow());
+  else
+    AddZip32jSwitches(cmd, o);
+}
+
 // QXZIP32's Zip "-ru": names go as given, and there is no base folder.
 void AddQxzip32Switches(TCmdOpt& cmd, const TArchiverOptions& o) {
   if (o.c == 1) cmd.AddRaw("-o");
@@ -37,39 +48,38 @@ void AddQxzip32Switches(TCmdOpt& cmd, const TArchiverOptions& o) {
   cmd.AddRaw(o.UserOptions);
 }
 
-std::unique_ptr<TZipDll> zipDll;
+DWORD OutputRoom(const std::string& output) { return static_cast<DWORD>(output.size()); }
 
-TZipDll& Binding() {
-  if (!zipDll) {
-    zipDll = std::make_unique<TZipDll>();
-    zipDll->Load();
-  }
-  return *zipDll;
+// Extraction goes to UnZip, everything else to Zip.
+int SendToLibrary(TCustomArchiverDll& library, TOperation operation, HWND window,
+                  const std::string& commandLine, std::string& output) {
+  auto& zip = static_cast<TZipDll&>(library);
+  if (operation == TOperation::Extract)
+    return zip.UnZip(window, commandLine, output.data(), OutputRoom(output));
+  return zip.Zip(window, commandLine, output.data(), OutputRoom(output));
 }
 
-DWORD Size(const std::string& output) { return static_cast<DWORD>(output.size()); }
-
-std::string ExtractionLine(const char* word, const TArchiverOptions& options, bool ownerWindow,
-                           const std::string& archivePath, const std::string& directory,
-                           const TNameList& files, bool useResponseFile) {
-  TCmdOpt cmd;
-  cmd.NameFilter = ZipNameFilter;
-  AddExtractionSwitches(cmd, options, ownerWindow);
-  TArchiverAccess::AddTarget(cmd, archivePath, directory);
-  TArchiverAccess::AddFileList(cmd, options, useResponseFile, files);
-  return word + cmd.Text();
+void RequireReader(TCustomArchiverDll& library, TOperation operation) {
+  auto& zip = static_cast<TZipDll&>(library);
+  if (operation == TOperation::Extract && zip.Unzip32() == nullptr && zip.Qxzip32() == nullptr)
+    throw EArchiver(L"ZIP 形式書庫の解凍には UNZIP32.DLL または QXZIP32.DLL が必要です。");
 }
 
-std::string Zip32jLine(const char* word, const TArchiverOptions& options,
-                       const std::string& archivePath, const std::string& directory,
-                       const TNameList& files, bool useResponseFile) {
-  TCmdOpt cmd;
-  cmd.NameFilter = ZipNameFilter;
-  AddZip32jSwitches(cmd, options);
-  TArchiverAccess::AddTarget(cmd, archivePath, directory);
-  TArchiverAccess::AddFileList(cmd, options, useResponseFile, files);
-  return word + cmd.Text();
-}
+TSharedLibrary<TZipDll> zipLibrary;
+
+// Add and MakeSfx first see which library is there (below); the words here
+// are the ones they send.
+const TFamilyTable ZipTable{
+    .library = zipLibrary,
+    .extract = {"-x"},
+    .add = {""},
+    .remove = {"-d"},
+    .update = {"-f"},
+    .memory = {""},
+    .addSwitches = AddZipSwitches,
+    .send = SendToLibrary,
+    .require = RequireReader,
+};
 
 // An archive file that holds no bytes is a placeholder "-ru" may refuse; one
 // with entries is left for "-ru" to update.
@@ -107,16 +117,15 @@ std::string ZipNameFilter(const std::string& name) {
 TZipDll::~TZipDll() { Unload(); }
 
 void TZipDll::Load() {
-  if (unzip32_ == nullptr) unzip32_ = LoadLibraryW(L"UNZIP32.DLL");
-  if (zip32j_ == nullptr) zip32j_ = LoadLibraryW(L"ZIP32J.DLL");
-  if (qxzip32_ == nullptr) qxzip32_ = LoadLibraryW(L"QXZIP32.DLL");
+  if (!unzip32_) unzip32_.reset(LoadLibraryW(L"UNZIP32.DLL"));
+  if (!zip32j_) zip32j_.reset(LoadLibraryW(L"ZIP32J.DLL"));
+  if (!qxzip32_) qxzip32_.reset(LoadLibraryW(L"QXZIP32.DLL"));
 }
 
 void TZipDll::Unload() {
-  for (HMODULE* module : {&unzip32_, &zip32j_, &qxzip32_}) {
-    if (*module != nullptr) FreeLibrary(*module);
-    *module = nullptr;
-  }
+  unzip32_.reset();
+  zip32j_.reset();
+  qxzip32_.reset();
   zip_ = nullptr;
   unzip_ = nullptr;
   TCustomArchiverDll::Unload();
@@ -125,7 +134,7 @@ void TZipDll::Unload() {
 FARPROC TZipDll::Find(const char* name, std::initializer_list<Library> order,
                       bool required) const {
   for (Library library : order) {
-    HMODULE module = library == UNZIP32 ? unzip32_ : library == ZIP32J ? zip32j_ : qxzip32_;
+    HMODULE module = library == UNZIP32 ? Unzip32() : library == ZIP32J ? Zip32j() : Qxzip32();
     if (module == nullptr) continue;
     std::string spelled = name;
     // QXZIP32 spells its entries "Unzip...".
@@ -138,16 +147,15 @@ FARPROC TZipDll::Find(const char* name, std::initializer_list<Library> order,
 }
 
 FARPROC TZipDll::FindInUnzip32(const char* name) const {
-  if (unzip32_ != nullptr)
-    if (FARPROC entry = GetProcAddress(unzip32_, name)) return entry;
-  wchar_t path[258] = L"UNZIP32.DLL";
-  if (unzip32_ != nullptr) GetModuleFileNameW(unzip32_, path, 258);
+  if (unzip32_)
+    if (FARPROC entry = GetProcAddress(unzip32_.get(), name)) return entry;
+  std::wstring path = unzip32_ ? ModulePath(unzip32_.get()) : L"UNZIP32.DLL";
   throw EEntryNotFound(FormatMessageText(L"%0:s に %1:s のエントリが見つかりません。",
                                          {path, AnsiToWide(name)}));
 }
 
 template <typename Entry>
-static Entry As(FARPROC entry) {
+static Entry EntryAs(FARPROC entry) {
   return reinterpret_cast<Entry>(reinterpret_cast<void*>(entry));
 }
 
@@ -163,110 +171,96 @@ int TZipDll::GetArchiveType(const std::string&) {
 
 int TZipDll::Zip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
   Load();
-  zip_ = As<TArcCommand>(Find("Zip", {ZIP32J, QXZIP32}, true));
+  zip_ = EntryAs<TArcCommand>(Find("Zip", {ZIP32J, QXZIP32}, true));
   return zip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
 }
 
 int TZipDll::UnZip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
   Load();
-  unzip_ = As<TArcCommand>(Find("UnZip", {UNZIP32, QXZIP32}, true));
+  unzip_ = EntryAs<TArcCommand>(Find("UnZip", {UNZIP32, QXZIP32}, true));
   return unzip_(window, commandLine.c_str(), size == 0 ? nullptr : buffer, size);
 }
 
 HARC TZipDll::OpenArchive(HWND window, const std::string& path, DWORD mode) {
   Load();
-  openArchive_ = As<TArcOpenArchive>(Find("UnZipOpenArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+  openArchive_ = EntryAs<TArcOpenArchive>(Find("UnZipOpenArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::OpenArchive(window, path, mode);
 }
 
 int TZipDll::CloseArchive(HARC handle) {
   Load();
   closeArchive_ =
-      As<TArcCloseArchive>(Find("UnZipCloseArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
+      EntryAs<TArcCloseArchive>(Find("UnZipCloseArchive", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::CloseArchive(handle);
 }
 
 int TZipDll::FindFirst(HARC handle, const std::string& wildcard, TIndividualInfo* record) {
   Load();
-  findFirst_ = As<TArcFindFirst>(Find("UnZipFindFirst", {QXZIP32, ZIP32J, UNZIP32}, true));
+  findFirst_ = EntryAs<TArcFindFirst>(Find("UnZipFindFirst", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::FindFirst(handle, wildcard, record);
 }
 
 int TZipDll::FindNext(HARC handle, TIndividualInfo* record) {
-  findNext_ = As<TArcFindNext>(Find("UnZipFindNext", {QXZIP32, ZIP32J, UNZIP32}, true));
+  findNext_ = EntryAs<TArcFindNext>(Find("UnZipFindNext", {QXZIP32, ZIP32J, UNZIP32}, true));
   return TCustomArchiverDll::FindNext(handle, record);
 }
 
 BOOL TZipDll::GetWriteTimeEx(HARC handle, FILETIME* time) {
   getWriteTimeEx_ =
-      As<TArcGetFileTime>(Find("UnzipGetWriteTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnzipGetWriteTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetWriteTimeEx(handle, time);
 }
 
 BOOL TZipDll::GetCreateTimeEx(HARC handle, FILETIME* time) {
   getCreateTimeEx_ =
-      As<TArcGetFileTime>(Find("UnZipGetCreateTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnZipGetCreateTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetCreateTimeEx(handle, time);
 }
 
 BOOL TZipDll::GetAccessTimeEx(HARC handle, FILETIME* time) {
   getAccessTimeEx_ =
-      As<TArcGetFileTime>(Find("UnZipGetAccessTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
+      EntryAs<TArcGetFileTime>(Find("UnZipGetAccessTimeEx", {QXZIP32, ZIP32J, UNZIP32}, false));
   return TCustomArchiverDll::GetAccessTimeEx(handle, time);
 }
 
 BOOL TZipDll::CheckArchive(const std::string& path, int mode) {
   Load();
   checkArchive_ =
-      As<TArcCheckArchive>(Find("UnZipCheckArchive", {UNZIP32, QXZIP32, ZIP32J}, true));
+      EntryAs<TArcCheckArchive>(Find("UnZipCheckArchive", {UNZIP32, QXZIP32, ZIP32J}, true));
   return TCustomArchiverDll::CheckArchive(path, mode);
 }
 
 int TZipDll::ExtractMem(HWND window, const std::string& commandLine, BYTE* buffer, DWORD size,
                         time_t* time, WORD* attributes, DWORD* written) {
-  extractMem_ = As<TArcExtractMem>(Find("UnZipExtractMem", {UNZIP32, QXZIP32, ZIP32J}, true));
+  extractMem_ = EntryAs<TArcExtractMem>(Find("UnZipExtractMem", {UNZIP32, QXZIP32, ZIP32J}, true));
   return TCustomArchiverDll::ExtractMem(window, commandLine, buffer, size, time, attributes,
                                         written);
 }
 
 BOOL TZipDll::SetOwnerWindowEx(HWND window, void* callback) {
-  setOwnerWindowEx_ = As<TArcSetOwnerWindowEx>(FindInUnzip32("UnZipSetOwnerWindowEx"));
+  setOwnerWindowEx_ = EntryAs<TArcSetOwnerWindowEx>(FindInUnzip32("UnZipSetOwnerWindowEx"));
   return TCustomArchiverDll::SetOwnerWindowEx(window, callback);
 }
 
 BOOL TZipDll::KillOwnerWindowEx(HWND window) {
-  killOwnerWindowEx_ = As<TArcKillOwnerWindowEx>(FindInUnzip32("UnZipKillOwnerWindowEx"));
+  killOwnerWindowEx_ = EntryAs<TArcKillOwnerWindowEx>(FindInUnzip32("UnZipKillOwnerWindowEx"));
   return TCustomArchiverDll::KillOwnerWindowEx(window);
 }
 
 // ---- TCZIP32 ----
 
-TZipDll* SharedZipDll() { return zipDll.get(); }
+TZipDll* SharedZipDll() { return zipLibrary.Current(); }
 
-void TCZIP32::LoadDLL() { Binding(); }
-
-void TCZIP32::FreeDLL() { zipDll.reset(); }
-
-TZipDll& TCZIP32::Library() { return Binding(); }
-
-int TCZIP32::Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                     const std::string& directory, const TNameList& files, bool useResponseFile,
-                     std::string& output) {
-  TZipDll& dll = Binding();
-  if (dll.Unzip32() == nullptr && dll.Qxzip32() == nullptr)
-    throw EArchiver(L"ZIP 形式書庫の解凍には UNZIP32.DLL または QXZIP32.DLL が必要です。");
-  LastCommandLine = ExtractionLine("-x", options, HasOwnerWindow(), archivePath, directory, files,
-                                   useResponseFile);
-  return dll.UnZip(window, LastCommandLine, output.data(), Size(output));
-}
+TCZIP32::TCZIP32() : TLibraryArchiver(ZipTable) {}
 
 int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                  const std::string& directory, const TNameList& files, bool useResponseFile,
                  std::string& output) {
-  TZipDll& dll = Binding();
+  TZipDll& dll = zipLibrary.Bind();
   if (dll.Zip32j() != nullptr) {
-    LastCommandLine = Zip32jLine("", options, archivePath, directory, files, useResponseFile);
-    return dll.Zip(window, LastCommandLine, output.data(), Size(output));
+    LastCommandLine = BuildCommandLine(ZipTable.add, TOperation::Add, options, archivePath,
+                                       directory, files, useResponseFile);
+    return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
   }
   if (dll.Qxzip32() == nullptr)
     throw EArchiver(L"ZIP 形式書庫の作成には ZIP32J.DLL または QXZIP32.DLL が必要です。");
@@ -283,26 +277,12 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
   // QXZIP32 takes no base folder and reads relative names against the
   // current folder: make that the base folder while it runs.
   TFolderVisit visit(directory);
-  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
-}
-
-int TCZIP32::Delete(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                    const std::string& directory, const TNameList& files, bool useResponseFile,
-                    std::string& output) {
-  LastCommandLine = Zip32jLine("-d", options, archivePath, directory, files, useResponseFile);
-  return Binding().Zip(window, LastCommandLine, output.data(), Size(output));
-}
-
-int TCZIP32::Update(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                    const std::string& directory, const TNameList& files, bool useResponseFile,
-                    std::string& output) {
-  LastCommandLine = Zip32jLine("-f", options, archivePath, directory, files, useResponseFile);
-  return Binding().Zip(window, LastCommandLine, output.data(), Size(output));
+  return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
 }
 
 int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                      const std::string& directory, std::string& output) {
-  TZipDll& dll = Binding();
+  TZipDll& dll = zipLibrary.Bind();
   if (dll.Zip32j() == nullptr)
     throw EArchiver(L"ZIP 形式書庫からの自己解凍書庫作成には ZIP32J.DLL が必要です。");
   bool gui = options.gw > 0;
@@ -315,36 +295,19 @@ int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchive
   // The library splits its line at blanks; a path with one must stay one word.
   bool blank = target.find(' ') != std::string::npos;
   LastCommandLine = "-A " + (blank ? "\"" + target + "\"" : target);
-  return dll.Zip(window, LastCommandLine, output.data(), Size(output));
-}
-
-int TCZIP32::ExtractMem(HWND window, const std::string& archivePath,
-                        const TArchiverOptions& options, const std::string& entryName,
-                        BYTE* buffer, DWORD size, DWORD* written) {
-  LastCommandLine =
-      ExtractionLine("", options, HasOwnerWindow(), archivePath, "", {entryName}, false);
-  return Binding().ExtractMem(window, LastCommandLine, buffer, size, nullptr, nullptr, written);
+  return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
 }
 
 bool TCZIP32::CheckArchive(const std::string& archivePath, int mode, int flags) {
-  return Binding().CheckArchive(archivePath, mode) != FALSE;
+  return zipLibrary.Bind().CheckArchive(archivePath, mode) != FALSE;
 }
 
 bool TCZIP32::SetOwnerWindow(HWND window) {
-  // The library call comes first: without UNZIP32.DLL the owner stays unset.
-  BOOL done = Binding().SetOwnerWindowEx(window, nullptr);
+  BOOL done = zipLibrary.Bind().SetOwnerWindowEx(window, nullptr);
   TArchiver::SetOwnerWindow(window);
   return done != FALSE;
 }
 
 bool IsZipArchive(const std::string& path) {
-  // A probe only answers; a missing library or entry means "not ZIP".
-  try {
-    Binding().Load();
-    std::string full = FullArchivePath(path);
-    if (!IsProbeableFile(full)) return false;
-    return ProbeByOpenArchive(*zipDll, full, false);
-  } catch (...) {
-    return false;
-  }
+  return ProbeLibrary(zipLibrary, path, {.existingFileOnly = true});
 }

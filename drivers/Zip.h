@@ -3,7 +3,8 @@
 // listing. Each call takes the function from the first library that has it.
 #pragma once
 
-#include "LibraryArchiver.h"
+#include "drivers/LibraryArchiver.h"
+#include "engine/Handles.h"
 
 #include <string>
 
@@ -37,9 +38,9 @@ class TZipDll : public TCustomArchiverDll {
   int Zip(HWND window, const std::string& commandLine, char* buffer, DWORD size);
   int UnZip(HWND window, const std::string& commandLine, char* buffer, DWORD size);
 
-  HMODULE Unzip32() const { return unzip32_; }
-  HMODULE Zip32j() const { return zip32j_; }
-  HMODULE Qxzip32() const { return qxzip32_; }
+  HMODULE Unzip32() const { return unzip32_.get(); }
+  HMODULE Zip32j() const { return zip32j_.get(); }
+  HMODULE Qxzip32() const { return qxzip32_.get(); }
 
  private:
   enum Library { UNZIP32, ZIP32J, QXZIP32 };
@@ -47,38 +48,26 @@ class TZipDll : public TCustomArchiverDll {
   // The owner-window pair lives in UNZIP32.DLL only.
   FARPROC FindInUnzip32(const char* name) const;
 
-  HMODULE unzip32_ = nullptr;
-  HMODULE qxzip32_ = nullptr;
-  HMODULE zip32j_ = nullptr;
+  TModule unzip32_;
+  TModule qxzip32_;
+  TModule zip32j_;
   TArcCommand zip_ = nullptr;
   TArcCommand unzip_ = nullptr;
 };
 
 class TCZIP32 : public TLibraryArchiver {
  public:
-  void LoadDLL() override;
-  void FreeDLL() override;
-  int Extract(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-              const std::string& directory, const TNameList& files, bool useResponseFile,
-              std::string& output) override;
+  TCZIP32();
+  // Each goes to whichever library is there; a missing one is named.
   int Add(HWND window, const std::string& archivePath, const TArchiverOptions& options,
           const std::string& directory, const TNameList& files, bool useResponseFile,
           std::string& output) override;
-  int Delete(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-             const std::string& directory, const TNameList& files, bool useResponseFile,
-             std::string& output) override;
-  int Update(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-             const std::string& directory, const TNameList& files, bool useResponseFile,
-             std::string& output) override;
   int MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
               const std::string& directory, std::string& output) override;
-  int ExtractMem(HWND window, const std::string& archivePath, const TArchiverOptions& options,
-                 const std::string& entryName, BYTE* buffer, DWORD size, DWORD* written) override;
+  // The check takes no flags.
   bool CheckArchive(const std::string& archivePath, int mode, int flags) override;
+  // The library call comes first: without UNZIP32.DLL the owner stays unset.
   bool SetOwnerWindow(HWND window) override;
-
- protected:
-  TZipDll& Library() override;
 };
 
 // The ZIP binding every TCZIP32 and the probe share; null until first used.

@@ -1,7 +1,6 @@
-#include "ArchiveFile.h"
+#include "engine/ArchiveFile.h"
 
-#include "DriverTable.h"
-#include "FileCollector.h"
+#include "engine/FileCollector.h"
 
 #include <cstring>
 
@@ -67,7 +66,8 @@ TArchiverType ArchiveKindFromExtension(const std::string& fileName) {
   return atNone;
 }
 
-TArchiveFile::TArchiveFile() : options_(std::make_unique<TArchiverOptions>()) {}
+TArchiveFile::TArchiveFile(TDriverFactory drivers)
+    : drivers_(drivers), options_(std::make_unique<TArchiverOptions>()) {}
 
 TArchiveFile::~TArchiveFile() {
   if (progressWindow_ != nullptr) DestroyWindow(progressWindow_);
@@ -77,7 +77,7 @@ TArchiveFile::~TArchiveFile() {
 
 void TArchiveFile::SetFileName(const std::string& fileName) {
   TArchiverType kind = ArchiveKindFromExtension(fileName);
-  if (kind == atAutoDetect) kind = ArchiveKindFromContent(fileName);
+  if (kind == atAutoDetect) kind = drivers_.kindFromContent(fileName);
   SetArchiverType(kind);
   fileName_ = fileName;
 }
@@ -95,7 +95,7 @@ void TArchiveFile::SetArchiverType(TArchiverType type) {
     case atLha: case atZip: case atCab: case atArj: case atTar:
     case atTgz: case atBZ2: case atRar: case atBga:
       // Created first: when its library is missing the previous driver stays.
-      archiver_ = CreateArchiver(type);
+      archiver_ = drivers_.create(type);
       archiverType_ = type;
       break;
     case atNone:
@@ -113,7 +113,7 @@ void TArchiveFile::SetArchiverType(TArchiverType type) {
 }
 
 void TArchiveFile::ResolveKind() {
-  if (archiverType_ == atAutoDetect) SetArchiverType(ArchiveKindFromContent(fileName_));
+  if (archiverType_ == atAutoDetect) SetArchiverType(drivers_.kindFromContent(fileName_));
 }
 
 TArchiver& TArchiveFile::RequireArchiver() {

@@ -11,7 +11,7 @@
 // &record), then FindNext(&record) while 0; CloseArchive().
 #pragma once
 
-#include "Archiver.h"
+#include "engine/Archiver.h"
 
 #include <exception>
 #include <functional>
@@ -31,9 +31,19 @@ using TArchiverProgressEvent =
 // atAutoDetect for ".exe" (self-extractors are told by their content).
 TArchiverType ArchiveKindFromExtension(const std::string& fileName);
 
+// What the component asks of the drivers: the driver for a kind, its library
+// bound (raises ENoArchiverDLL when the library is missing), and a file's
+// kind by its content (never raises).
+struct TDriverFactory {
+  std::unique_ptr<TArchiver> (*create)(TArchiverType kind);
+  TArchiverType (*kindFromContent)(const std::string& path);
+};
+
 class TArchiveFile {
  public:
+  // With the program's own driver table (drivers/DriverTable.cpp).
   TArchiveFile();
+  explicit TArchiveFile(TDriverFactory drivers);
   ~TArchiveFile();
   TArchiveFile(const TArchiveFile&) = delete;
   TArchiveFile& operator=(const TArchiveFile&) = delete;
@@ -107,6 +117,7 @@ class TArchiveFile {
   static LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
 
+  TDriverFactory drivers_;
   std::string fileName_;
   std::string outputBuffer_;
   std::unique_ptr<TArchiverOptions> options_;

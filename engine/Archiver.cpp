@@ -1,6 +1,6 @@
-#include "Archiver.h"
+#include "engine/Archiver.h"
 
-#include "TextUtil.h"
+#include "engine/TextUtil.h"
 
 #include <typeinfo>
 

@@ -1,21 +1,21 @@
 // The driver base class every archive family derives from, and the switch set
 // handed to every archive operation.
 //
-// Writing a driver:
-//  - derive from TArchiver (or from TCLHA32 when the family speaks the LHA
-//    command syntax), keep one TArchiverDll per process for the library;
-//  - override slots 0-6 always, 7-14 where the format has the operation; an
-//    operation left alone raises the base message below and sends nothing;
+// Writing a driver for a library of the common archiver family:
+//  - derive from TLibraryArchiver (drivers/LibraryArchiver.h) and give it the
+//    family's table: its shared library binding, the command word of each
+//    operation it offers and its switch table, in command-line order; an
+//    operation without a word raises the base message below and sends nothing;
+//  - override an operation only where the family does more than send one line
+//    (another library, an outside program);
 //  - constructors load nothing: CreateDriver<T>() constructs the driver and
-//    calls its LoadDLL at once, so the most derived LoadDLL runs;
-//  - a command operation builds its line with TCmdOpt, stores it in
-//    LastCommandLine and returns the library's result unchanged;
-//  - register the class and its probe in drivers/DriverTable.cpp.
+//    calls its LoadDLL at once;
+//  - register the class and its probe (ProbeLibrary) in drivers/DriverTable.cpp.
 #pragma once
 
-#include "ArchiverApi.h"
-#include "ArchiverDll.h"
-#include "CmdOpt.h"
+#include "engine/ArchiverApi.h"
+#include "engine/ArchiverDll.h"
+#include "engine/CmdOpt.h"
 
 #include <cstdint>
 #include <initializer_list>

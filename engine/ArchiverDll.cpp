@@ -1,6 +1,6 @@
-#include "ArchiverDll.h"
+#include "engine/ArchiverDll.h"
 
-#include "TextUtil.h"
+#include "engine/TextUtil.h"
 
 #include <cstring>
 
@@ -94,26 +94,24 @@ TArchiverDll::TArchiverDll(std::wstring description, std::wstring dllName, std::
 TArchiverDll::~TArchiverDll() { Unload(); }
 
 void TArchiverDll::Load() {
-  if (module_ == nullptr) module_ = LoadLibraryW(dllName_.c_str());
-  if (module_ == nullptr)
+  if (!module_) module_.reset(LoadLibraryW(dllName_.c_str()));
+  if (!module_)
     throw ENoArchiverDLL(FormatMessageText(L"%0:s を扱うには %1:s が 必要です。",
                                            {description_, dllName_}));
 }
 
 void TArchiverDll::Unload() {
   TCustomArchiverDll::Unload();
-  if (module_ != nullptr) FreeLibrary(module_);
-  module_ = nullptr;
+  module_.reset();
 }
 
 bool TArchiverDll::ResolveEntry(FARPROC& slot, const char* suffix, bool required) {
   if (slot != nullptr) return true;
   std::string name = prefix_ + suffix;
-  if (module_ != nullptr) slot = GetProcAddress(module_, name.c_str());
+  if (module_) slot = GetProcAddress(module_.get(), name.c_str());
   if (slot != nullptr) return true;
   if (!required) return false;
-  wchar_t path[258] = L"";
-  if (module_ != nullptr) GetModuleFileNameW(module_, path, 258);
+  std::wstring path = module_ ? ModulePath(module_.get()) : std::wstring();
   throw EEntryNotFound(FormatMessageText(L"%0:s に %1:s のエントリが見つかりません。",
                                          {path, AnsiToWide(name)}));
 }
@@ -195,13 +193,12 @@ void RemoveCurrentDirectoryFromDllSearch() {
   // A DLL directory takes the place of the current folder in the search order.
   // Wine ignores an empty one, so name the program's own folder, which is
   // searched first anyway.
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
+  std::wstring path = ModulePath(nullptr);
+  if (path.empty()) {
     SetDllDirectoryW(L"");
     return;
   }
-  wchar_t* slash = wcsrchr(path, L'\\');
-  if (slash != nullptr) *slash = L'\0';
-  SetDllDirectoryW(path);
+  size_t slash = path.rfind(L'\\');
+  if (slash != std::wstring::npos) path.resize(slash);
+  SetDllDirectoryW(path.c_str());
 }

@@ -1,7 +1,9 @@
 // Run-time binding of one outside archiver library.
 #pragma once
 
-#include "ArchiverApi.h"
+#include "engine/ArchiverApi.h"
+#include "engine/Handles.h"
+#include "engine/SystemText.h"
 
 #include <exception>
 #include <string>
@@ -92,7 +94,7 @@ class TArchiverDll : public TCustomArchiverDll {
   BOOL GetAccessTimeEx(HARC handle, FILETIME* time) override;
   int GetArchiveType(const std::string& path) override;
 
-  HMODULE Module() const { return module_; }
+  HMODULE Module() const { return module_.get(); }
   const std::wstring& Description() const { return description_; }
   const std::wstring& DllName() const { return dllName_; }
   const std::string& Prefix() const { return prefix_; }
@@ -106,7 +108,7 @@ class TArchiverDll : public TCustomArchiverDll {
   bool ResolveEntry(FARPROC& slot, const char* suffix, bool required);
 
  private:
-  HMODULE module_ = nullptr;
+  TModule module_;
   std::wstring description_;
   std::wstring dllName_;
   std::string prefix_;

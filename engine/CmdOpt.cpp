@@ -1,7 +1,8 @@
-#include "CmdOpt.h"
+#include "engine/CmdOpt.h"
 
-#include "ArchiverDll.h"
-#include "TextUtil.h"
+#include "engine/ArchiverDll.h"
+#include "engine/Handles.h"
+#include "engine/TextUtil.h"
 
 #include <oleauto.h>
 
@@ -180,15 +181,16 @@ int TCmdOpt::WriteResponseFile(const TNameList& files, const std::string& path) 
     if (IsLiteralNameMark(filtered)) filtered.erase(0, 3);
     block += "\"" + filtered + "\"\r\n";
   }
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  bool written = file != INVALID_HANDLE_VALUE;
+  TFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  bool written = static_cast<bool>(file);
   if (written && !block.empty()) {
     DWORD count = 0;
-    written = WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &count, nullptr) &&
+    written = WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &count,
+                        nullptr) &&
               count == block.size();
   }
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  file.reset();
   if (!written) {
     // A half-written list would make the library work on the wrong names.
     DeleteFileA(path.c_str());

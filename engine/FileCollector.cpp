@@ -1,6 +1,7 @@
-#include "FileCollector.h"
+#include "engine/FileCollector.h"
 
-#include "TextUtil.h"
+#include "engine/Handles.h"
+#include "engine/TextUtil.h"
 
 #include <cstring>
 #include <map>
@@ -91,13 +92,12 @@ struct TFound {
 std::vector<TFound> FindAll(const std::string& pattern) {
   std::vector<TFound> found;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(LongPath(pattern).c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return found;
+  TFindHandle find(FindFirstFileW(LongPath(pattern).c_str(), &data));
+  if (!find) return found;
   do {
     found.push_back({WideToAnsi(data.cFileName), WideToAnsi(data.cAlternateFileName),
                      data.dwFileAttributes, data.ftLastWriteTime});
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
   return found;
 }
 
@@ -114,9 +114,9 @@ class TDirectoryVisit {
     saved_ = CurrentDirectory();
     if (folder.size() >= 2 && folder[1] == ':' && IsCharAlphaA(folder[0])) {
       char drive[3] = {folder[0], ':', '\0'};
-      char full[MAX_PATH * 2];
-      DWORD length = GetFullPathNameA(drive, sizeof full, full, nullptr);
-      if (length > 0 && length < sizeof full) driveSaved_ = full;
+      std::string full(GetFullPathNameA(drive, 0, nullptr, nullptr), '\0');
+      DWORD length = GetFullPathNameA(drive, static_cast<DWORD>(full.size()), full.data(), nullptr);
+      if (length > 0 && length < full.size()) driveSaved_ = full.substr(0, length);
     }
     if (!SetCurrentDirectoryA(folder.c_str()))
       // Collecting elsewhere would add the wrong files.

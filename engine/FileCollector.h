@@ -3,7 +3,7 @@
 // exclusion patterns, as the options ask. Plain functions, no state.
 #pragma once
 
-#include "Archiver.h"
+#include "engine/Archiver.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "TextUtil.h"
+#include "engine/TextUtil.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "HistoryEx.h"
+#include "settings/HistoryEx.h"
 
-#include "IniGT.h"
+#include "settings/IniGT.h"
 
 #include <algorithm>
 

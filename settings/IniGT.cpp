@@ -1,4 +1,6 @@
-#include "IniGT.h"
+#include "settings/IniGT.h"
+
+#include "engine/SystemText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,10 +35,7 @@ bool HasFolderPart(const std::wstring& name) {
 }
 
 std::wstring WindowsFolder() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
-  if (length == 0 || length > MAX_PATH) return {};
-  return std::wstring(buffer, length);
+  return ReadSystemText(GetWindowsDirectoryW);
 }
 
 }  // namespace
@@ -52,18 +51,7 @@ TSettingsWarningHook SetSettingsWarningHook(TSettingsWarningHook hook) {
 
 void ShowSettingsWarning(const std::wstring& text) { warningHook(text); }
 
-std::wstring ProgramPath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::wstring ProgramPath() { return ModulePath(nullptr); }
 
 std::wstring ProgramFolder() {
   std::wstring path = ProgramPath();

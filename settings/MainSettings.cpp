@@ -1,4 +1,6 @@
-#include "MainSettings.h"
+#include "settings/MainSettings.h"
+
+#include "engine/SystemText.h"
 
 namespace {
 
@@ -143,10 +145,7 @@ const TMainSettingKey* FindMainSettingKey(const std::wstring& section, const std
 }
 
 std::wstring WindowsFolderForDefaults() {
-  wchar_t buffer[260] = {};
-  UINT length = GetWindowsDirectoryW(buffer, 260);
-  if (length == 0 || length >= 260) return {};
-  return std::wstring(buffer, length);
+  return ReadSystemText(GetWindowsDirectoryW);
 }
 
 std::wstring DefaultWorkDir(const std::wstring& windowsFolder) {

@@ -3,7 +3,7 @@
 // the moment it is written, so reading and writing cannot drift apart.
 #pragma once
 
-#include "IniGT.h"
+#include "settings/IniGT.h"
 
 #include <array>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "DockToolBar.h"
+#include "widgets/DockToolBar.h"
 
 #include <algorithm>
 #include <cwchar>

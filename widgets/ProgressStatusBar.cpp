@@ -1,4 +1,4 @@
-#include "ProgressStatusBar.h"
+#include "widgets/ProgressStatusBar.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,6 @@
-#include "ShellFolderTree.h"
+#include "widgets/ShellFolderTree.h"
+
+#include "engine/Handles.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -100,17 +102,21 @@ PIDLIST_ABSOLUTE TShellFolderTree::NodePidl(HTREEITEM node) const {
 void TShellFolderTree::Expand(HTREEITEM node) {
   if (TreeView_GetChild(tree_, node) != nullptr) return;  // already filled
   PIDLIST_ABSOLUTE pidl = NodePidl(node);
-  IShellFolder* desktop = nullptr;
-  IShellFolder* folder = nullptr;
-  if (FAILED(SHGetDesktopFolder(&desktop))) return;
-  HRESULT bound = ILIsEmpty(pidl) ? (desktop->AddRef(), folder = desktop, S_OK)
-                                  : desktop->BindToObject(pidl, nullptr, IID_IShellFolder,
-                                                          reinterpret_cast<void**>(&folder));
-  desktop->Release();
+  TComPtr<IShellFolder> desktop;
+  TComPtr<IShellFolder> folder;
+  if (FAILED(SHGetDesktopFolder(desktop.put()))) return;
+  HRESULT bound = S_OK;
+  if (ILIsEmpty(pidl)) {
+    desktop->AddRef();
+    folder.reset(desktop.get());
+  } else {
+    bound = desktop->BindToObject(pidl, nullptr, IID_IShellFolder, folder.put_void());
+  }
+  desktop.reset();
   if (FAILED(bound)) return;
   std::vector<Child> children;
-  IEnumIDList* items = nullptr;
-  if (folder->EnumObjects(tree_, SHCONTF_FOLDERS, &items) == S_OK) {
+  TComPtr<IEnumIDList> items;
+  if (folder->EnumObjects(tree_, SHCONTF_FOLDERS, items.put()) == S_OK) {
     PITEMID_CHILD child = nullptr;
     while (items->Next(1, &child, nullptr) == S_OK) {
       SFGAOF attributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_FILESYSANCESTOR | SFGAO_FILESYSTEM;
@@ -123,9 +129,9 @@ void TShellFolderTree::Expand(HTREEITEM node) {
       }
       CoTaskMemFree(child);
     }
-    items->Release();
+    items.reset();
   }
-  folder->Release();
+  folder.reset();
   // Folders in name order; the desktop's own items keep the shell's order.
   if (node != desktop_)
     std::sort(children.begin(), children.end(), [](const Child& a, const Child& b) {
@@ -151,7 +157,7 @@ bool TShellFolderTree::Notify(const NMHDR* header) {
 std::wstring TShellFolderTree::NodePath(HTREEITEM node) const {
   if (node == nullptr) return {};
   if (node == desktop_) return DesktopName;
-  wchar_t path[MAX_PATH] = L"";
+  wchar_t path[MAX_PATH] = L"";  // the call's contract is a MAX_PATH buffer
   if (!SHGetPathFromIDListW(NodePidl(node), path)) return {};
   return path;
 }

@@ -1,4 +1,4 @@
-#include "VirtualListView.h"
+#include "widgets/VirtualListView.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "ArjFormat.h"
+#include "archivers/arj/ArjFormat.h"
 
 #include <algorithm>
 #include <array>

@@ -5,9 +5,9 @@
 // files (otherwise only newer entries replace them), -p1 matches patterns
 // against whole paths, -jx<pattern> excludes. Every other switch of the LZH
 // family is accepted and has no effect here. ARJ archives are read-only.
-#include "ArcCore.h"
-#include "ArjFormat.h"
-#include "FamilyTools.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/arj/ArjFormat.h"
+#include "archivers/rar/FamilyTools.h"
 
 #include <cstring>
 

@@ -10,10 +10,10 @@
 //   -j no folders                 -r recurse into folders for wildcard names
 //   -a hidden and system files    -l0 .. -l9 compression level
 //   -i no dialogs (ours never show one)
-#include "ArcCore.h"
-#include "BgaFormat.h"
-#include "BgaReader.h"
-#include "SfxStubs.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/bga/BgaFormat.h"
+#include "archivers/bga/BgaReader.h"
+#include "archivers/sfx/SfxStubs.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -59,15 +59,13 @@ Command Parse(const std::string& line) {
 class ArchiveWriter {
  public:
   explicit ArchiveWriter(const std::wstring& target) : file_(target) {
-    HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), file_.Handle(), GetCurrentProcess(), &duplicate, 0, FALSE,
+    TKernelHandle duplicate;
+    if (!DuplicateHandle(GetCurrentProcess(), file_.Handle(), GetCurrentProcess(), duplicate.put(), 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
       throw arc::Error{ERROR_TMP_OPEN, target};
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate), _O_BINARY);
-    if (descriptor < 0) {
-      CloseHandle(duplicate);
-      throw arc::Error{ERROR_TMP_OPEN, target};
-    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate.get()), _O_BINARY);
+    if (descriptor < 0) throw arc::Error{ERROR_TMP_OPEN, target};
+    duplicate.release();  // the descriptor owns it now
     stream_ = _fdopen(descriptor, "w+b");
     if (stream_ == nullptr) {
       _close(descriptor);
@@ -153,12 +151,10 @@ class FileCollector {
       AddMatches(full, L"*", true);
     } else {
       WIN32_FIND_DATAW data;
-      HANDLE find = FindFirstFileW(full.c_str(), &data);
-      if (find == INVALID_HANDLE_VALUE) {
+      if (!TFindHandle(FindFirstFileW(full.c_str(), &data))) {
         missing_.push_back(name);
         return;
       }
-      FindClose(find);
       AddFound(arc::FolderOf(full), data, true);
     }
   }
@@ -175,16 +171,13 @@ class FileCollector {
   // Files in folder matching pattern; below it too with -r (or always for a named folder).
   void AddMatches(const std::wstring& folder, const std::wstring& pattern, bool everything = false) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(arc::JoinPath(folder, pattern).c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    if (TFindHandle find(FindFirstFileW(arc::JoinPath(folder, pattern).c_str(), &data)); find) {
       do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) AddFound(folder, data, false);
-      } while (FindNextFileW(find, &data));
-      FindClose(find);
+      } while (FindNextFileW(find.get(), &data));
     }
     if (recurse_ || everything) {
-      find = FindFirstFileW(arc::JoinPath(folder, L"*").c_str(), &data);
-      if (find != INVALID_HANDLE_VALUE) {
+      if (TFindHandle find(FindFirstFileW(arc::JoinPath(folder, L"*").c_str(), &data)); find) {
         do {
           std::wstring name = data.cFileName;
           if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"." || name == L"..") continue;
@@ -192,8 +185,7 @@ class FileCollector {
           // Junctions could lead back up the tree.
           if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
           AddMatches(arc::JoinPath(folder, name), pattern, everything);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &data));
       }
     }
   }

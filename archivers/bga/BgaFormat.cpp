@@ -1,4 +1,4 @@
-#include "BgaFormat.h"
+#include "archivers/bga/BgaFormat.h"
 
 #include <bzlib.h>
 #include <zlib.h>

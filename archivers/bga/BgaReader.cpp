@@ -1,4 +1,4 @@
-#include "BgaReader.h"
+#include "archivers/bga/BgaReader.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // entry's data on demand. Used by BGA32.DLL and by the self-extractors.
 #pragma once
 
-#include "ArcCore.h"
-#include "BgaFormat.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/bga/BgaFormat.h"
 
 #include <cstdio>
 #include <string>

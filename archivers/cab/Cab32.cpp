@@ -8,10 +8,10 @@
 //   -q 8.3 short names (adding)   -h<dir> work folder (adding)
 //   -i report to the owner window only (we never show a dialog anyway)
 // Words: "archive" ["folder\"] [names]. Names select entries by whole path.
-#include "ArcCore.h"
-#include "CabFormat.h"
-#include "CabWriter.h"
-#include "FamilyTools.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/cab/CabFormat.h"
+#include "archivers/cab/CabWriter.h"
+#include "archivers/rar/FamilyTools.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,27 +142,20 @@ void StoreName(const std::wstring& name, cab::FileToWrite& file) {
 
 // Reads a file on disk when the writer first asks for it, and closes it at its end.
 std::function<size_t(void*, size_t)> DiskReader(const std::wstring& path) {
-  auto handle = std::make_shared<HANDLE>(INVALID_HANDLE_VALUE);
+  // Shared: the writer copies the reader, and the last copy closes the file.
+  auto handle = std::make_shared<TFileHandle>();
   auto done = std::make_shared<bool>(false);
-  struct Closer {
-    std::shared_ptr<HANDLE> handle;
-    ~Closer() {
-      if (*handle != INVALID_HANDLE_VALUE) CloseHandle(*handle);
-    }
-  };
-  auto closer = std::make_shared<Closer>(Closer{handle});
-  return [path, handle, done, closer](void* buffer, size_t size) -> size_t {
+  return [path, handle, done](void* buffer, size_t size) -> size_t {
     if (*done) return 0;
-    if (*handle == INVALID_HANDLE_VALUE) {
-      *handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-      if (*handle == INVALID_HANDLE_VALUE) return SIZE_MAX;
+    if (!*handle) {
+      handle->reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      if (!*handle) return SIZE_MAX;
     }
     DWORD got = 0;
-    if (!ReadFile(*handle, buffer, static_cast<DWORD>(size), &got, nullptr)) return SIZE_MAX;
+    if (!ReadFile(handle->get(), buffer, static_cast<DWORD>(size), &got, nullptr)) return SIZE_MAX;
     if (got == 0) {
-      CloseHandle(*handle);
-      *handle = INVALID_HANDLE_VALUE;
+      handle->reset();
       *done = true;
     }
     return got;

@@ -1,4 +1,4 @@
-#include "CabFormat.h"
+#include "archivers/cab/CabFormat.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "CabWriter.h"
+#include "archivers/cab/CabWriter.h"
 
 #include <zlib.h>
 

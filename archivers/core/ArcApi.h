@@ -1,6 +1,8 @@
-// The C interface of the common archiver library family as our libraries
-// export it: records, modes, states and result codes. Self-contained on
-// purpose: these libraries are outside products and share nothing with Tavix.
+// The C interface of the common archiver library family: records, modes,
+// states and result codes. Our own libraries export it and Tavix calls it
+// (engine/ArchiverApi.h adds what Tavix keeps beside it); the tests read the
+// same records. Header only and free of Tavix, since the libraries are
+// outside products that share nothing else with it.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +11,10 @@
 
 typedef HGLOBAL HARC;
 
-#define FNAME_MAX32 512
+constexpr int FNAME_MAX32 = 512;
 
 #pragma pack(push, 1)
-typedef struct {
+struct INDIVIDUALINFO {
   DWORD dwOriginalSize;
   DWORD dwCompressedSize;
   DWORD dwCRC;
@@ -25,19 +27,20 @@ typedef struct {
   char dummy1[3];
   char szAttribute[8];
   char szMode[8];
-} INDIVIDUALINFO, *LPINDIVIDUALINFO;
+};
 
-typedef struct {
+struct EXTRACTINGINFO {
   DWORD dwFileSize;
   DWORD dwWriteSize;
   char szSourceFileName[FNAME_MAX32 + 1];
   char dummy1[3];
   char szDestFileName[FNAME_MAX32 + 1];
   char dummy[3];
-} EXTRACTINGINFO, *LPEXTRACTINGINFO;
+};
 
-typedef struct {
-  EXTRACTINGINFO exinfo;
+// The progress record continues the short one; its fields read as one flat
+// record (info->szSourceFileName, info->dwCompressedSize).
+struct EXTRACTINGINFOEX : EXTRACTINGINFO {
   DWORD dwCompressedSize;
   DWORD dwCRC;
   UINT uOSType;
@@ -46,20 +49,45 @@ typedef struct {
   WORD wTime;
   char szAttribute[8];
   char szMode[8];
-} EXTRACTINGINFOEX, *LPEXTRACTINGINFOEX;
+};
 #pragma pack(pop)
 
+using LPINDIVIDUALINFO = INDIVIDUALINFO*;
+using LPEXTRACTINGINFO = EXTRACTINGINFO*;
+using LPEXTRACTINGINFOEX = EXTRACTINGINFOEX*;
+
 static_assert(sizeof(INDIVIDUALINFO) == 558, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, dwCompressedSize) == 4, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, dwCRC) == 8, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, uFlag) == 12, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, uOSType) == 16, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, wRatio) == 20, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, wDate) == 22, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, wTime) == 24, "entry record layout");
 static_assert(offsetof(INDIVIDUALINFO, szFileName) == 26, "entry record layout");
+static_assert(offsetof(INDIVIDUALINFO, dummy1) == 539, "entry record layout");
 static_assert(offsetof(INDIVIDUALINFO, szAttribute) == 542, "entry record layout");
 static_assert(offsetof(INDIVIDUALINFO, szMode) == 550, "entry record layout");
 static_assert(sizeof(EXTRACTINGINFO) == 1040, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFO, dwWriteSize) == 4, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFO, szSourceFileName) == 8, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFO, dummy1) == 521, "progress record layout");
 static_assert(offsetof(EXTRACTINGINFO, szDestFileName) == 524, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFO, dummy) == 1037, "progress record layout");
 static_assert(sizeof(EXTRACTINGINFOEX) == 1074, "progress record layout");
+// A derived record is not standard-layout, which offsetof only warns about;
+// the packed layout is what the library family fixes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(offsetof(EXTRACTINGINFOEX, dwCompressedSize) == 1040, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFOEX, dwCRC) == 1044, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFOEX, uOSType) == 1048, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFOEX, wRatio) == 1052, "progress record layout");
 static_assert(offsetof(EXTRACTINGINFOEX, wDate) == 1054, "progress record layout");
+static_assert(offsetof(EXTRACTINGINFOEX, wTime) == 1056, "progress record layout");
 static_assert(offsetof(EXTRACTINGINFOEX, szAttribute) == 1058, "progress record layout");
 static_assert(offsetof(EXTRACTINGINFOEX, szMode) == 1066, "progress record layout");
+#pragma GCC diagnostic pop
 
 // Callback alternative to the window message; returning FALSE cancels.
 typedef BOOL(CALLBACK* LPARCHIVERPROC)(HWND, UINT, UINT, LPEXTRACTINGINFOEX);
@@ -148,3 +176,9 @@ typedef BOOL(CALLBACK* LPARCHIVERPROC)(HWND, UINT, UINT, LPEXTRACTINGINFOEX);
 #define ERROR_INVALID_PATH 0x8049
 #define ERROR_TOO_BIG 0x804A
 #define ERROR_HDR_EXPLOIT 0x804D
+
+// A result that stopped the whole command (0x8012 and above), as opposed to
+// one that skipped single entries (0x8005-0x8011) or success (0).
+constexpr bool IsFatalResult(int code) { return code >= ERROR_MAKEDIRECTORY; }
+// The owner window (or callback) asked the library to stop.
+constexpr bool IsCancelResult(int code) { return code == ERROR_USER_CANCEL; }

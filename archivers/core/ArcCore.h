@@ -27,7 +27,8 @@
 // appears only at the exported boundary and in archive headers that store it.
 #pragma once
 
-#include "ArcApi.h"
+#include "archivers/core/ArcApi.h"
+#include "engine/Handles.h"
 
 #include <cstdint>
 #include <ctime>
@@ -248,7 +249,7 @@ class AtomicFile {
   void Write(const void* data, size_t size);  // throws 0x8013 / 0x8005
   uint64_t Position() const { return position_; }
   void Seek(uint64_t position);
-  HANDLE Handle() const { return file_; }
+  HANDLE Handle() const { return file_.get(); }
   const std::wstring& TemporaryPath() const { return temporary_; }
   void Commit(const FILETIME* writeTime = nullptr, DWORD attributes = 0);  // throws 0x8013
   void Close(const FILETIME* writeTime);  // complete, not yet in place; Commit later
@@ -257,7 +258,7 @@ class AtomicFile {
  private:
   std::wstring target_, temporary_;
   bool elsewhere_ = false;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  TFileHandle file_;
   uint64_t position_ = 0;
 };
 
@@ -286,7 +287,7 @@ class ExtractedFile {
  private:
   std::wstring target_;
   std::unique_ptr<AtomicFile> replacement_;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  TFileHandle file_;
   bool created_ = false;  // target_ was made here and goes again unless committed
 };
 
@@ -302,11 +303,11 @@ class InputFile {
   // come from a block read ahead: format readers ask for headers a few bytes
   // at a time, and every call to the system costs more than copying a block.
   size_t ReadAt(uint64_t offset, void* buffer, size_t size);
-  HANDLE Handle() const { return file_; }
+  HANDLE Handle() const { return file_.get(); }
 
  private:
   size_t ReadDirect(uint64_t offset, void* buffer, size_t size);
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  TFileHandle file_;
   uint64_t size_ = 0;
   std::vector<char> ahead_;
   uint64_t aheadOffset_ = 0;

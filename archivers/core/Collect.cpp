@@ -1,6 +1,6 @@
 // Finding the files to add: wildcards, recursion levels, hidden files, date
 // bounds, short names and exclusions, the way the archiver family does it.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <unordered_set>
 
@@ -90,20 +90,19 @@ class Collector {
 
   void Scan(const std::wstring& folder, const std::wstring& mask) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(JoinPath(folder, mask).c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
+    TFindHandle search(FindFirstFileW(JoinPath(folder, mask).c_str(), &data));
+    if (search) {
       do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         if (!options_.includeHidden && (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
           continue;
         if (!InDateWindow(data.ftLastWriteTime)) continue;
         Add(ChildPath(folder, data), data, false);
-      } while (FindNextFileW(search, &data));
-      FindClose(search);
+      } while (FindNextFileW(search.get(), &data));
     }
     if (options_.recursion <= 0 || (options_.fullPathMatch && !HasWildcard(mask))) return;
-    search = FindFirstFileW(JoinPath(folder, L"*.*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
+    search.reset(FindFirstFileW(JoinPath(folder, L"*.*").c_str(), &data));
+    if (!search) return;
     std::vector<std::wstring> folders;
     do {
       if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
@@ -115,8 +114,8 @@ class Collector {
       std::wstring child = ChildPath(folder, data);
       if (options_.folders) Add(child, data, true);
       folders.push_back(child);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &data));
+    search.reset();  // closed before descending
     for (const auto& child : folders) Scan(child, mask);
   }
 

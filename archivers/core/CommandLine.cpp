@@ -1,5 +1,5 @@
 // Command lines: words, response files, -gb names, switch lookup, wildcards.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <algorithm>
 
@@ -32,14 +32,14 @@ std::vector<std::string> Tokenize(const std::string& line) {
 }
 
 std::vector<std::wstring> ReadResponseFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw Error{ERROR_RESPONSE_READ, path};
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw Error{ERROR_RESPONSE_READ, path};
   std::string content;
   char block[65536];
   DWORD got = 0;
-  while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0) content.append(block, got);
-  ::CloseHandle(file);
+  while (ReadFile(file.get(), block, sizeof block, &got, nullptr) && got > 0) content.append(block, got);
+  file.reset();
   std::vector<std::wstring> names;
   size_t start = 0;
   while (start <= content.size()) {

@@ -1,5 +1,5 @@
 // Entry records: times, attributes, ratio and the 558-byte record.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Extraction shared by every family: selection, safe destinations, the
 // existing-file rule, progress with cancel, and no partial file left behind.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <algorithm>
 #include <cstring>
@@ -125,7 +125,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
       try {
         Drain(reader, block, &progress);
       } catch (const Error& error) {
-        if (error.code == ERROR_USER_CANCEL || error.code >= ERROR_MAKEDIRECTORY) throw;
+        if (IsCancelResult(error.code) || IsFatalResult(error.code)) throw;
         warn(error.code, entry.name);
         continue;
       }
@@ -226,7 +226,7 @@ ExtractResult ExtractEntries(EntryReader& reader, const std::wstring& archive, c
         if (error.code == ERROR_USER_CANCEL || error.code == ERROR_DISK_SPACE) throw;
         // A broken archive cannot be read on; a file that cannot be written
         // costs only that file.
-        if (reading && error.code >= ERROR_MAKEDIRECTORY) throw;
+        if (reading && IsFatalResult(error.code)) throw;
         warn(error.code, reading ? entry.name : destination);
         continue;
       }

@@ -1,5 +1,5 @@
 // Paths made safe for extraction, and files written beside their target.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <algorithm>
 #include <cstring>
@@ -157,12 +157,12 @@ AtomicFile::AtomicFile(const std::wstring& target, const std::wstring& workFolde
     folder = workFolder;
     elsewhere_ = true;
   }
-  wchar_t name[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];  // the call's contract is a MAX_PATH buffer
   if (GetTempFileNameW(folder.c_str(), L"arc", 0, name) == 0) throw Error{ERROR_TMP_OPEN, folder};
   temporary_ = name;
-  file_ = CreateFileW(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) {
+  file_.reset(CreateFileW(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_) {
     DeleteFileW(temporary_.c_str());
     throw Error{ERROR_TMP_OPEN, temporary_};
   }
@@ -189,22 +189,21 @@ void WriteAll(HANDLE file, const void* data, size_t size, const std::wstring& ta
 }  // namespace
 
 void AtomicFile::Write(const void* data, size_t size) {
-  WriteAll(file_, data, size, target_);
+  WriteAll(file_.get(), data, size, target_);
   position_ += size;
 }
 
 void AtomicFile::Seek(uint64_t position) {
   LARGE_INTEGER distance;
   distance.QuadPart = static_cast<LONGLONG>(position);
-  if (!SetFilePointerEx(file_, distance, nullptr, FILE_BEGIN)) throw Error{ERROR_CANNOT_WRITE, target_};
+  if (!SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN)) throw Error{ERROR_CANNOT_WRITE, target_};
   position_ = position;
 }
 
 void AtomicFile::Close(const FILETIME* writeTime) {
-  if (file_ == INVALID_HANDLE_VALUE) return;
-  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
-  ::CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
+  if (!file_) return;
+  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_.get(), nullptr, nullptr, writeTime);
+  file_.reset();
 }
 
 void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
@@ -213,7 +212,7 @@ void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
     // Built in the work folder: copy beside the target first, so the final
     // step is still a rename within one folder.
     std::wstring folder = FolderOf(target_);
-    wchar_t name[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];  // the call's contract is a MAX_PATH buffer
     if (GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"arc", 0, name) == 0) {
       Drop();
       throw Error{ERROR_TMP_COPY, target_};
@@ -236,10 +235,7 @@ void AtomicFile::Commit(const FILETIME* writeTime, DWORD attributes) {
 }
 
 void AtomicFile::Drop() {
-  if (file_ != INVALID_HANDLE_VALUE) {
-    ::CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
+  file_.reset();
   if (!temporary_.empty()) {
     DeleteFileW(temporary_.c_str());
     temporary_.clear();
@@ -248,8 +244,8 @@ void AtomicFile::Drop() {
 
 DWORD ExtractedFile::CreateNew() {
   // CREATE_NEW decides "nothing of that name" and claims the name in one step.
-  file_ = CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) return GetLastError();
+  file_.reset(CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_) return GetLastError();
   created_ = true;
   return 0;
 }
@@ -258,7 +254,7 @@ void ExtractedFile::CreateReplacement() { replacement_ = std::make_unique<Atomic
 
 void ExtractedFile::Write(const void* data, size_t size) {
   if (replacement_) replacement_->Write(data, size);
-  else WriteAll(file_, data, size, target_);
+  else WriteAll(file_.get(), data, size, target_);
 }
 
 void ExtractedFile::Close(const FILETIME* writeTime) {
@@ -266,10 +262,9 @@ void ExtractedFile::Close(const FILETIME* writeTime) {
     replacement_->Close(writeTime);
     return;
   }
-  if (file_ == INVALID_HANDLE_VALUE) return;
-  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_, nullptr, nullptr, writeTime);
-  ::CloseHandle(file_);
-  file_ = INVALID_HANDLE_VALUE;
+  if (!file_) return;
+  if (writeTime != nullptr && !IsZero(*writeTime)) SetFileTime(file_.get(), nullptr, nullptr, writeTime);
+  file_.reset();
 }
 
 void ExtractedFile::Commit(const FILETIME* writeTime, DWORD attributes) {
@@ -289,10 +284,7 @@ void ExtractedFile::Drop() {
     replacement_->Drop();
     replacement_.reset();
   }
-  if (file_ != INVALID_HANDLE_VALUE) {
-    ::CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
+  file_.reset();
   if (created_) {
     DeleteFileW(target_.c_str());
     created_ = false;
@@ -300,22 +292,20 @@ void ExtractedFile::Drop() {
 }
 
 InputFile::InputFile(const std::wstring& path) {
-  file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file_ == INVALID_HANDLE_VALUE) {
+  file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file_) {
     DWORD error = GetLastError();
     throw Error{error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_NOT_FIND_ARC_FILE
                                                                                  : ERROR_ARC_FILE_OPEN,
                 path};
   }
   LARGE_INTEGER size{};
-  GetFileSizeEx(file_, &size);
+  GetFileSizeEx(file_.get(), &size);
   size_ = static_cast<uint64_t>(size.QuadPart);
 }
 
-InputFile::~InputFile() {
-  if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
-}
+InputFile::~InputFile() = default;
 
 size_t InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
   constexpr size_t Block = 32 * 1024;
@@ -337,7 +327,7 @@ size_t InputFile::ReadDirect(uint64_t offset, void* buffer, size_t size) {
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD got = 0;
-  if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &got, &at)) {
+  if (!ReadFile(file_.get(), buffer, static_cast<DWORD>(size), &got, &at)) {
     if (GetLastError() == ERROR_HANDLE_EOF) return 0;
     throw Error{ERROR_CANNOT_READ, L""};
   }

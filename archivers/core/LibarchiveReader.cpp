@@ -1,6 +1,6 @@
 // Reading through libarchive, from any offset of a file (an archive appended
 // to a self-extractor starts in the middle).
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <archive.h>
 #include <archive_entry.h>

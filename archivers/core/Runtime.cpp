@@ -1,6 +1,6 @@
 // What stands behind the exported entries: the busy flag, the owner window,
 // progress reports and the listing handles.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <atomic>
 #include <cstring>
@@ -91,7 +91,7 @@ bool Progress::Send(UINT state) {
 
 bool Progress::Open() {
   std::memset(&info_, 0, sizeof info_);
-  CopyAnsiField(info_.exinfo.szSourceFileName, sizeof info_.exinfo.szSourceFileName, ToAnsi(archive_));
+  CopyAnsiField(info_.szSourceFileName, sizeof info_.szSourceFileName, ToAnsi(archive_));
   return Send(ARCEXTRACT_OPEN);
 }
 
@@ -100,9 +100,9 @@ bool Progress::Begin(const EntryInfo& entry, const std::wstring& destination) {
   reported_ = 0;
   if (owner == nullptr) return true;  // nobody to tell: the record is not worth building
   std::memset(&info_, 0, sizeof info_);
-  info_.exinfo.dwFileSize = static_cast<DWORD>(entry.originalSize);
-  CopyAnsiField(info_.exinfo.szSourceFileName, sizeof info_.exinfo.szSourceFileName, ToAnsi(entry.name));
-  CopyAnsiField(info_.exinfo.szDestFileName, sizeof info_.exinfo.szDestFileName, ToAnsi(destination));
+  info_.dwFileSize = static_cast<DWORD>(entry.originalSize);
+  CopyAnsiField(info_.szSourceFileName, sizeof info_.szSourceFileName, ToAnsi(entry.name));
+  CopyAnsiField(info_.szDestFileName, sizeof info_.szDestFileName, ToAnsi(destination));
   info_.dwCompressedSize = static_cast<DWORD>(entry.compressedSize);
   info_.dwCRC = entry.crc;
   info_.uOSType = entry.osType;
@@ -117,18 +117,18 @@ bool Progress::Advance(uint64_t written) {
   written_ += written;
   if (written_ - reported_ < 65536) return true;
   reported_ = written_;
-  info_.exinfo.dwWriteSize = static_cast<DWORD>(written_);
+  info_.dwWriteSize = static_cast<DWORD>(written_);
   return Send(ARCEXTRACT_INPROCESS);
 }
 
 bool Progress::Finish() {
   reported_ = written_;
-  info_.exinfo.dwWriteSize = static_cast<DWORD>(written_);
+  info_.dwWriteSize = static_cast<DWORD>(written_);
   return Send(ARCEXTRACT_INPROCESS);
 }
 
 void Progress::End() {
-  info_.exinfo.dwWriteSize = static_cast<DWORD>(written_);
+  info_.dwWriteSize = static_cast<DWORD>(written_);
   Send(ARCEXTRACT_END);  // the answer to END does not matter
 }
 

@@ -1,5 +1,5 @@
 // Code-page conversions, the output buffer and the standard messages.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -1,4 +1,4 @@
-#include "LhaEncoder.h"
+#include "archivers/lha/LhaEncoder.h"
 
 #include <algorithm>
 #include <cstring>

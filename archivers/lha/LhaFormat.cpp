@@ -1,6 +1,6 @@
-#include "LhaFormat.h"
+#include "archivers/lha/LhaFormat.h"
 
-#include "LhaEncoder.h"
+#include "archivers/lha/LhaEncoder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // inside a self-extractor, and listing/reading cursors for the core.
 #pragma once
 
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <cstdint>
 #include <string>

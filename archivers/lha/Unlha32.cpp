@@ -11,9 +11,10 @@
 //   -ji1 short names   -w<dir> work folder   -jo<date>/-job<date> date bounds
 //   -jx<pattern> exclusion   -n1 reports to the owner window (never a dialog)
 //   -gw/-gu/-jw self-extractor module choice for s
-#include "ArcCore.h"
-#include "LhaEncoder.h"
-#include "LhaFormat.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/lha/LhaEncoder.h"
+#include "archivers/lha/LhaFormat.h"
+#include "engine/SystemText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -166,13 +167,10 @@ class EntryWriter {
     bool lossy = false;
     arc::ToCodePage(stored, 932, &lossy);
     if (lossy) return Warn(ERROR_INVALID_PATH, file.fullPath, output, warning);
-    HANDLE source = CreateFileW(file.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (source == INVALID_HANDLE_VALUE) return Warn(ERROR_FILE_OPEN, file.fullPath, output, warning);
-    struct Closer {
-      HANDLE h;
-      ~Closer() { CloseHandle(h); }
-    } closer{source};
+    TFileHandle sourceFile(CreateFileW(file.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!sourceFile) return Warn(ERROR_FILE_OPEN, file.fullPath, output, warning);
+    HANDLE source = sourceFile.get();
 
     lha::NewEntry entry;
     entry.name = stored;
@@ -410,9 +408,7 @@ std::wstring ModuleFolder() {
   HMODULE self = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      reinterpret_cast<LPCWSTR>(&ModuleFolder), &self);
-  wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
-  return arc::FolderOf(std::wstring(path, length));
+  return arc::FolderOf(ModulePath(self));
 }
 
 int MakeSfx(const Request& request, arc::Output& output) {

@@ -1,4 +1,4 @@
-#include "FamilyTools.h"
+#include "archivers/rar/FamilyTools.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // entries, archives inside self-extractors, and the text listing.
 #pragma once
 
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <functional>
 #include <memory>

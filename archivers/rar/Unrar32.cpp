@@ -4,8 +4,8 @@
 // -y yes to all,
 // -o / -o- overwrite / never overwrite, -s strict whole-path matching,
 // -p<password>, -q quiet; others are accepted and ignored.
-#include "ArcCore.h"
-#include "FamilyTools.h"
+#include "archivers/core/ArcCore.h"
+#include "archivers/rar/FamilyTools.h"
 
 #include <cstring>
 

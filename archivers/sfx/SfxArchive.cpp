@@ -1,7 +1,7 @@
-#include "SfxArchive.h"
+#include "archivers/sfx/SfxArchive.h"
 
-#include "BgaFormat.h"
-#include "BgaReader.h"
+#include "archivers/bga/BgaFormat.h"
+#include "archivers/bga/BgaReader.h"
 
 #include <cstdio>
 #include <vector>

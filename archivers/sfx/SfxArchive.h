@@ -2,7 +2,7 @@
 // check all of it, then extract it inside one destination folder.
 #pragma once
 
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,8 @@
-#include "SfxInstall.h"
+#include "archivers/sfx/SfxInstall.h"
 
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
+#include "engine/Handles.h"
+#include "engine/SystemText.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -44,18 +46,19 @@ std::wstring SafeComponent(std::wstring text) {
 }
 
 std::wstring KnownFolder(int csidl) {
+  // The call's contract is a MAX_PATH buffer.
   wchar_t path[MAX_PATH];
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return L"";
   return path;
 }
 
 bool SetDefaultValue(HKEY root, const std::wstring& key, const std::wstring& value) {
-  HKEY handle;
-  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+  TRegKey handle;
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle.put(), nullptr) !=
+      ERROR_SUCCESS)
     return false;
-  LONG status = RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+  LONG status = RegSetValueExW(handle.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(handle);
   return status == ERROR_SUCCESS;
 }
 
@@ -126,10 +129,9 @@ std::wstring DecodeMessage(const std::string& text) {
 }
 
 std::wstring ExpandInstallFolder(const std::wstring& text) {
-  wchar_t buffer[MAX_PATH + 1];
-  std::wstring windows = GetWindowsDirectoryW(buffer, MAX_PATH) ? buffer : L"";
-  std::wstring system = GetSystemDirectoryW(buffer, MAX_PATH) ? buffer : L"";
-  std::wstring temporary = GetTempPathW(MAX_PATH, buffer) ? buffer : L"";
+  std::wstring windows = ReadSystemText(GetWindowsDirectoryW);
+  std::wstring system = ReadSystemText(GetSystemDirectoryW);
+  std::wstring temporary = ReadSystemText([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
   while (!temporary.empty() && temporary.back() == L'\\') temporary.pop_back();
   const std::pair<std::wstring, std::wstring> variables[] = {
       {L"%programfiles%", KnownFolder(CSIDL_PROGRAM_FILES)},
@@ -182,17 +184,17 @@ std::wstring AddStartMenuEntry(const StartMenuEntry& entry, const std::wstring& 
   std::wstring link = arc::JoinPath(linkFolder, title + L".lnk");
   bool initialised = SUCCEEDED(CoInitialize(nullptr));
   bool done = false;
-  IShellLinkW* shellLink = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&shellLink)))) {
-    shellLink->SetPath(target.c_str());
-    shellLink->SetWorkingDirectory(arc::FolderOf(target).c_str());
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      done = SUCCEEDED(file->Save(link.c_str(), TRUE));
-      file->Release();
+  {
+    // Released before COM is let go.
+    TComPtr<IShellLinkW> shellLink;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   shellLink.put_void()))) {
+      shellLink->SetPath(target.c_str());
+      shellLink->SetWorkingDirectory(arc::FolderOf(target).c_str());
+      TComPtr<IPersistFile> file;
+      if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, file.put_void())))
+        done = SUCCEEDED(file->Save(link.c_str(), TRUE));
     }
-    shellLink->Release();
   }
   if (initialised) CoUninitialize();
   return done ? link : L"";

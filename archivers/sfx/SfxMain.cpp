@@ -7,9 +7,9 @@
 //   /s no windows at all, /o replace existing files, /r run the installer's
 //   command even with /s, /d the destination (/dfolder and /d=folder work too).
 // Console: [-s] [-o] [folder]. Exit codes: see sfx::ExitCode.
-#include "SfxArchive.h"
-#include "SfxInstall.h"
-#include "SfxResource.h"
+#include "archivers/sfx/SfxArchive.h"
+#include "archivers/sfx/SfxInstall.h"
+#include "archivers/sfx/SfxResource.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -90,8 +90,13 @@ void Print(const std::wstring& text) {
 }
 
 std::wstring ReadLine() {
-  char line[1024];
-  if (std::fgets(line, sizeof line, stdin) == nullptr) return L"";
+  // A typed folder may be longer than one read: read on to the line's end.
+  std::string line;
+  char part[1024];
+  while (std::fgets(part, sizeof part, stdin) != nullptr) {
+    line += part;
+    if (!line.empty() && line.back() == '\n') break;
+  }
   std::wstring text = arc::FromAnsi(line);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
   return text;
@@ -167,6 +172,13 @@ struct FolderDialogState {
   std::wstring folder;
 };
 
+std::wstring FolderText(HWND dialog) {
+  HWND edit = GetDlgItem(dialog, IDC_SFX_FOLDER);
+  std::wstring text(GetWindowTextLengthW(edit) + 1, L'\0');
+  text.resize(GetWindowTextW(edit, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
   if (message == BFFM_INITIALIZED) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
   return 0;
@@ -191,25 +203,22 @@ INT_PTR CALLBACK FolderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_SFX_BROWSE: {
-          wchar_t current[MAX_PATH] = {};
-          GetDlgItemTextW(dialog, IDC_SFX_FOLDER, current, MAX_PATH);
+          std::wstring current = FolderText(dialog);
           BROWSEINFOW info{};
           info.hwndOwner = dialog;
           info.lpszTitle = L"展開先のフォルダを選択してください";
           info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
           info.lpfn = BrowseCallback;
-          info.lParam = reinterpret_cast<LPARAM>(current);
+          info.lParam = reinterpret_cast<LPARAM>(current.c_str());
           if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info)) {
-            wchar_t path[MAX_PATH];
+            wchar_t path[MAX_PATH];  // the call's contract is a MAX_PATH buffer
             if (SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(dialog, IDC_SFX_FOLDER, path);
             CoTaskMemFree(chosen);
           }
           return TRUE;
         }
         case IDOK: {
-          wchar_t folder[32768];
-          GetDlgItemTextW(dialog, IDC_SFX_FOLDER, folder, 32768);
-          state->folder = folder;
+          state->folder = FolderText(dialog);
           if (state->folder.empty()) {
             MessageBoxW(dialog, L"展開先のフォルダを指定してください。", state->caption.c_str(), MB_OK | MB_ICONWARNING);
             return TRUE;

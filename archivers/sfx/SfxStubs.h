@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "engine/Handles.h"
+
 #include <string>
 #include <vector>
 
@@ -39,35 +41,34 @@ inline std::wstring StubBesideModule(const wchar_t* name, const void* address) {
 inline DWORD JoinStubAndArchive(const std::wstring& stub, const std::wstring& archive, const std::wstring& target) {
   size_t slash = target.find_last_of(L"\\/");
   std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash + 1);
-  wchar_t temporary[MAX_PATH + 1];
+  wchar_t temporary[MAX_PATH + 1];  // the call's contract is a MAX_PATH buffer
   if (GetTempFileNameW(folder.c_str(), L"sfx", 0, temporary) == 0) return GetLastError();
-  HANDLE out = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD error = out == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  TFileHandle out(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD error = !out ? GetLastError() : 0;
   std::vector<char> block(256 * 1024);
   for (const std::wstring* source : {&stub, &archive}) {
     if (error != 0) break;
-    HANDLE in = CreateFileW(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (in == INVALID_HANDLE_VALUE) {
+    TFileHandle in(CreateFileW(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) {
       error = GetLastError();
       break;
     }
     DWORD got = 0, written = 0;
     for (;;) {
-      if (!ReadFile(in, block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
+      if (!ReadFile(in.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) {
         error = GetLastError();
         break;
       }
       if (got == 0) break;
-      if (!WriteFile(out, block.data(), got, &written, nullptr) || written != got) {
+      if (!WriteFile(out.get(), block.data(), got, &written, nullptr) || written != got) {
         error = GetLastError();
         if (error == 0) error = ERROR_WRITE_FAULT;
         break;
       }
     }
-    CloseHandle(in);
   }
-  if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+  out.reset();  // closed before the move
   if (error == 0 && !MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = GetLastError();
   if (error != 0) DeleteFileW(temporary);

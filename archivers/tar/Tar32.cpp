@@ -11,7 +11,7 @@
 //   existing files are overwritten (-g says so too); --keep-newer-files writes
 //   only entries newer than the file on disk
 //   --display-dialog=N and unknown long options are accepted; no dialog is ever shown.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -350,10 +350,7 @@ int Create(const Request& request, arc::Output& output) {
 
   std::setlocale(LC_ALL, "");  // libarchive converts names through the C locale
   struct archive* a = archive_write_new();
-  struct Closer {
-    struct archive* a;
-    ~Closer() { archive_write_free(a); }
-  } closer{a};
+  TScopeExit freeWriter([a] { archive_write_free(a); });
   archive_write_set_format_pax_restricted(a);
   auto gzip = sw.Text(L"z"), bzip2 = sw.Text(L"B");
   std::string options;
@@ -392,10 +389,7 @@ int Create(const Request& request, arc::Output& output) {
     }
     if (name.empty()) continue;
     struct archive_entry* entry = archive_entry_new();
-    struct EntryFree {
-      struct archive_entry* e;
-      ~EntryFree() { archive_entry_free(e); }
-    } entryFree{entry};
+    TScopeExit freeEntry([entry] { archive_entry_free(entry); });
     archive_entry_copy_pathname_w(entry, file.isDirectory ? (name + L"/").c_str() : name.c_str());
     archive_entry_set_filetype(entry, file.isDirectory ? AE_IFDIR : AE_IFREG);
     archive_entry_set_perm(entry, file.isDirectory                              ? 0755
@@ -407,13 +401,10 @@ int Create(const Request& request, arc::Output& output) {
       check(archive_write_header(a, entry), name);
       continue;
     }
-    HANDLE source = CreateFileW(file.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (source == INVALID_HANDLE_VALUE) throw Error{ERROR_FILE_OPEN, file.fullPath};
-    struct Closer2 {
-      HANDLE h;
-      ~Closer2() { CloseHandle(h); }
-    } sourceCloser{source};
+    TFileHandle sourceFile(CreateFileW(file.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!sourceFile) throw Error{ERROR_FILE_OPEN, file.fullPath};
+    HANDLE source = sourceFile.get();
     arc::EntryInfo info;
     info.name = name;
     info.originalSize = file.size;

@@ -5,7 +5,7 @@
 //   QXZIP32: both commands, every name spelled "Unzip".
 // Tavix asks for the write-time query as "UnzipGetWriteTimeEx" in every one
 // of them, so that spelling is exported too.
-#include "ZipCommands.h"
+#include "archivers/zip/ZipCommands.h"
 
 #if defined(ZIP_LIBRARY_QXZIP32)
 #define ZIP_LISTING_PREFIX Unzip

@@ -1,7 +1,8 @@
-#include "ZipCommands.h"
+#include "archivers/zip/ZipCommands.h"
 
-#include "ZipFormat.h"
-#include "ZipReader.h"
+#include "archivers/zip/ZipFormat.h"
+#include "archivers/zip/ZipReader.h"
+#include "engine/SystemText.h"
 
 #include <zlib.h>
 
@@ -160,10 +161,9 @@ struct Source {
 std::wstring ShortStoredName(const std::wstring& path, const std::wstring& stored) {
   // DOS names: the short name of each stored part, upper case.
   size_t parts = std::count(stored.begin(), stored.end(), L'/') + 1;
-  wchar_t buffer[MAX_PATH * 2];
-  std::wstring shortPath;
-  DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH * 2);
-  shortPath = (n > 0 && n < MAX_PATH * 2) ? std::wstring(buffer, n) : path;
+  std::wstring shortPath =
+      ReadSystemText([&path](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
+  if (shortPath.empty()) shortPath = path;
   std::vector<std::wstring> pieces;
   std::wstring piece;
   for (wchar_t c : shortPath) {
@@ -281,9 +281,9 @@ class Collector {
   // Files matching mask in folder, and with -r in every folder below it.
   void Walk(const std::wstring& folder, const std::wstring& mask) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(arc::JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return;
+    TFindHandle find(FindFirstFileExW(arc::JoinPath(folder, L"*").c_str(), FindExInfoBasic, &data,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) return;
     std::vector<std::wstring> folders;
     do {
       std::wstring name = data.cFileName;
@@ -298,8 +298,8 @@ class Collector {
       } else if (ZipWildcard(mask, name)) {
         AddFile(path, data);
       }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
+    find.reset();  // closed before descending
     for (const auto& sub : folders) Walk(sub, mask);
   }
 

@@ -1,4 +1,4 @@
-#include "ZipFormat.h"
+#include "archivers/zip/ZipFormat.h"
 
 #include <bcrypt.h>
 #include <zlib.h>
@@ -150,48 +150,43 @@ void Cipher::Update(unsigned char c) {
   keys_[2] = table[(keys_[2] ^ (keys_[1] >> 24)) & 0xFF] ^ (keys_[2] >> 8);
 }
 
-File::~File() { Close(); }
-
 bool File::OpenRead(const std::wstring& path) {
-  Close();
-  handle_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  handle_.reset();  // the old file closes before the new one is opened
+  handle_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   return IsOpen();
 }
 
 bool File::Create(const std::wstring& path) {
-  Close();
-  handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  handle_.reset();  // the old file closes before the new one is created
+  handle_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   return IsOpen();
 }
 
-void File::Close() {
-  if (IsOpen()) CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
-}
+void File::Close() { handle_.reset(); }
 
 uint64_t File::Size() const {
   LARGE_INTEGER size{};
-  GetFileSizeEx(handle_, &size);
+  GetFileSizeEx(handle_.get(), &size);
   return static_cast<uint64_t>(size.QuadPart);
 }
 
 bool File::Seek(uint64_t offset) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);
-  return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) != 0;
+  return SetFilePointerEx(handle_.get(), to, nullptr, FILE_BEGIN) != 0;
 }
 
 uint64_t File::Tell() const {
   LARGE_INTEGER zero{}, now{};
-  SetFilePointerEx(handle_, zero, &now, FILE_CURRENT);
+  SetFilePointerEx(handle_.get(), zero, &now, FILE_CURRENT);
   return static_cast<uint64_t>(now.QuadPart);
 }
 
 size_t File::ReadSome(void* data, size_t size) {
   DWORD got = 0;
-  if (!ReadFile(handle_, data, static_cast<DWORD>(size), &got, nullptr)) {
+  if (!ReadFile(handle_.get(), data, static_cast<DWORD>(size), &got, nullptr)) {
     failed_ = true;
     return 0;
   }
@@ -213,7 +208,7 @@ bool File::Write(const void* data, size_t size) {
   auto* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(std::min(size, BlockSize * 4)), done = 0;
-    if (!WriteFile(handle_, p, chunk, &done, nullptr) || done != chunk) return false;
+    if (!WriteFile(handle_.get(), p, chunk, &done, nullptr) || done != chunk) return false;
     p += done;
     size -= done;
   }
@@ -533,12 +528,9 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
     if (e.method == 8 && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       return AddResult::WriteError;
     // The sink may throw (the core's atomic file does on a full disk).
-    struct DeflateEnd {
-      z_stream* z;
-      ~DeflateEnd() {
-        if (z) deflateEnd(z);
-      }
-    } endGuard{e.method == 8 ? &z : nullptr};
+    TScopeExit endDeflate([&z, deflating = e.method == 8] {
+      if (deflating) deflateEnd(&z);
+    });
     uLong crc = crc32(0, nullptr, 0);
     uint64_t total = 0;
     AddResult result = AddResult::Ok;

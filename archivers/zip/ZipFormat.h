@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "engine/Handles.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,25 +33,22 @@ class Sink {
 class File : public Sink {
  public:
   File() = default;
-  ~File();
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
   bool OpenRead(const std::wstring& path);
   bool Create(const std::wstring& path);
   void Close();
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Handle() const { return handle_; }
+  bool IsOpen() const { return static_cast<bool>(handle_); }
+  HANDLE Handle() const { return handle_.get(); }
   uint64_t Size() const;
   bool Seek(uint64_t offset) override;
   uint64_t Tell() const override;
-  bool Truncate() override { return SetEndOfFile(handle_) != 0; }
+  bool Truncate() override { return SetEndOfFile(handle_.get()) != 0; }
   bool ReadExact(void* data, size_t size);
   size_t ReadSome(void* data, size_t size);  // 0 at end or on error (then Failed())
   bool Failed() const { return failed_; }
   bool Write(const void* data, size_t size) override;
 
  private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  TFileHandle handle_;
   bool failed_ = false;
 };
 

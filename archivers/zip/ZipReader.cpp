@@ -1,4 +1,4 @@
-#include "ZipReader.h"
+#include "archivers/zip/ZipReader.h"
 
 #include <zlib.h>
 

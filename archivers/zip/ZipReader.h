@@ -5,7 +5,7 @@
 #pragma once
 
 #include "../core/ArcCore.h"
-#include "ZipFormat.h"
+#include "archivers/zip/ZipFormat.h"
 
 #include <memory>
 #include <string>

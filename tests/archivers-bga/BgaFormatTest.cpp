@@ -1,6 +1,6 @@
 // The BGA container itself: header layout, round trips of both methods, and
 // what damaged headers and data turn into.
-#include "BgaFormat.h"
+#include "archivers/bga/BgaFormat.h"
 
 #include <gtest/gtest.h>
 

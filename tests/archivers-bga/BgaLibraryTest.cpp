@@ -1,6 +1,7 @@
 // BGA32.DLL through its exported entries, with the command lines Tavix sends.
-#include "BgaFormat.h"
-#include "TestFiles.h"
+#include "archivers/bga/BgaFormat.h"
+#include "engine/ArchiverApi.h"
+#include "tests/archivers-bga/TestFiles.h"
 #include "../support/EscapeCheck.h"
 
 #include <gtest/gtest.h>
@@ -12,28 +13,9 @@ namespace {
 
 using namespace testfiles;
 
-#pragma pack(push, 1)
-struct Record {
-  DWORD original, compressed, crc;
-  UINT flag, os;
-  WORD ratio, date, time;
-  char name[513];
-  char pad[3];
-  char attribute[8];
-  char method[8];
-  FILETIME times[3];
-};
-struct Progress {
-  DWORD fileSize, writeSize;
-  char source[513], pad1[3], destination[513], pad2[3];
-  DWORD compressed, crc;
-  UINT os;
-  WORD ratio, date, time;
-  char attribute[8], method[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(Record) == 582);
-static_assert(sizeof(Progress) == 1074);
+// The entry record as Tavix reads it (with the three times) and the progress record.
+using Record = TIndividualInfo;
+using Progress = EXTRACTINGINFOEX;
 
 class Bga {
  public:
@@ -124,7 +106,7 @@ class Owner {
     if (message == progress) {
       auto* self = reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
       self->states.push_back(static_cast<int>(wParam));
-      if (wParam == 0) self->begun.push_back(reinterpret_cast<Progress*>(lParam)->source);
+      if (wParam == 0) self->begun.push_back(reinterpret_cast<Progress*>(lParam)->szSourceFileName);
       if (wParam == 1 && self->cancelAfterProgress-- == 0) return 1;
       return 0;
     }
@@ -162,16 +144,16 @@ TEST_F(BgaLibrary, AddListsAndExtractsBothMethods) {
     auto records = bga.List(archive);
     ASSERT_EQ(records.size(), 3u);
     std::map<std::string, Record> byName;
-    for (auto& r : records) byName[r.name] = r;
+    for (auto& r : records) byName[r.szFileName] = r;
     ASSERT_TRUE(byName.count("sub\\data.bin"));
     ASSERT_TRUE(byName.count(Ansi(L"sub\\deep\\日本語.txt")));
     const Record& data = byName["sub\\data.bin"];
-    EXPECT_EQ(data.original, 100000u);
-    EXPECT_LT(data.compressed, 100000u);
-    EXPECT_EQ(data.ratio, data.compressed * 1000 / 100000);
-    EXPECT_STREQ(data.method, name[4] == L'b' ? "BZ2" : "GZIP");
-    EXPECT_STREQ(data.attribute, "--A--");
-    EXPECT_NE(data.date, 0);
+    EXPECT_EQ(data.dwOriginalSize, 100000u);
+    EXPECT_LT(data.dwCompressedSize, 100000u);
+    EXPECT_EQ(data.wRatio, data.dwCompressedSize * 1000 / 100000);
+    EXPECT_STREQ(data.szMode, name[4] == L'b' ? "BZ2" : "GZIP");
+    EXPECT_STREQ(data.szAttribute, "--A--");
+    EXPECT_NE(data.wDate, 0);
 
     fs::path out = scratch / (std::wstring(name) + L".out");
     ASSERT_EQ(bga.Run("x -n " + Quoted(archive) + " " + Folder(out)), 0);
@@ -185,7 +167,7 @@ TEST_F(BgaLibrary, FlatAddingAndFlatExtraction) {
   ASSERT_EQ(bga.Run("a -j -r " + Quoted(archive) + " " + Folder(Source()) + " *.txt"), 0);
   auto records = bga.List(archive);
   ASSERT_EQ(records.size(), 2u);
-  for (auto& r : records) EXPECT_EQ(std::strchr(r.name, '\\'), nullptr) << r.name;
+  for (auto& r : records) EXPECT_EQ(std::strchr(r.szFileName, '\\'), nullptr) << r.szFileName;
 
   // Flat, two files share one name: the first is stored, the second reported.
   WriteFile(Source() / L"sub\\readme.txt", "another");
@@ -237,7 +219,7 @@ TEST_F(BgaLibrary, ExistingFilesAreReplacedOnlyWithOverwriteOrWhenOlder) {
     auto records = bga.List(archive);
     ASSERT_EQ(records.size(), 1u);
     FILETIME local;
-    DosDateTimeToFileTime(records[0].date, records[0].time, &local);
+    DosDateTimeToFileTime(records[0].wDate, records[0].wTime, &local);
     LocalFileTimeToFileTime(&local, &entryTime);
     ULARGE_INTEGER t{{entryTime.dwLowDateTime, entryTime.dwHighDateTime}};
     t.QuadPart += static_cast<long long>(c.ageDays) * 864000000000LL;
@@ -259,7 +241,7 @@ TEST_F(BgaLibrary, AddingReplacesSameNamesAndKeepsTheRest) {
   ASSERT_EQ(bga.Run("a " + Quoted(archive) + " " + Folder(scratch / L"src") + " a.txt c.txt"), 0);
   auto records = bga.List(archive);
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_STREQ(records[0].name, "b.txt");
+  EXPECT_STREQ(records[0].szFileName, "b.txt");
   fs::path out = scratch / L"out";
   ASSERT_EQ(bga.Run("x -o " + Quoted(archive) + " " + Folder(out)), 0);
   EXPECT_EQ(ReadFile(out / L"a.txt"), "one, changed");
@@ -276,7 +258,7 @@ TEST_F(BgaLibrary, DeleteRemovesMatchesAndLeavesTheArchiveWhenNothingMatches) {
   ASSERT_EQ(bga.Run("d -n -j " + Quoted(archive) + " sub\\*"), 0);
   auto records = bga.List(archive);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_STREQ(records[0].name, "readme.txt");
+  EXPECT_STREQ(records[0].szFileName, "readme.txt");
 }
 
 TEST_F(BgaLibrary, ResponseFileAndLiteralNames) {
@@ -383,7 +365,7 @@ TEST_F(BgaLibrary, ListedNameWithAQuestionMarkSelectsOnlyItsEntry) {
     std::fclose(out);
   }
   ASSERT_EQ(bga.List(archive, "a?b.txt").size(), 1u);
-  EXPECT_EQ(bga.List(archive, "a?b.txt")[0].original, 7u);
+  EXPECT_EQ(bga.List(archive, "a?b.txt")[0].dwOriginalSize, 7u);
   fs::path out = scratch / L"out";
   std::string output;
   ASSERT_EQ(bga.Run("x -o " + Quoted(archive) + " " + Folder(out) + " \"a?b.txt\"", &output), 0) << output;
@@ -393,7 +375,7 @@ TEST_F(BgaLibrary, ListedNameWithAQuestionMarkSelectsOnlyItsEntry) {
   ASSERT_EQ(bga.Run("d " + Quoted(archive) + " \"a?b.txt\"", &output), 0) << output;
   auto left = bga.List(archive);
   ASSERT_EQ(left.size(), 1u);
-  EXPECT_STREQ(left[0].name, "axb.txt");
+  EXPECT_STREQ(left[0].szFileName, "axb.txt");
 }
 
 // Hand-made archive whose names try to leave the destination.
@@ -491,7 +473,7 @@ TEST_F(BgaLibrary, OverlongNamesAreSkippedWithAWarning) {
   EXPECT_EQ(bga.Run("a -r " + Quoted(archive) + " \"" + Ansi(base) + "\\\" *.*", &output), 0x8026);
   auto records = bga.List(archive);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_STREQ(records[0].name, "short.txt");
+  EXPECT_STREQ(records[0].szFileName, "short.txt");
   DeleteFileW(file.c_str());
   for (size_t i = folders.size(); i-- > 1;) RemoveDirectoryW(folders[i].c_str());
 }

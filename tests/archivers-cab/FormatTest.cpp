@@ -1,9 +1,9 @@
 // The format code under the CAB and ARJ libraries, called directly: the ARJ
 // decoders against archives made by Debian's arj (its CRCs are the judge), and
 // the cabinet writer read back through libarchive.
-#include "ArjFormat.h"
-#include "CabWriter.h"
-#include "Fixtures.h"
+#include "archivers/arj/ArjFormat.h"
+#include "archivers/cab/CabWriter.h"
+#include "tests/archivers-cab/Fixtures.h"
 
 #include <archive.h>
 #include <archive_entry.h>

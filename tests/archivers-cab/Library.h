@@ -3,8 +3,8 @@
 // owner window that watches (and may stop) the progress reports.
 #pragma once
 
-#include "ArcApi.h"
-#include "Fixtures.h"
+#include "archivers/core/ArcApi.h"
+#include "tests/archivers-cab/Fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -184,8 +184,8 @@ class OwnerWindow {
     auto* self = reinterpret_cast<OwnerWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == extract && self != nullptr) {
       auto* info = reinterpret_cast<EXTRACTINGINFOEX*>(lParam);
-      Report report{static_cast<UINT>(wParam), info->exinfo.dwFileSize, info->exinfo.dwWriteSize,
-                    info->exinfo.szSourceFileName, info->exinfo.szDestFileName};
+      Report report{static_cast<UINT>(wParam), info->dwFileSize, info->dwWriteSize,
+                    info->szSourceFileName, info->szDestFileName};
       self->reports.push_back(report);
       return self->answer(report);
     }

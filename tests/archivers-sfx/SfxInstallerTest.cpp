@@ -1,8 +1,8 @@
 // The installer stub: its definition file, and a silent installation with a
 // file association, a start-menu entry and a command run afterwards.
-#include "SfxInstall.h"
-#include "SfxStubs.h"
-#include "TestFiles.h"
+#include "archivers/sfx/SfxInstall.h"
+#include "archivers/sfx/SfxStubs.h"
+#include "tests/archivers-bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -2,8 +2,8 @@
 // UNLHA32 "s", CAB32 "-f", BGA32 "s", and Tavix's ZIP road (stub + archive,
 // then ZIP32J "-A"). Each library is taken from the PATH; one that is not
 // built is skipped.
-#include "SfxStubs.h"
-#include "TestFiles.h"
+#include "archivers/sfx/SfxStubs.h"
+#include "tests/archivers-bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,8 +1,8 @@
 // The self-extractor stubs, run as a user's self-extracting program would be:
 // stub + archive in one .exe, started silently with a destination.
-#include "BgaFormat.h"
-#include "SfxStubs.h"
-#include "TestFiles.h"
+#include "archivers/bga/BgaFormat.h"
+#include "archivers/sfx/SfxStubs.h"
+#include "tests/archivers-bga/TestFiles.h"
 #include "../support/EscapeCheck.h"
 
 #include <archive.h>

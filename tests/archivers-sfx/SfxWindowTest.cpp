@@ -1,8 +1,8 @@
 // The GUI stub as a user meets it: the folder dialog, the overwrite question
 // and the final message, answered from outside like a user would (needs a
 // display: the test suite runs under Xvfb).
-#include "SfxStubs.h"
-#include "TestFiles.h"
+#include "archivers/sfx/SfxStubs.h"
+#include "tests/archivers-bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,7 +1,8 @@
 // Our ZIP libraries through their exported entries, as Tavix calls them:
 // round trips, the switches Tavix sends, bad input and cancelling. The
 // libraries are loaded from bin/archivers (on the test's PATH).
-#include "ZipFormat.h"
+#include "archivers/core/ArcApi.h"
+#include "archivers/zip/ZipFormat.h"
 #include "../support/EscapeCheck.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +17,7 @@
 
 namespace {
 
-#pragma pack(push, 1)
-struct Record {  // the entry record as the libraries fill it (558 bytes)
-  DWORD originalSize, compressedSize, crc;
-  UINT flag, osType;
-  WORD ratio, date, time;
-  char name[513];
-  char pad[3];
-  char attribute[8];
-  char mode[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(Record) == 558);
+using Record = INDIVIDUALINFO;
 
 using Command = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
 using OpenArchive = HGLOBAL(WINAPI*)(HWND, LPCSTR, DWORD);
@@ -237,16 +227,16 @@ TEST_F(ZipTest, RoundTripKeepsBytesNamesAndTimes) {
   auto records = List(Zip32j(), "UnZip", archive);
   ASSERT_EQ(records.size(), 5u);
   std::map<std::string, Record> byName;
-  for (auto& r : records) byName[r.name] = r;
+  for (auto& r : records) byName[r.szFileName] = r;
   ASSERT_TRUE(byName.count("sub/" + Ansi(L"日本語のファイル.txt")));  // CP932 bytes in the record
   const Record& a = byName.at("a.txt");
   std::string text = Text(200000);
-  EXPECT_EQ(a.originalSize, 200000u);
-  EXPECT_EQ(a.crc, crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
-  EXPECT_LT(a.compressedSize, a.originalSize / 4);
-  EXPECT_STREQ(a.mode, "Defl:X");
-  EXPECT_EQ(a.ratio, a.compressedSize * 1000 / a.originalSize);
-  EXPECT_STREQ(byName.at("noise.bin").mode, "Stored");  // deflate could not shrink it
+  EXPECT_EQ(a.dwOriginalSize, 200000u);
+  EXPECT_EQ(a.dwCRC, crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  EXPECT_LT(a.dwCompressedSize, a.dwOriginalSize / 4);
+  EXPECT_STREQ(a.szMode, "Defl:X");
+  EXPECT_EQ(a.wRatio, a.dwCompressedSize * 1000 / a.dwOriginalSize);
+  EXPECT_STREQ(byName.at("noise.bin").szMode, "Stored");  // deflate could not shrink it
 
   Result done = UnZip("-x -o " + Quote(archive) + " " + Quote(out + "\\"));
   ASSERT_EQ(done.code, 0) << done.output;
@@ -285,7 +275,7 @@ TEST_F(ZipTest, ResponseFilesAndDashNames) {
   WriteAll(list, "\"-dash.txt\"\r\n" + Ansi(L"表示.txt") + "\r\n");
   ASSERT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + " @" + list + " -gb@at.txt").code, 0);
   std::vector<std::string> names;
-  for (auto& r : List(Zip32j(), "UnZip", archive)) names.push_back(r.name);
+  for (auto& r : List(Zip32j(), "UnZip", archive)) names.push_back(r.szFileName);
   std::sort(names.begin(), names.end());
   std::vector<std::string> expected = {"-dash.txt", "@at.txt", Ansi(L"表示.txt")};
   std::sort(expected.begin(), expected.end());
@@ -305,7 +295,7 @@ TEST_F(ZipTest, LevelSwitchChoosesTheMethod) {
     ASSERT_EQ(Zip(std::string(c.level) + " " + Quote(archive) + " " + Quote(src + "\\") + " a.txt").code, 0);
     auto records = List(Zip32j(), "UnZip", archive);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_STREQ(records[0].mode, c.mode) << c.level;
+    EXPECT_STREQ(records[0].szMode, c.mode) << c.level;
   }
 }
 
@@ -327,7 +317,7 @@ TEST_F(ZipTest, FolderSwitchesWhenAdding) {
     Result made = Zip(std::string(c.switches) + " " + Quote(archive) + " " + Quote(src + "\\") + " sub");
     ASSERT_EQ(made.code, 0) << c.switches << made.output;
     std::vector<std::string> names;
-    for (auto& r : List(Zip32j(), "UnZip", archive)) names.push_back(r.name);
+    for (auto& r : List(Zip32j(), "UnZip", archive)) names.push_back(r.szFileName);
     std::sort(names.begin(), names.end());
     std::sort(c.names.begin(), c.names.end());
     EXPECT_EQ(names, c.names) << c.switches;
@@ -358,7 +348,7 @@ TEST_F(ZipTest, UpdateFreshenAndDelete) {
   ASSERT_EQ(Zip("-d " + Quote(archive) + " a.txt noise.bin").code, 0);
   records = List(Zip32j(), "UnZip", archive);
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_STREQ(records[0].name, "empty.txt");
+  EXPECT_STREQ(records[0].szFileName, "empty.txt");
   // Deleting the last entry removes the archive.
   ASSERT_EQ(Zip("-d " + Quote(archive) + " *.*").code, 0);
   EXPECT_FALSE(Exists(archive));
@@ -396,7 +386,7 @@ TEST_F(ZipTest, ArchiveTimeAndDosNames) {
   EXPECT_EQ(zip::FileTimeToUnix(data.ftLastWriteTime), 1500000000);
   auto records = List(Zip32j(), "UnZip", archive);
   ASSERT_EQ(records.size(), 1u);
-  std::string name = records[0].name;
+  std::string name = records[0].szFileName;
   EXPECT_LE(name.size(), 12u) << name;
   EXPECT_EQ(name, Ansi(std::wstring(name.begin(), name.end())));
   for (char c : name) EXPECT_FALSE(c >= 'a' && c <= 'z') << name;
@@ -439,7 +429,7 @@ TEST_F(ZipTest, MoreThan65535EntriesUseZip64Records) {
   }
   auto records = List(Unzip32(), "UnZip", archive);
   ASSERT_EQ(records.size(), 70000u);
-  EXPECT_STREQ(records.back().name, "d69999/");
+  EXPECT_STREQ(records.back().szFileName, "d69999/");
 }
 
 // ---------------------------------------------------------------- bad input
@@ -548,14 +538,14 @@ TEST_F(ZipTest, LongNamesAreCutSafelyInRecords) {
   auto records = List(Unzip32(), "UnZip", archive);
   ASSERT_EQ(records.size(), 2u);
   for (auto& r : records) {
-    size_t length = strnlen(r.name, sizeof r.name);
+    size_t length = strnlen(r.szFileName, sizeof r.szFileName);
     EXPECT_LE(length, 512u);
-    EXPECT_EQ(r.name[length], '\0');
-    EXPECT_STREQ(r.attribute, "--A--");  // the field after the name is intact
+    EXPECT_EQ(r.szFileName[length], '\0');
+    EXPECT_STREQ(r.szAttribute, "--A--");  // the field after the name is intact
   }
-  EXPECT_EQ(std::string(records[0].name), longAscii.substr(0, 512));
-  EXPECT_EQ(strlen(records[1].name), 512u);  // 256 whole characters, none split
-  EXPECT_EQ(std::string(records[1].name), longJapanese.substr(0, 512));
+  EXPECT_EQ(std::string(records[0].szFileName), longAscii.substr(0, 512));
+  EXPECT_EQ(strlen(records[1].szFileName), 512u);  // 256 whole characters, none split
+  EXPECT_EQ(std::string(records[1].szFileName), longJapanese.substr(0, 512));
   Result result = UnZip("-x -o " + Quote(archive) + " " + Quote(out + "\\"));
   EXPECT_NE(result.code, 0);  // Windows cannot hold such a name: an error, not a crash
 }

@@ -9,6 +9,8 @@
 //   arccall DLL PREFIX type ARCHIVE            GetArchiveType (TAR32)
 // Output is UTF-8; the exit code is the library's result (0x8000+ as 1).
 #include <windows.h>
+
+#include "archivers/core/ArcApi.h"
 #include <shellapi.h>
 
 #include <cstdio>
@@ -17,17 +19,7 @@
 
 namespace {
 
-#pragma pack(push, 1)
-struct Record {
-  DWORD original, compressed, crc;
-  UINT flag, os;
-  WORD ratio, date, time;
-  char name[513];
-  char pad[3];
-  char attribute[8];
-  char method[8];
-};
-#pragma pack(pop)
+using Record = INDIVIDUALINFO;
 
 std::string Ansi(const std::wstring& text) {
   int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -138,8 +130,8 @@ int main() {
     ++count;
     if (mode == L"list") {
       char line[700];
-      std::snprintf(line, sizeof line, "%s\t%lu\t%lu\t%04lX\t%s\n", record.name, record.original, record.compressed,
-                    record.crc, record.method);
+      std::snprintf(line, sizeof line, "%s\t%lu\t%lu\t%04lX\t%s\n", record.szFileName, record.dwOriginalSize, record.dwCompressedSize,
+                    record.dwCRC, record.szMode);
       text += line;
       if (text.size() > 65536) {
         Print(text);

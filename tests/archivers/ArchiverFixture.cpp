@@ -1,4 +1,4 @@
-#include "ArchiverFixture.h"
+#include "tests/archivers/ArchiverFixture.h"
 
 #include <zlib.h>
 
@@ -177,7 +177,7 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wPa
       current->during();
     }
     if (static_cast<int>(wParam) == current->stopAtState &&
-        (current->stopForSource.empty() || current->stopForSource == report.record.source))
+        (current->stopForSource.empty() || current->stopForSource == report.record.szSourceFileName))
       return 1;
     return 0;
   }

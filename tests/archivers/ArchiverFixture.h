@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "archivers/core/ArcApi.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,31 +17,9 @@
 
 namespace fs = std::filesystem;
 
-#pragma pack(push, 1)
-struct EntryRecord {  // the 558 bytes a library fills
-  DWORD original, compressed, crc;
-  UINT flag, os;
-  WORD ratio, date, time;
-  char name[513];
-  char pad[3];
-  char attribute[8];
-  char method[8];
-};
-struct ProgressRecord {
-  DWORD fileSize, writeSize;
-  char source[513];
-  char pad1[3];
-  char destination[513];
-  char pad2[3];
-  DWORD compressed, crc;
-  UINT os;
-  WORD ratio, date, time;
-  char attribute[8];
-  char method[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(EntryRecord) == 558);
-static_assert(sizeof(ProgressRecord) == 1074);
+// The records as the libraries fill them.
+using EntryRecord = INDIVIDUALINFO;
+using ProgressRecord = EXTRACTINGINFOEX;
 
 class ArchiverLibrary {
  public:

@@ -1,5 +1,5 @@
 // The shared core's text rules, called directly.
-#include "ArcCore.h"
+#include "archivers/core/ArcCore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The core's extraction, driven by a reader of made-up entries: what is left
 // on disk when a write fails, the data is damaged or the owner cancels; and
 // the input file that format readers read headers through.
-#include "ArcCore.h"
-#include "ArchiverFixture.h"
+#include "archivers/core/ArcCore.h"
+#include "tests/archivers/ArchiverFixture.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // Hostile and broken archives against our libraries: each archive is built
 // here, byte by byte, so that the fault it provokes can be read from the code.
-#include "ArchiverFixture.h"
+#include "tests/archivers/ArchiverFixture.h"
 
 #include "../support/EscapeCheck.h"
 
@@ -108,7 +108,7 @@ TEST_F(Faults, ZipOutputBeyondTheDeclaredSizeStopsAtOnce) {
   Unzip().KillOwner(progress.Handle());
   EXPECT_LT(GetTickCount() - start, 5000u);
   DWORD most = 0;
-  for (const auto& report : progress.reports) most = std::max(most, report.record.writeSize);
+  for (const auto& report : progress.reports) most = std::max(most, report.record.dwWriteSize);
   EXPECT_LE(most, 1u << 20);
   EXPECT_FALSE(fs::exists(Path(L"out\\bomb.bin")));
 }
@@ -273,7 +273,7 @@ TEST_F(Faults, NamesOutsideTheCodePageSelectOnlyTheirEntryByTheListedName) {
   ASSERT_EQ(records.size(), 2 * std::size(names));
   for (size_t i = 0; i < std::size(names); ++i) {
     SCOPED_TRACE(i);
-    std::string listed = records[std::size(names) + i].name;
+    std::string listed = records[std::size(names) + i].szFileName;
     EXPECT_EQ(listed.find('\\'), std::string::npos) << listed;
     EXPECT_EQ(listed, listedNames[i]);
     fs::path out = Path(L"out" + std::to_wstring(i));
@@ -290,7 +290,7 @@ TEST_F(Faults, NamesOutsideTheCodePageSelectOnlyTheirEntryByTheListedName) {
     EXPECT_EQ(std::string(buffer.data(), written), "data" + std::to_string(i));
     auto found = Unzip().List(A(Path(L"names.zip")), listed);
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].original, ("data" + std::to_string(i)).size());
+    EXPECT_EQ(found[0].dwOriginalSize, ("data" + std::to_string(i)).size());
   }
   // A wildcard is still one: "*.txt" takes all, "?" in a name no entry is listed under matches any character.
   std::string output;
@@ -329,8 +329,8 @@ TEST_F(Faults, ListedNamesWithALiteralQuestionMarkSelectOnlyTheirEntry) {
   EXPECT_EQ(Lha().Command("d " + Q(Path(L"q.lzh")) + " \"a?b.txt\"", &output), 0) << output;
   auto left = Lha().List(A(Path(L"q.lzh")));
   ASSERT_EQ(left.size(), 2u);
-  EXPECT_STREQ(left[0].name, "axb.txt");
-  EXPECT_STREQ(left[1].name, "sub\\a?b.txt");
+  EXPECT_STREQ(left[0].szFileName, "axb.txt");
+  EXPECT_STREQ(left[1].szFileName, "sub\\a?b.txt");
 }
 
 // Hostile names of every kind stay inside the destination: checked on the

@@ -1,5 +1,5 @@
 // UNLHA32.DLL through its exported entries, as Tavix drives it.
-#include "ArchiverFixture.h"
+#include "tests/archivers/ArchiverFixture.h"
 #include "../support/EscapeCheck.h"
 
 #include <algorithm>
@@ -52,18 +52,18 @@ TEST_F(LhaTest, EveryMethodRoundTripsWithRecordsFilled) {
         << output;
     auto records = Lha().List(A(archive));
     ASSERT_EQ(records.size(), 4u);
-    EXPECT_STREQ(records[0].name, "text.txt");
-    EXPECT_STREQ(records[0].method, c.method);
-    EXPECT_EQ(records[0].original, 200000u);
-    EXPECT_EQ(records[0].crc, Crc16(Read(Path(L"src\\text.txt"))));
+    EXPECT_STREQ(records[0].szFileName, "text.txt");
+    EXPECT_STREQ(records[0].szMode, c.method);
+    EXPECT_EQ(records[0].dwOriginalSize, 200000u);
+    EXPECT_EQ(records[0].dwCRC, Crc16(Read(Path(L"src\\text.txt"))));
     if (c.jm != 0) {
-      EXPECT_LT(records[0].ratio, 500);
+      EXPECT_LT(records[0].wRatio, 500);
     }
-    EXPECT_STREQ(records[1].method, "-lh0-");  // noise does not shrink: stored
-    EXPECT_EQ(records[1].ratio, 1000);
-    EXPECT_STREQ(records[2].method, "-lh0-");
-    EXPECT_STREQ(records[3].name, S("資料\\表示.txt").c_str());
-    EXPECT_STREQ(records[3].attribute, "--A--");
+    EXPECT_STREQ(records[1].szMode, "-lh0-");  // noise does not shrink: stored
+    EXPECT_EQ(records[1].wRatio, 1000);
+    EXPECT_STREQ(records[2].szMode, "-lh0-");
+    EXPECT_STREQ(records[3].szFileName, S("資料\\表示.txt").c_str());
+    EXPECT_STREQ(records[3].szAttribute, "--A--");
     fs::path out = Path(L"out" + std::to_wstring(c.jm));
     ASSERT_EQ(Run("x -+ -c1 -m0 -x1 -jf0 " + Q(archive) + " " + QFolder(out) + " \"*.*\"", &output), 0) << output;
     ExpectSameTree(Path(L"src"), out);
@@ -74,9 +74,9 @@ TEST_F(LhaTest, SampleFromAnotherArchiverListsAndExtracts) {
   fs::path sample = fs::path(TAVIX_SOURCE_DIR) / L"samples" / L"sample.lzh";
   auto records = Lha().List(A(sample));
   ASSERT_EQ(records.size(), 4u);
-  EXPECT_STREQ(records[1].name, S("日本語.txt").c_str());
-  EXPECT_STREQ(records[2].name, S("docs\\説明.txt").c_str());
-  EXPECT_STREQ(records[3].method, "-lh5-");
+  EXPECT_STREQ(records[1].szFileName, S("日本語.txt").c_str());
+  EXPECT_STREQ(records[2].szFileName, S("docs\\説明.txt").c_str());
+  EXPECT_STREQ(records[3].szMode, "-lh5-");
   EXPECT_EQ(Run("t " + Q(sample)), 0);
   ASSERT_EQ(Run("x -x1 " + Q(sample) + " " + QFolder(Path(L"out")) + S(" \"docs/説明.txt\"")), 0);
   EXPECT_TRUE(fs::exists(Path(L"out\\docs\\説明.txt")));
@@ -143,14 +143,14 @@ TEST_F(LhaTest, UpdateFreshenDeleteMove) {
   ASSERT_EQ(Run("f " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
   auto records = Lha().List(A(archive));
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[1].original, 13u);
-  EXPECT_EQ(records[0].original, 3u);
+  EXPECT_EQ(records[1].dwOriginalSize, 13u);
+  EXPECT_EQ(records[0].dwOriginalSize, 3u);
   // u: adds what is missing, keeps what is newer in the archive.
   ASSERT_EQ(Run("u " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
   records = Lha().List(A(archive));
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].original, 3u);
-  EXPECT_STREQ(records[2].name, "extra.txt");
+  EXPECT_EQ(records[0].dwOriginalSize, 3u);
+  EXPECT_STREQ(records[2].szFileName, "extra.txt");
   // d with an entry path as Tavix sends it, and a name that starts with '-'.
   Write(Path(L"src\\-dash.txt"), "dash");
   ASSERT_EQ(Run("a " + Q(archive) + " " + QFolder(Path(L"src")) + " -gb-dash.txt"), 0);
@@ -195,7 +195,7 @@ TEST_F(LhaTest, AddingSwitchesChooseNamesAndFiles) {
     fs::path archive = Path(L"s" + std::to_wstring(n++) + L".lzh");
     ASSERT_EQ(Run(std::string("a ") + c.switches + " " + Q(archive) + " " + QFolder(Path(L"src")) + " " + c.names), 0);
     std::vector<std::string> stored;
-    for (const auto& record : Lha().List(A(archive))) stored.push_back(record.name);
+    for (const auto& record : Lha().List(A(archive))) stored.push_back(record.szFileName);
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, c.stored);
   }
@@ -205,7 +205,7 @@ TEST_F(LhaTest, AddingSwitchesChooseNamesAndFiles) {
   auto records = Lha().List(A(archive));
   ASSERT_EQ(records.size(), 2u);
   std::string rooted = A(Path(L"src\\b.txt")).substr(3);  // without "X:\"
-  EXPECT_EQ(records[0].name, rooted);
+  EXPECT_EQ(records[0].szFileName, rooted);
   // -w builds the archive in the work folder first.
   fs::create_directories(Path(L"work"));
   ASSERT_EQ(Run("a -w" + A(Path(L"work")) + "\\ " + Q(Path(L"w.lzh")) + " " + QFolder(Path(L"src")) + " b.txt"), 0);
@@ -248,11 +248,11 @@ TEST_F(LhaTest, LongNamesAreCutBetweenCharacters) {
   Write(archive, LhaLevel2Stored(folder, name, "data"));
   auto records = Lha().List(A(archive));
   ASSERT_EQ(records.size(), 1u);
-  size_t length = strnlen(records[0].name, sizeof records[0].name);
+  size_t length = strnlen(records[0].szFileName, sizeof records[0].szFileName);
   EXPECT_LE(length, 512u);
   EXPECT_GE(length, 510u);
-  EXPECT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, records[0].name, static_cast<int>(length), nullptr, 0), 0);
-  EXPECT_EQ(std::string(records[0].name, 6), "\x82\xa0\x82\xa0\x82\xa0");
+  EXPECT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, records[0].szFileName, static_cast<int>(length), nullptr, 0), 0);
+  EXPECT_EQ(std::string(records[0].szFileName, 6), "\x82\xa0\x82\xa0\x82\xa0");
 }
 
 TEST_F(LhaTest, DamagedArchivesGiveErrorsAndLeaveNoPartialFiles) {
@@ -404,13 +404,13 @@ TEST_F(LhaTest, ProgressReportsAndCancelFromTheOwnerWindow) {
   ASSERT_GE(window.reports.size(), 4u);
   EXPECT_EQ(window.reports.front().state, 3u);  // OPEN
   EXPECT_EQ(window.reports[1].state, 0u);       // BEGIN
-  EXPECT_EQ(window.reports[1].record.fileSize, 400000u);
-  EXPECT_STREQ(window.reports[1].record.source, "big.txt");
-  EXPECT_STREQ(window.reports[1].record.method, "-lh5-");
+  EXPECT_EQ(window.reports[1].record.dwFileSize, 400000u);
+  EXPECT_STREQ(window.reports[1].record.szSourceFileName, "big.txt");
+  EXPECT_STREQ(window.reports[1].record.szMode, "-lh5-");
   EXPECT_EQ(window.reports.back().state, 2u);  // END
   size_t inProcess = std::count_if(window.reports.begin(), window.reports.end(), [](auto& r) { return r.state == 1; });
   EXPECT_GE(inProcess, 400000u / 65536);
-  EXPECT_EQ(window.reports[window.reports.size() - 2].record.writeSize, 400000u);
+  EXPECT_EQ(window.reports[window.reports.size() - 2].record.dwWriteSize, 400000u);
 
   // Cancel while extracting: no partial file.
   window.reports.clear();

@@ -1,5 +1,5 @@
 // TAR32.DLL through its exported entries, as Tavix drives it.
-#include "ArchiverFixture.h"
+#include "tests/archivers/ArchiverFixture.h"
 #include "../support/EscapeCheck.h"
 
 #include <bzlib.h>
@@ -50,9 +50,9 @@ TEST_F(TarTest, CreateListExtractForEveryCompression) {
     EXPECT_TRUE(Tar().Check(A(archive), 2));
     auto records = Tar().List(A(archive));
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_STREQ(records[0].name, "text.txt");
-    EXPECT_EQ(records[0].original, 150000u);
-    EXPECT_STREQ(records[1].name, S("資料/表示.txt").c_str());
+    EXPECT_STREQ(records[0].szFileName, "text.txt");
+    EXPECT_EQ(records[0].dwOriginalSize, 150000u);
+    EXPECT_STREQ(records[1].szFileName, S("資料/表示.txt").c_str());
     fs::path out = Path(std::wstring(L"out-") + c.file);
     ASSERT_EQ(Run("x --display-dialog=0 -f " + Q(archive) + " -o " + QFolder(out)), 0);
     for (const auto* name : {L"text.txt", L"資料\\表示.txt", L"empty.txt"})
@@ -83,8 +83,8 @@ TEST_F(TarTest, SingleCompressedFilesAndKinds) {
   for (const auto& c : cases) EXPECT_EQ(Tar().ArchiveType(A(Path(c.file))), c.type) << A(c.file);
   auto records = Tar().List(A(Path(L"notes.txt.gz")));
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_STREQ(records[0].name, "notes.txt");
-  EXPECT_EQ(records[0].original, 50000u);
+  EXPECT_STREQ(records[0].szFileName, "notes.txt");
+  EXPECT_EQ(records[0].dwOriginalSize, 50000u);
   ASSERT_EQ(Run("x -f " + Q(Path(L"notes.txt.bz2")) + " -o " + QFolder(Path(L"out"))), 0);
   EXPECT_TRUE(Read(Path(L"out\\notes.txt")) == text);
   EXPECT_EQ(Run("x -f " + Q(Path(L"plain.txt")) + " -o " + QFolder(Path(L"out2"))), 0x8019);

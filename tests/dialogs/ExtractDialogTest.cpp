@@ -1,6 +1,6 @@
-#include "DialogDriver.h"
-#include "ExtractDialog.h"
-#include "ExtractDialogIds.h"
+#include "tests/dialogs/DialogDriver.h"
+#include "dialogs/ExtractDialog.h"
+#include "dialogs/ExtractDialogIds.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The drivers end to end through the archive component, with our own
 // archiver libraries (bin/archivers): create, list, extract, delete and
 // self-extractors for ZIP, the TAR family, CAB and BGA; reading RAR.
-#include "ArchiveFile.h"
-#include "DriverTable.h"
-#include "DriverTestSupport.h"
+#include "engine/ArchiveFile.h"
+#include "drivers/DriverTable.h"
+#include "tests/drivers/DriverTestSupport.h"
 #include "../support/EscapeCheck.h"
-#include "TextUtil.h"
-#include "Zip.h"
+#include "engine/TextUtil.h"
+#include "drivers/Zip.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The BGA driver through a spy BGA32.DLL.
-#include "Bga.h"
-#include "DriverTestSupport.h"
+#include "drivers/Bga.h"
+#include "tests/drivers/DriverTestSupport.h"
 
 namespace {
 

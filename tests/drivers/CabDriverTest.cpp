@@ -1,6 +1,6 @@
 // The CAB driver through a spy CAB32.DLL.
-#include "Cab.h"
-#include "DriverTestSupport.h"
+#include "drivers/Cab.h"
+#include "tests/drivers/DriverTestSupport.h"
 
 namespace {
 

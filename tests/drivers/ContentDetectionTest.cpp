@@ -1,10 +1,10 @@
 // Telling an archive's kind from its content when every family's library is
 // there: all probes run in a fixed order and the last yes wins.
-#include "ArchiveFile.h"
-#include "DriverTable.h"
-#include "DriverTestSupport.h"
-#include "TextUtil.h"
-#include "Zip.h"
+#include "engine/ArchiveFile.h"
+#include "drivers/DriverTable.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "engine/TextUtil.h"
+#include "drivers/Zip.h"
 
 #include <algorithm>
 

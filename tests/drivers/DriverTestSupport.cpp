@@ -1,4 +1,4 @@
-#include "DriverTestSupport.h"
+#include "tests/drivers/DriverTestSupport.h"
 
 #include <atomic>
 #include <filesystem>

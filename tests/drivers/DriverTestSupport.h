@@ -2,8 +2,8 @@
 // sets and the exception text check.
 #pragma once
 
-#include "Archiver.h"
-#include "SpyLibrary.h"
+#include "engine/Archiver.h"
+#include "tests/engine/SpyLibrary.h"
 
 #include <gtest/gtest.h>
 

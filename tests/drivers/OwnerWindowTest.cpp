@@ -1,12 +1,12 @@
 // Withdrawing the owner window from a library that lacks the entry: the
 // driver raises the missing entry and still forgets the window, so later
 // command lines do not ask for progress to a window that is gone.
-#include "Bga.h"
-#include "Cab.h"
-#include "DriverTestSupport.h"
-#include "Rar.h"
-#include "Tar.h"
-#include "Zip.h"
+#include "drivers/Bga.h"
+#include "drivers/Cab.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Rar.h"
+#include "drivers/Tar.h"
+#include "drivers/Zip.h"
 
 namespace {
 

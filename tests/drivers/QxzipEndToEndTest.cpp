@@ -1,8 +1,8 @@
 // ZIP with our QXZIP32.DLL as the only ZIP library: it lists, extracts and
 // writes through "-ru", and adding to an archive keeps its entries.
-#include "ArchiveFile.h"
-#include "DriverTestSupport.h"
-#include "Zip.h"
+#include "engine/ArchiveFile.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Zip.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The RAR driver through a spy UNRAR32.DLL: read only.
-#include "DriverTestSupport.h"
-#include "Rar.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Rar.h"
 
 namespace {
 

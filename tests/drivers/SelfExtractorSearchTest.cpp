@@ -1,9 +1,9 @@
 // Where the self-extractor stubs are looked for when neither the program's
 // folder nor the libraries' folder holds one: a stub planted in the current
 // folder must not be built into the user's self-extractor.
-#include "DriverTestSupport.h"
-#include "Tar.h"
-#include "Zip.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Tar.h"
+#include "drivers/Zip.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Self-extractors made by joining an outside stub and the archive (ZIP, TAR
 // family): the output name, the stub search, and what is left on failure.
 // The stubs lie beside the spy libraries: DOS-STUB|, GUI-STUB|, KMTARSEF|.
-#include "DriverSupport.h"
-#include "DriverTestSupport.h"
-#include "Tar.h"
-#include "TextUtil.h"
-#include "Zip.h"
+#include "drivers/DriverSupport.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Tar.h"
+#include "engine/TextUtil.h"
+#include "drivers/Zip.h"
 
 #include <thread>
 

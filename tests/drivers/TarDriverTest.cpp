@@ -1,6 +1,6 @@
 // The TAR family through a spy TAR32.DLL: one table, three classes.
-#include "DriverTestSupport.h"
-#include "Tar.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Tar.h"
 
 namespace {
 

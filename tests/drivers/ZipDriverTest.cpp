@@ -1,7 +1,7 @@
 // The ZIP driver with all three libraries present: which library each call
 // reaches, the two switch tables, the name conversion and the probe.
-#include "DriverTestSupport.h"
-#include "Zip.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Zip.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The ZIP driver when QXZIP32.DLL is the only ZIP library: its entries are
 // spelled "Unzip...", it writes with "-ru", and it has no owner-window pair
 // the driver would use.
-#include "DriverTestSupport.h"
-#include "Zip.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Zip.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The ZIP driver when UNZIP32.DLL is the only ZIP library, and the other
 // families' libraries are missing altogether.
-#include "Bga.h"
-#include "Cab.h"
-#include "DriverTestSupport.h"
-#include "Rar.h"
-#include "Tar.h"
-#include "Zip.h"
+#include "drivers/Bga.h"
+#include "drivers/Cab.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "drivers/Rar.h"
+#include "drivers/Tar.h"
+#include "drivers/Zip.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The archive component end to end with our UNLHA32.DLL (bin/archivers):
 // create, list, extract, delete, self-extractor, cancel and bad input.
-#include "ArchiveFile.h"
-#include "Lha.h"
+#include "engine/ArchiveFile.h"
+#include "drivers/Lha.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The archive component against the spy libraries: kind rules, driver
 // choice, the add steps and the progress hook.
-#include "ArchiveFile.h"
-#include "Arj.h"
-#include "Lha.h"
-#include "SpyLibrary.h"
+#include "engine/ArchiveFile.h"
+#include "drivers/Arj.h"
+#include "drivers/Lha.h"
+#include "tests/engine/SpyLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ArchiverDll.h"
-#include "SpyLibrary.h"
+#include "engine/ArchiverDll.h"
+#include "tests/engine/SpyLibrary.h"
 
 #include <gtest/gtest.h>
 

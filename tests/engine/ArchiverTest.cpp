@@ -1,4 +1,4 @@
-#include "Archiver.h"
+#include "engine/Archiver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "ArchiverDll.h"
-#include "CmdOpt.h"
-#include "TextUtil.h"
+#include "engine/ArchiverDll.h"
+#include "engine/CmdOpt.h"
+#include "engine/TextUtil.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>

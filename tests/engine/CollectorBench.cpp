@@ -1,6 +1,6 @@
 // Collects every file below a folder the way Add does (sub-folders, one
 // exclusion pattern, a progress route) and prints count, time and peak memory.
-#include "FileCollector.h"
+#include "engine/FileCollector.h"
 
 #include <psapi.h>
 

@@ -1,4 +1,4 @@
-#include "FileCollector.h"
+#include "engine/FileCollector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "Arj.h"
-#include "DriverTable.h"
-#include "Lha.h"
-#include "SpyLibrary.h"
+#include "drivers/Arj.h"
+#include "drivers/DriverTable.h"
+#include "drivers/Lha.h"
+#include "tests/engine/SpyLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "SpyLibrary.h"
+#include "tests/engine/SpyLibrary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Access to a loaded spy archiver library's recordings.
 #pragma once
 
-#include "ArchiverApi.h"
+#include "engine/ArchiverApi.h"
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
-#include "HistoryEx.h"
-#include "SettingsTestSupport.h"
+#include "settings/HistoryEx.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "IniGT.h"
-#include "MainSettings.h"
-#include "SettingsTestSupport.h"
+#include "settings/IniGT.h"
+#include "settings/MainSettings.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 

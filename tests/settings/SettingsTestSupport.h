@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "IniGT.h"
+#include "settings/IniGT.h"
 
 class TempFolder {
  public:

@@ -1,7 +1,7 @@
 // Settings code that works on real windows; needs a display (Xvfb on CI).
-#include "HistoryEx.h"
-#include "IniGT.h"
-#include "SettingsTestSupport.h"
+#include "settings/HistoryEx.h"
+#include "settings/IniGT.h"
+#include "tests/settings/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,8 @@
 // entry). SPY_PREFIX2 adds a second command entry.
 #include <windows.h>
 
+#include "archivers/core/ArcApi.h"
+
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -20,7 +22,7 @@
 
 namespace {
 
-constexpr size_t RecordSize = 558;  // what a library fills of the entry record
+constexpr size_t RecordSize = sizeof(INDIVIDUALINFO);  // what a library fills of the entry record
 
 std::string log;
 std::vector<std::string> entries;   // raw records
