@@ -28,7 +28,7 @@
   X(CmdOpenArchive, &TTavixMain::LzhOpen_BtnClick, L"開く(&O)...", 1, L"書庫ﾌｧｲﾙを開く|書庫ﾌｧｲﾙを開きます", DropReopen, 0, L"F3", 5) \
   X(CmdSaveAs, nullptr, L"名前を付けて保存(&A)...", 3, L"名前を付けて保存|新しい書庫に名前を付けて保存します.", DropNone, 14, L"", 5) \
   X(CmdSend, nullptr, L"送信(&D)...", -1, nullptr, DropNone, -1, nullptr, 5) \
-  X(CmdArchiveProperties, nullptr, L"書庫のﾌﾟﾛﾊﾟﾃｨ(&P)...", 4, L"書庫のﾌﾟﾛﾊﾟﾃｨ|書庫の情報を表示します.", DropNone, 16, L"", 58) \
+  X(CmdArchiveProperties, &TTavixMain::Property1Click, L"書庫のﾌﾟﾛﾊﾟﾃｨ(&P)...", 4, L"書庫のﾌﾟﾛﾊﾟﾃｨ|書庫の情報を表示します.", DropNone, 16, L"", 58) \
   X(CmdExit, &TTavixMain::Quit_BtnClick, L"終了(&X)", 18, L"Tavixの終了|Tavixを終了します", DropNone, 11, L"Ctrl+Q", 5) \
   /* 編集(&E) and the list's pop-up menu */ \
   X(CmdCopy, nullptr, L"ｺﾋﾟｰ(&C)", 5, L"ｺﾋﾟｰ|選択中のﾌｧｲﾙをｺﾋﾟｰします", DropNone, 12, L"Ctrl+C", 5) \
@@ -47,10 +47,10 @@
   X(CmdSfxWin32, nullptr, L"Win&32 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
   X(CmdSfxWin32M, nullptr, L"&Win32M SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
   /* 表示(&V) */ \
-  X(CmdOptions, nullptr, L"設定...(&T)", 14, L"Tavixの設定|Tavixのオプションを設定します.", DropNone, 7, L"Ctrl+P", 25) \
+  X(CmdOptions, &TTavixMain::Option_MnuClick, L"設定...(&T)", 14, L"Tavixの設定|Tavixのオプションを設定します.", DropNone, 7, L"Ctrl+P", 25) \
   X(CmdShowCommandBar, &TTavixMain::VFileBMnuClick, L"ｺﾏﾝﾄﾞﾊﾞｰ", -1, nullptr, DropNone, -1, nullptr, 5) \
   X(CmdShowOptionsBar, &TTavixMain::VMeltOpClick, L"解凍ｵﾌﾟｼｮﾝ", -1, nullptr, DropNone, -1, nullptr, 5) \
-  X(CmdCustomize, nullptr, L"ｶｽﾀﾏｲｽﾞ...", -1, nullptr, DropNone, -1, nullptr, 25) \
+  X(CmdCustomize, &TTavixMain::N12Click, L"ｶｽﾀﾏｲｽﾞ...", -1, nullptr, DropNone, -1, nullptr, 25) \
   X(CmdLargeIcons, &TTavixMain::MnuIconClick, L"大きなｱｲｺﾝ(&G)", -1, nullptr, DropNone, -1, nullptr, 5) \
   X(CmdSmallIcons, &TTavixMain::MnuSmallIconClick, L"小さなｱｲｺﾝ(&M)", -1, nullptr, DropNone, -1, nullptr, 5) \
   X(CmdListView, &TTavixMain::MnuListIconClick, L"一覧(&L)", -1, nullptr, DropNone, -1, nullptr, 5) \
@@ -59,7 +59,7 @@
   /* ﾍﾙﾌﾟ(&H) */ \
   X(CmdHelpContents, &TTavixMain::Contents1Click, L"ﾍﾙﾌﾟの表示...", 16, L"ﾍﾙﾌﾟ表示|ﾍﾙﾌﾟﾌｧｲﾙを表示します", DropNone, 10, L"Ctrl+H", 5) \
   X(CmdHelpSearch, &TTavixMain::SearchforHelpOn1Click, L"ﾄﾋﾟｯｸの検索(&S)...", 17, L"ﾍﾙﾌﾟ検索|ﾍﾙﾌﾟのﾄﾋﾟｯｸ検索を表示します", DropNone, -1, nullptr, 5) \
-  X(CmdAbout, nullptr, L"ﾊﾞｰｼﾞｮﾝ情報(&A)...", -1, nullptr, DropNone, -1, nullptr, 28) \
+  X(CmdAbout, &TTavixMain::About1Click, L"ﾊﾞｰｼﾞｮﾝ情報(&A)...", -1, nullptr, DropNone, -1, nullptr, 28) \
   /* Drop-downs of the tool-bar buttons */ \
   X(CmdExtractToDesktop, &TTavixMain::ToDtpMnuClick, L"ﾃﾞｽｸﾄｯﾌﾟへ", -1, nullptr, DropNone, -1, nullptr, 19) \
   X(CmdExtractToArchiveFolder, &TTavixMain::ToArcMnuClick, L"書庫のﾌｫﾙﾀﾞへ", -1, nullptr, DropNone, -1, nullptr, 19) \

@@ -1,5 +1,8 @@
 // The command line and the start-up job.
 #include "app/TavixMain.h"
+#include "engine/Handles.h"
+#include "engine/SystemText.h"
+#include "shellext/HandOverBlock.h"
 
 #include <cwctype>
 
@@ -107,8 +110,30 @@ void TTavixMain::RunStartUpJob() {
     PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }
-  // The shell extension's jobs, add and compress come with their areas; an
-  // archive named on the command line is opened here.
-  if (modes.extract || modes.pack || modes.add || modes.compressFile) return;
+  if (modes.extract) return RunHandOverExtractJob();
+  // The pack jobs, add and compress come with their areas; an archive named
+  // on the command line is opened here.
+  if (modes.pack || modes.add || modes.compressFile) return;
   FullOpen(state_.archivePath);
+}
+
+// "/MELT": the archives the shell extension handed over. The first opens
+// here; each further one in an instance of its own.
+void TTavixMain::RunHandOverExtractJob() {
+  std::vector<std::wstring> paths = hand_over::Read();
+  if (paths.empty()) return;
+  FullOpen(paths.front());
+  state_.readOnlyView = state_.openDialogReadOnly;
+  SelectArchive(paths.front());
+  std::wstring program = ModulePath(nullptr);
+  for (size_t i = 1; i < paths.size(); ++i) {
+    std::wstring commandLine = L"\"" + program + L"\" \"" + paths[i] + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+      TKernelHandle thread(process.hThread);
+      TKernelHandle started(process.hProcess);
+    }
+  }
 }

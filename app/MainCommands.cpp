@@ -102,6 +102,19 @@ constexpr UINT CommandBarLayout[] = {
 static_assert(std::size(CommandBarLayout) == kToolButtonCount);
 constexpr UINT SeparatorIdFirst = 1900;
 
+}  // namespace
+
+std::array<int, kToolButtonCount> TTavixMain::ToolImagesOfLines() const {
+  std::array<int, kToolButtonCount> images{};
+  for (int i = 0; i < kToolButtonCount; ++i) {
+    const TCommand* command = CommandBarLayout[i] != 0 ? FindCommand(CommandBarLayout[i]) : nullptr;
+    images[i] = command != nullptr ? command->image : -1;
+  }
+  return images;
+}
+
+namespace {
+
 void SetMenuText(HMENU menu, UINT id, const std::wstring& text) {
   MENUITEMINFOW item{sizeof item};
   item.fMask = MIIM_STRING;

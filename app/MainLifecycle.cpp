@@ -2,6 +2,9 @@
 #include "app/MainTexts.h"
 #include "app/TavixMain.h"
 #include "app/WorkFolder.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/OptionDialog.h"
+#include "engine/SystemText.h"
 #include "engine/TextUtil.h"
 
 #include <commctrl.h>
@@ -342,13 +345,29 @@ void TTavixMain::Contents1Click() { help_->ShowContext(window_, helpFile_, 1); }
 
 void TTavixMain::SearchforHelpOn1Click() { help_->KeywordSearch(window_, helpFile_, L""); }
 
-// The about box and the settings dialog come with the dialogs; until then
-// their commands have no handler in the command table yet.
-void TTavixMain::About1Click() {}
+void TTavixMain::About1Click() { TAbout::ShowModal(window_); }
 
-void TTavixMain::Option_MnuClick() {}
+void TTavixMain::Option_MnuClick() { ShowOptions(false); }
 
-void TTavixMain::N12Click() { Option_MnuClick(); }
+void TTavixMain::N12Click() { ShowOptions(true); }
+
+// The settings dialog works on a copy; on OK the window takes every value back
+// and rebuilds what depends on them. The file is written at close.
+void TTavixMain::ShowOptions(bool customize) {
+  if (state_.busy) return;
+  for (int i = 0; i < kMenuShortCutCount; ++i) settings_.ShortCuts[i] = ShortCutToText(shortCuts_[i]);
+  TOptionPanel dialog(settings_, ModulePath(nullptr));
+  dialog.ShowError = [this](HWND, const std::wstring& message) { ShowError(message); };
+  dialog.SetToolImages(toolImages_.get(), ToolImagesOfLines());
+  if (customize) dialog.MovePageBack();
+  if (dialog.ShowModal(window_) != IDOK) return;
+  settings_ = dialog.Settings();
+  ReadShortCuts();
+  ApplyShortCuts();
+  ApplyToolButtonVisibility();
+  SetExtractOptionsFromSettings();
+  ApplyCommandStates();
+}
 
 void TTavixMain::VFileBMnuClick() {
   docks_.ShowBar(fileBar_, !docks_.BarVisible(fileBar_));

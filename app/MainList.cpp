@@ -3,6 +3,7 @@
 // caption, progress display and the reopen menus.
 #include "app/MainTexts.h"
 #include "app/TavixMain.h"
+#include "dialogs/ArcPropDialog.h"
 #include "engine/TextUtil.h"
 
 #include <commctrl.h>
@@ -86,10 +87,10 @@ bool TTavixMain::ChooseArchive(std::wstring& path, bool& readOnly) {
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = state_.lastOpenFolder.empty() ? nullptr : state_.lastOpenFolder.c_str();
   dialog.lpstrTitle = texts::OpenTitle;
-  dialog.Flags = OFN_READONLY | OFN_EXPLORER;
+  dialog.Flags = (state_.openDialogReadOnly ? OFN_READONLY : 0) | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return false;
   path = file.c_str();
-  readOnly = (dialog.Flags & OFN_READONLY) != 0;
+  readOnly = state_.openDialogReadOnly = (dialog.Flags & OFN_READONLY) != 0;
   return true;
 }
 
@@ -448,7 +449,22 @@ void TTavixMain::OpenRecentArchive(int index) {
 }
 
 void TTavixMain::Property1Click() {
-  // The archive properties dialog comes with the dialogs.
+  if (state_.busy) return;
+  TArcProp::TFacts facts;
+  facts.Name = state_.archivePath.substr(state_.archivePath.find_last_of(L'\\') + 1);
+  WIN32_FILE_ATTRIBUTE_DATA file{};
+  facts.FileKnown = GetFileAttributesExW(state_.archivePath.c_str(), GetFileExInfoStandard, &file) != FALSE;
+  facts.WriteTime = file.ftLastWriteTime;
+  facts.ArchiveSize = (static_cast<uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+  facts.ListingAvailable = !state_.listingUnavailable;
+  facts.EntryCount = state_.entryCount;
+  facts.OriginalSize = state_.totalOriginalSize;
+  facts.CompressionType = state_.firstMethod;
+  facts.EditableKind = state_.currentKind == atLha || state_.currentKind == atZip || state_.currentKind == atCab;
+  TArcProp::TChoice choice = TArcProp::ShowModal(window_, facts, {state_.readOnlyView, state_.baseFolder});
+  state_.readOnlyView = choice.ReadOnly;
+  SelectArchive(AnsiToWide(arc_->FileName()));
+  state_.baseFolder = choice.BaseDir;
 }
 
 void TTavixMain::SelAll1Click() { arcList_.SelectAll(); }

@@ -100,6 +100,7 @@ struct TMainState {
 
   bool busy = false;
   bool readOnlyView = true;
+  bool openDialogReadOnly = true;  // the open dialog's check box as last left
   bool newArchiveMode = false;
   bool modified = false;
   bool addingSupported = false;
@@ -260,6 +261,9 @@ class TTavixMain {
   void About1Click();
   void Option_MnuClick();
   void N12Click();
+  void ShowOptions(bool customize);
+  // The command bar's picture for each of its 24 places (-1: a separator).
+  std::array<int, kToolButtonCount> ToolImagesOfLines() const;
   void VFileBMnuClick();
   void VMeltOpClick();
   void VActionBMnuClick() {}
@@ -323,6 +327,7 @@ class TTavixMain {
   void FileView_PopClick();
   void MakeSfxBtnClick();
   void RunStartUpJob();
+  void RunHandOverExtractJob();
   void ClearExtractHistoryMenu();
   void CreateExtractDialog();
   void ReleaseExtractDialog();

@@ -3,6 +3,8 @@
 #include "WindowDriver.h"
 
 #include "app/res/resource.h"
+#include "engine/Handles.h"
+#include "shellext/HandOverBlock.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -149,20 +151,18 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   main.SelectArchive(main.State().archivePath);
   // The single installer selected: the state that enables the most commands.
   ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  const UINT menus[] = {CmdNewArchive,   CmdSaveAs, CmdSend,  CmdArchiveProperties,  CmdCopy,
-                        CmdPaste, CmdInstall, CmdOpenEntry, CmdDelete, CmdAdd,
-                        CmdView,  CmdSfxWizard,  CmdSfxWin16,  CmdSfxWin32,  CmdSfxWin32M,
-                        CmdOptions, CmdCustomize, CmdAbout};
+  const UINT menus[] = {CmdNewArchive, CmdSaveAs,    CmdSend,   CmdCopy,       CmdPaste,
+                        CmdInstall,    CmdOpenEntry, CmdDelete, CmdAdd,        CmdView,
+                        CmdSfxWizard,  CmdSfxWin16,  CmdSfxWin32, CmdSfxWin32M};
   for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
-  for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdDelete, CmdView,
-                  CmdArchiveProperties})
+  for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdDelete, CmdView})
     EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
   for (UINT id : {CmdAddStandard, CmdAddExtended, CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
     EXPECT_FALSE(MenuEnabled(main.DropDown(id == CmdAddStandard || id == CmdAddExtended ? DropAdd : DropSfx), id)) << id;
   HMENU edit = GetSubMenu(main.MainMenu(), 1);
   EXPECT_TRUE(GetMenuState(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION) & MF_GRAYED);  // 自動解凍書庫作成
-  for (UINT id : {CmdNewArchive, CmdSaveAs, CmdArchiveProperties, CmdCopy, CmdPaste, CmdAdd, CmdDelete,
-                  CmdView, CmdOpenEntry, CmdInstall, CmdMakeSfx, CmdOptions})
+  for (UINT id : {CmdNewArchive, CmdSaveAs, CmdCopy, CmdPaste, CmdAdd, CmdDelete,
+                  CmdView, CmdOpenEntry, CmdInstall, CmdMakeSfx})
     EXPECT_FALSE(main.FileBar().Enabled(id)) << id;
   // What is built stays available.
   EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
@@ -170,7 +170,7 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   EXPECT_TRUE(main.FileBar().Enabled(CmdExtract));
   // Their shortcuts (F2, Ctrl+D, Ctrl+P ...) arrive as commands and run nothing.
   TMessageBoxAnswerer answer;
-  for (UINT id : {CmdNewArchive, CmdDelete, CmdOptions, CmdAbout})
+  for (UINT id : {CmdNewArchive, CmdDelete})
     SendMessageW(main.Handle(), WM_COMMAND, id, 0);
   EXPECT_TRUE(answer.Texts().empty());
   EXPECT_EQ(main.State().entryCount, 2);
@@ -535,6 +535,23 @@ TEST_F(MainWindow, AMissingArchiveOnTheCommandLineWarnsAndFallsBackToANewArchive
   EXPECT_EQ(answer.Texts()[0], L"指定されたﾌｧｲﾙが見つかりません");
   EXPECT_TRUE(main.State().newArchiveMode);
   EXPECT_EQ(WindowText(main.Handle()), L"LZH: Newfile.lzh");
+}
+
+TEST_F(MainWindow, MeltOpensTheArchiveTheShellExtensionHandedOver) {
+  SpyAdd(spy_, "readme.txt", 1, 1, 0, Date(2020, 1, 1), 0);
+  std::wstring archive = Archive(L"handed over.lzh");
+  // The block as the extension leaves it: kept open by its writer.
+  TKernelHandle block(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 0x7FFF, L"TavixEx"));
+  ASSERT_TRUE(block);
+  TMappedView view(MapViewOfFile(block.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0x7FFF));
+  ASSERT_TRUE(view);
+  std::string text = hand_over::Encode({archive});
+  memcpy(view.get(), text.c_str(), text.size() + 1);
+  TTavixMain& main = Start({L"/MELT"});
+  EXPECT_EQ(WindowText(main.Handle()), L"LZH: handed over.lzh");
+  EXPECT_EQ(main.State().archivePath, archive);
+  EXPECT_EQ(main.State().entryCount, 1);
+  EXPECT_TRUE(main.State().readOnlyView);
 }
 
 TEST_F(MainWindow, AReopenItemWhoseFileIsGoneWarns) {
