@@ -248,7 +248,7 @@ bool PrintLines(HWND owner, const std::vector<std::string>& lines, const LOGFONT
     printer.SetFirstLineNumber(1);
     printer.SetFirstPageNumber(1);
     if (result == IDYES) {
-      printer.Preview(dialog.Handle(), expanded);
+      printer.Preview(owner, expanded);
       continue;
     }
     return printer.Print(owner, expanded);
