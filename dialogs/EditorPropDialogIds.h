@@ -1,4 +1,4 @@
-// Control ids of the editor settings sheet (4900+).
+// Control ids of the editor settings sheet (4900+; the last page's from 5050).
 #pragma once
 
 #define IDD_EDITORPROP 4900
@@ -92,10 +92,10 @@
 #define IDC_EP_RIGHTBAR 4998
 // "予約語"
 #define IDC_EP_RESVSTR 4999
-#define IDC_EP_RESVLOAD 4880
-#define IDC_EP_RESVSAVE 4881
+#define IDC_EP_RESVLOAD 5050
+#define IDC_EP_RESVSAVE 5051
 // "キーバインド"
-#define IDC_EP_FUNCTIONS 4882
-#define IDC_EP_HOTKEY 4883
-#define IDC_EP_ASSIGN 4884
-#define IDC_EP_HOTKEY_LABEL 4885
+#define IDC_EP_FUNCTIONS 5052
+#define IDC_EP_HOTKEY 5053
+#define IDC_EP_ASSIGN 5054
+#define IDC_EP_HOTKEY_LABEL 5055
