@@ -43,6 +43,12 @@ class BitWriter {
     out_.clear();
   }
   uint64_t Total() const { return total_ + out_.size(); }
+  void Reset() {
+    out_.clear();
+    acc_ = 0;
+    count_ = 0;
+    total_ = 0;
+  }
 
  private:
   std::function<void(const uint8_t*, size_t)>& sink_;
@@ -289,6 +295,7 @@ struct Encoder::State {
   std::vector<uint8_t> window;
   std::vector<int> head, prev;
   int filled = 0, position = 0, inserted = 0;
+  bool slid = false;  // the window moved since the stream began
   int maxChain;
   // Pending block: tokens as (length, distance - 1); length 0 = literal in distance.
   std::vector<uint16_t> tokenLength, tokenValue;
@@ -485,11 +492,34 @@ struct Encoder::State {
     filled -= delta;
     position -= delta;
     inserted -= delta;
+    slid = true;
     for (auto& h : head) h = h >= delta ? h - delta : -1;
     for (int i = 0; i < filled; ++i) {
       int p = prev[i + delta];
       prev[i] = p >= delta ? p - delta : -1;
     }
+  }
+
+  // Back to the state of a new encoder. prev needs nothing: only chains that
+  // start at head reach it, and every inserted position sets its own entry.
+  void Reset() {
+    if (!slid && inserted < HashSize / 8) {
+      // The window still holds what was inserted: clear just those buckets.
+      for (int at = 0; at < inserted; ++at) head[Hash(&window[at])] = -1;
+    } else {
+      std::fill(head.begin(), head.end(), -1);
+    }
+    filled = position = inserted = 0;
+    slid = false;
+    tokenLength.clear();
+    tokenValue.clear();
+    std::memset(cFreq, 0, sizeof cFreq);
+    std::memset(pFreq, 0, sizeof pFreq);
+    havePending = false;
+    pendingLength = pendingDistance = 0;
+    pendingLiteral = 0;
+    writer.Reset();
+    if (adaptive) adaptive = std::make_unique<AdaptiveCoder>();
   }
 
   // Encodes what is in the window, keeping MaxMatch bytes of look-ahead
@@ -548,6 +578,8 @@ Encoder::Encoder(int dictionaryBits, std::function<void(const uint8_t*, size_t)>
     : s_(std::make_unique<State>(dictionaryBits, std::move(sink))) {}
 
 Encoder::~Encoder() = default;
+
+void Encoder::Reset() { s_->Reset(); }
 
 void Encoder::Write(const uint8_t* data, size_t size) {
   State& s = *s_;

@@ -196,7 +196,7 @@ class EntryWriter {
 
     uint16_t crc = 0;
     uint64_t original = 0;
-    std::vector<uint8_t> block(64 * 1024);  // a progress report at least every 64 KiB
+    std::vector<uint8_t>& block = block_;
     auto readAll = [&](auto consume) {
       LARGE_INTEGER zero{};
       SetFilePointerEx(source, zero, nullptr, FILE_BEGIN);
@@ -215,8 +215,7 @@ class EntryWriter {
         if (!progress_.Advance(size)) throw Error{ERROR_USER_CANCEL, L""};
       });
     } else {
-      lha::Encoder encoder(DictionaryBits(entry.method),
-                           [&](const uint8_t* data, size_t size) { out_.Write(data, size); });
+      lha::Encoder& encoder = EncoderFor(DictionaryBits(entry.method));
       readAll([&](const uint8_t* data, size_t size) {
         encoder.Write(data, size);
         if (!progress_.Advance(size)) throw Error{ERROR_USER_CANCEL, L""};
@@ -251,8 +250,22 @@ class EntryWriter {
     return false;
   }
 
+  // One encoder for the whole archive (the method is the same for every entry).
+  lha::Encoder& EncoderFor(int bits) {
+    if (!encoder_ || encoderBits_ != bits) {
+      encoder_ = std::make_unique<lha::Encoder>(bits, [this](const uint8_t* data, size_t size) { out_.Write(data, size); });
+      encoderBits_ = bits;
+    } else {
+      encoder_->Reset();
+    }
+    return *encoder_;
+  }
+
   arc::AtomicFile& out_;
   arc::Progress& progress_;
+  std::vector<uint8_t> block_ = std::vector<uint8_t>(64 * 1024);  // a progress report at least every 64 KiB
+  std::unique_ptr<lha::Encoder> encoder_;
+  int encoderBits_ = 0;
 };
 
 void CopyRange(arc::InputFile& from, uint64_t offset, uint64_t size, arc::AtomicFile& to) {
