@@ -501,6 +501,29 @@ bool Writer::WriteLocalHeader(const Entry& e, bool zip64) {
   return out_.Write(h.data(), h.size());
 }
 
+struct Writer::Buffers {
+  std::unique_ptr<unsigned char[]> in{new unsigned char[BlockSize]}, out{new unsigned char[BlockSize]};
+  z_stream z{};
+  int level = -1;  // of the live deflate state; -1: none
+  ~Buffers() {
+    if (level >= 0) deflateEnd(&z);
+  }
+  // A state that writes exactly what a new one would.
+  z_stream* Deflater(int newLevel) {
+    if (level == newLevel && deflateReset(&z) == Z_OK) return &z;
+    if (level >= 0) deflateEnd(&z);
+    z = z_stream{};
+    level = -1;
+    if (deflateInit2(&z, newLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+    level = newLevel;
+    return &z;
+  }
+};
+
+Writer::Writer(Sink& out) : out_(out) {}
+
+Writer::~Writer() = default;
+
 Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::string& password,
                               const Progress& progress) {
   const bool encrypt = !password.empty() && source != nullptr;
@@ -528,17 +551,12 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
       if (!out_.Write(header, sizeof header)) return AddResult::WriteError;
     }
     if (!source->Seek(0)) return AddResult::ReadError;
-    std::unique_ptr<unsigned char[]> in(new unsigned char[BlockSize]), out(new unsigned char[BlockSize]);
-    z_stream z{};
-    if (e.method == 8 && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      return AddResult::WriteError;
-    // The sink may throw (the core's atomic file does on a full disk).
-    struct DeflateEnd {
-      z_stream* z;
-      ~DeflateEnd() {
-        if (z) deflateEnd(z);
-      }
-    } endGuard{e.method == 8 ? &z : nullptr};
+    if (!buffers_) buffers_ = std::make_unique<Buffers>();
+    const auto& in = buffers_->in;
+    const auto& out = buffers_->out;
+    z_stream* deflater = e.method == 8 ? buffers_->Deflater(level) : nullptr;
+    if (e.method == 8 && deflater == nullptr) return AddResult::WriteError;
+    z_stream& z = e.method == 8 ? *deflater : buffers_->z;
     uLong crc = crc32(0, nullptr, 0);
     uint64_t total = 0;
     AddResult result = AddResult::Ok;

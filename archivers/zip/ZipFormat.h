@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -122,7 +123,8 @@ class Writer {
  public:
   using Progress = std::function<bool(uint64_t done)>;  // false = cancel
 
-  explicit Writer(Sink& out) : out_(out) {}
+  explicit Writer(Sink& out);
+  ~Writer();
   // Copies an entry of another archive byte for byte (its local header at
   // `offset` in `source`).
   bool CopyRaw(File& source, const Entry& entry, uint64_t offset);
@@ -137,6 +139,10 @@ class Writer {
   bool WriteLocalHeader(const Entry& entry, bool zip64);
   Sink& out_;
   std::vector<Entry> written_;
+  // Kept from entry to entry: for small files a new deflate state and new
+  // buffers cost more than their data.
+  struct Buffers;
+  std::unique_ptr<Buffers> buffers_;
 };
 
 // Strict UTF-8 containing at least one multi-byte character.
