@@ -61,37 +61,41 @@ class BitWriter {
 // Code lengths limited to 16 bits, then canonical codes.
 void BuildLengths(const uint32_t* freq, int n, uint8_t* length) {
   std::memset(length, 0, n);
-  std::vector<int> symbols;
+  // Fixed arrays: three trees per block, and a small file is one block.
+  int leaves[NC];
+  size_t leafCount = 0;
   for (int i = 0; i < n; ++i) {
-    if (freq[i] != 0) symbols.push_back(i);
+    if (freq[i] != 0) leaves[leafCount++] = i;
   }
-  if (symbols.size() < 2) return;
+  if (leafCount < 2) return;
   // Plain Huffman depths through a node array and a sorted merge.
   struct Node {
     uint64_t weight;
     int left, right;
   };
-  std::vector<Node> nodes;
-  std::vector<int> leaves = symbols;
-  std::stable_sort(leaves.begin(), leaves.end(), [&](int a, int b) { return freq[a] < freq[b]; });
-  for (int s : leaves) nodes.push_back({freq[s], -1, s});
-  size_t leafNext = 0, innerNext = leaves.size();
+  Node nodes[2 * NC];
+  size_t nodeCount = 0;
+  // Ties in symbol order, as a stable sort leaves them.
+  std::sort(leaves, leaves + leafCount, [&](int a, int b) { return freq[a] < freq[b] || (freq[a] == freq[b] && a < b); });
+  for (size_t i = 0; i < leafCount; ++i) nodes[nodeCount++] = {freq[leaves[i]], -1, leaves[i]};
+  size_t leafNext = 0, innerNext = leafCount;
   auto take = [&]() {
-    if (leafNext < leaves.size() && (innerNext >= nodes.size() || nodes[leafNext].weight <= nodes[innerNext].weight))
+    if (leafNext < leafCount && (innerNext >= nodeCount || nodes[leafNext].weight <= nodes[innerNext].weight))
       return static_cast<int>(leafNext++);
     return static_cast<int>(innerNext++);
   };
-  for (size_t merged = 0; merged + 1 < leaves.size(); ++merged) {
+  for (size_t merged = 0; merged + 1 < leafCount; ++merged) {
     int a = take(), b = take();
-    nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
+    nodes[nodeCount++] = {nodes[a].weight + nodes[b].weight, a, b};
   }
-  std::vector<int> depth(nodes.size(), 0);
-  for (int i = static_cast<int>(nodes.size()) - 1; i >= static_cast<int>(leaves.size()); --i) {
+  int depth[2 * NC];
+  depth[nodeCount - 1] = 0;
+  for (int i = static_cast<int>(nodeCount) - 1; i >= static_cast<int>(leafCount); --i) {
     depth[nodes[i].left] = depth[i] + 1;
     depth[nodes[i].right] = depth[i] + 1;
   }
   int count[MaxCodeLength + 1] = {};
-  for (size_t i = 0; i < leaves.size(); ++i) count[std::min(depth[i], MaxCodeLength)]++;
+  for (size_t i = 0; i < leafCount; ++i) count[std::min(depth[i], MaxCodeLength)]++;
   // Fold over-long codes back until the lengths form a complete prefix code.
   uint32_t kraft = 0;
   for (int i = 1; i <= MaxCodeLength; ++i) kraft += static_cast<uint32_t>(count[i]) << (MaxCodeLength - i);
@@ -107,7 +111,7 @@ void BuildLengths(const uint32_t* freq, int n, uint8_t* length) {
     kraft--;
   }
   // Most frequent symbols get the shortest codes.
-  size_t at = leaves.size();
+  size_t at = leafCount;
   for (int len = 1; len <= MaxCodeLength; ++len) {
     for (int k = 0; k < count[len]; ++k) length[leaves[--at]] = static_cast<uint8_t>(len);
   }
