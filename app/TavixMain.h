@@ -105,6 +105,7 @@ struct TMainState {
   std::wstring progressName;
   unsigned long progressSize = 0;
   bool progressCounted = false;
+  bool progressTextDue = false;  // the entry's status text waits for the next look into the queue
   int processedFiles = 0;
   int lastPercent = 0;
   DWORD lastPump = 0;
