@@ -137,6 +137,8 @@ class Writer {
 
  private:
   bool WriteLocalHeader(const Entry& entry, bool zip64);
+  static std::string LocalHeader(const Entry& entry, bool zip64);
+  static constexpr uint64_t BufferedEntry = 1 << 20;
   Sink& out_;
   std::vector<Entry> written_;
   // Kept from entry to entry: for small files a new deflate state and new
