@@ -525,8 +525,7 @@ void TTavixMain::StatusBar1DrawPanel(DRAWITEMSTRUCT* draw) {
 void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, bool& abort) {
   switch (progressState) {
     case 0:
-      state_.progressName =
-          AnsiToWide(std::string(info->szSourceFileName, strnlen(info->szSourceFileName, sizeof info->szSourceFileName)));
+      state_.progressName.assign(info->szSourceFileName, strnlen(info->szSourceFileName, sizeof info->szSourceFileName));
       state_.progressSize = info->dwFileSize;
       state_.progressCounted = false;
       break;
@@ -536,7 +535,7 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
       if (DWORD now = GetTickCount(); state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= 50)) {
         // The text is built only when it can be seen, not for every entry.
         if (state_.progressTextDue) {
-          statusBar1_.SetText(0, state_.progressName + L"  : " +
+          statusBar1_.SetText(0, AnsiToWide(state_.progressName) + L"  : " +
                                      FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
           state_.progressTextDue = false;
         }
