@@ -387,14 +387,20 @@ void TTavixMain::StatusBar1DrawPanel(DRAWITEMSTRUCT* draw) {
 void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, bool& abort) {
   switch (progressState) {
     case 0:
-      state_.progressName =
-          AnsiToWide(std::string(info->szSourceFileName, strnlen(info->szSourceFileName, sizeof info->szSourceFileName)));
+      state_.progressName.assign(info->szSourceFileName, strnlen(info->szSourceFileName, sizeof info->szSourceFileName));
       state_.progressSize = info->dwFileSize;
       state_.progressCounted = false;
       break;
     case 1: {
-      // The library holds the thread: paint the window and look for Esc every few milliseconds.
-      if (DWORD now = GetTickCount(); state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= 10)) {
+      // The library holds the thread: paint the window and look for Esc 20 times a second (more
+      // often cost a tenth of the time of small files: each look paints the status bar).
+      if (DWORD now = GetTickCount(); state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= 50)) {
+        // The text is built only when it can be seen, not for every entry.
+        if (state_.progressTextDue) {
+          statusBar1_.SetText(0, AnsiToWide(state_.progressName) + L"  : " +
+                                     FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
+          state_.progressTextDue = false;
+        }
         PumpMessages();
         state_.lastPump = now ? now : 1;
       }
@@ -405,9 +411,7 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
         break;
       }
       // The text is the same for every report of one entry.
-      if (!state_.progressCounted)
-        statusBar1_.SetText(0, state_.progressName + L"  : " +
-                                   FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
+      if (!state_.progressCounted) state_.progressTextDue = true;
       if (state_.progressSize > 0) {
         unsigned long long percent = static_cast<unsigned long long>(info->dwWriteSize) * 100 / state_.progressSize;
         state_.lastPercent = percent >= 100 ? 100 : static_cast<int>(percent);
@@ -420,6 +424,7 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
       break;
     }
     case 2:
+      state_.progressTextDue = false;
       statusBar1_.SetText(0, L"");
       statusBar1_.SetProgress(0);
       break;

@@ -121,9 +121,10 @@ struct TMainState {
   TCommandLineModes modes;
   int statusImage = 0;
   // Progress of the running operation.
-  std::wstring progressName;
+  std::string progressName;  // as the library sent it (ANSI), converted only for display
   unsigned long progressSize = 0;
   bool progressCounted = false;
+  bool progressTextDue = false;  // the entry's status text waits for the next look into the queue
   int processedFiles = 0;
   int lastPercent = 0;
   DWORD lastPump = 0;

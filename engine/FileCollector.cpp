@@ -14,8 +14,13 @@ constexpr ULONGLONG TicksPerSecond = 10000000ULL;
 // The system's case-insensitive order as a byte string, so that a large list
 // is sorted and searched without a system call per comparison.
 std::string SortKey(const std::string& name) {
+  // One call for the usual path; only a long one asks for its size first.
+  char buffer[2048];
   int size = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(),
-                          static_cast<int>(name.size()), nullptr, 0);
+                          static_cast<int>(name.size()), buffer, sizeof buffer);
+  if (size > 0) return std::string(buffer, size);
+  size = LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(),
+                      static_cast<int>(name.size()), nullptr, 0);
   if (size <= 0) return name;
   std::string key(size, '\0');
   LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(),
@@ -101,6 +106,32 @@ std::vector<TFound> FindAll(const std::string& pattern) {
   return found;
 }
 
+// The "*.*" listings of the folders, shared by the exclusion search and the
+// main search: each folder is read once for its files and its sub-folders.
+class TListings {
+ public:
+  // keep: a later search reads the same folder again (the listing stays
+  // here); otherwise the listing moves into storage.
+  const std::vector<TFound>& All(const std::string& folder, bool keep, std::vector<TFound>& storage) {
+    std::string pattern = Join(folder, "*.*");
+    auto found = listings_.find(pattern);
+    if (keep) {
+      if (found == listings_.end()) found = listings_.emplace(pattern, FindAll(pattern)).first;
+      return found->second;
+    }
+    if (found == listings_.end()) {
+      storage = FindAll(pattern);
+    } else {
+      storage = std::move(found->second);
+      listings_.erase(found);
+    }
+    return storage;
+  }
+
+ private:
+  std::map<std::string, std::vector<TFound>> listings_;
+};
+
 bool IsAbsolute(const std::string& path) {
   return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
@@ -145,8 +176,9 @@ class TDirectoryVisit {
 
 class TCollector {
  public:
-  TCollector(const TArchiverOptions& options, const std::string& baseDirectory, bool& cancel)
-      : options_(options), base_(baseDirectory), cancel_(cancel) {
+  TCollector(const TArchiverOptions& options, const std::string& baseDirectory, bool& cancel, TListings& listings,
+             bool keepListings)
+      : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings) {
     lower_ = DateTextToLocalTime(options.jo, "000000");
     upper_ = DateTextToLocalTime(options.job, "235959");
     // Folders are never taken; hidden and system files only when asked.
@@ -180,16 +212,28 @@ class TCollector {
  private:
   void Scan(const std::string& folder, const std::string& mask) {
     if (mask.empty()) return;  // an empty name matches nothing
-    for (const auto& match : FindAll(Join(folder, mask))) {
+    bool descend = options_.r > 0 && (options_.p <= 0 || HasWildcard(mask));
+    // "*.*" finds the files and the sub-folders in one listing.
+    std::vector<TFound> storage;
+    const std::vector<TFound>* all = nullptr;
+    const std::vector<TFound>* files = nullptr;
+    if (descend && mask == "*.*") {
+      files = all = &listings_.All(folder, keepListings_, storage);
+    } else {
+      storage = FindAll(Join(folder, mask));
+      files = &storage;
+    }
+    for (const auto& match : *files) {
       if (cancel_) break;
       if (IsDots(match.name) || (match.attributes & excluded_) != 0) continue;
       if (!InDateWindow(match.written)) continue;
       Take(PathOf(folder, match));
     }
-    if (cancel_ || options_.r <= 0 || (options_.p > 0 && !HasWildcard(mask))) return;
+    if (cancel_ || !descend) return;
+    if (!all) all = &listings_.All(folder, keepListings_, storage);
     // The listing is finished before descending, so no search handle stays open.
     std::vector<std::string> folders;
-    for (const auto& match : FindAll(Join(folder, "*.*")))
+    for (const auto& match : *all)
       if ((match.attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(match.name))
         folders.push_back(PathOf(folder, match));
     for (const auto& sub : folders) {
@@ -252,6 +296,8 @@ class TCollector {
   const TArchiverOptions& options_;
   std::string base_;
   bool& cancel_;
+  TListings& listings_;
+  bool keepListings_;
   ULONGLONG lower_ = 0, upper_ = 0;
   DWORD excluded_ = 0;
   std::map<std::string, std::string>* result_ = nullptr;
@@ -309,13 +355,14 @@ std::vector<std::string> CollectFiles(TArchiverOptions& options, const std::stri
                                       const TCollectProgress& progress) {
   std::vector<std::string> names = FlattenNames(files, true);
   TDirectoryVisit visit(baseDirectory);
-  TCollector collector(options, baseDirectory, cancel);
+  TListings listings;
+  TCollector collector(options, baseDirectory, cancel, listings, false);
 
   std::map<std::string, std::string> excluded;
   bool noCancel = false;
   {
     // The exclusion search never reports and is never cancelled.
-    TCollector exclusionCollector(options, baseDirectory, noCancel);
+    TCollector exclusionCollector(options, baseDirectory, noCancel, listings, true);
     exclusionCollector.Search(options.jx, excluded, nullptr, nullptr, false);
   }
   std::set<std::string> exclusions;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Extraction through Tavix's main window (progress reports on) against the
 # LZH library alone on the same command line, for an archive of many small
-# files and one of a single large file. Target: Tavix adds under 10 %.
+# files and one of a single large file. Target: Tavix adds under 3 %.
 # Usage: scripts/bench-extract.sh   (BENCH_FILES: small files, default 10000;
 #   BENCH_BIG_MB: size of the large file, default 1024)
 set -euo pipefail

@@ -43,6 +43,12 @@ class BitWriter {
     out_.clear();
   }
   uint64_t Total() const { return total_ + out_.size(); }
+  void Reset() {
+    out_.clear();
+    acc_ = 0;
+    count_ = 0;
+    total_ = 0;
+  }
 
  private:
   std::function<void(const uint8_t*, size_t)>& sink_;
@@ -55,37 +61,41 @@ class BitWriter {
 // Code lengths limited to 16 bits, then canonical codes.
 void BuildLengths(const uint32_t* freq, int n, uint8_t* length) {
   std::memset(length, 0, n);
-  std::vector<int> symbols;
+  // Fixed arrays: three trees per block, and a small file is one block.
+  int leaves[NC];
+  size_t leafCount = 0;
   for (int i = 0; i < n; ++i) {
-    if (freq[i] != 0) symbols.push_back(i);
+    if (freq[i] != 0) leaves[leafCount++] = i;
   }
-  if (symbols.size() < 2) return;
+  if (leafCount < 2) return;
   // Plain Huffman depths through a node array and a sorted merge.
   struct Node {
     uint64_t weight;
     int left, right;
   };
-  std::vector<Node> nodes;
-  std::vector<int> leaves = symbols;
-  std::stable_sort(leaves.begin(), leaves.end(), [&](int a, int b) { return freq[a] < freq[b]; });
-  for (int s : leaves) nodes.push_back({freq[s], -1, s});
-  size_t leafNext = 0, innerNext = leaves.size();
+  Node nodes[2 * NC];
+  size_t nodeCount = 0;
+  // Ties in symbol order, as a stable sort leaves them.
+  std::sort(leaves, leaves + leafCount, [&](int a, int b) { return freq[a] < freq[b] || (freq[a] == freq[b] && a < b); });
+  for (size_t i = 0; i < leafCount; ++i) nodes[nodeCount++] = {freq[leaves[i]], -1, leaves[i]};
+  size_t leafNext = 0, innerNext = leafCount;
   auto take = [&]() {
-    if (leafNext < leaves.size() && (innerNext >= nodes.size() || nodes[leafNext].weight <= nodes[innerNext].weight))
+    if (leafNext < leafCount && (innerNext >= nodeCount || nodes[leafNext].weight <= nodes[innerNext].weight))
       return static_cast<int>(leafNext++);
     return static_cast<int>(innerNext++);
   };
-  for (size_t merged = 0; merged + 1 < leaves.size(); ++merged) {
+  for (size_t merged = 0; merged + 1 < leafCount; ++merged) {
     int a = take(), b = take();
-    nodes.push_back({nodes[a].weight + nodes[b].weight, a, b});
+    nodes[nodeCount++] = {nodes[a].weight + nodes[b].weight, a, b};
   }
-  std::vector<int> depth(nodes.size(), 0);
-  for (int i = static_cast<int>(nodes.size()) - 1; i >= static_cast<int>(leaves.size()); --i) {
+  int depth[2 * NC];
+  depth[nodeCount - 1] = 0;
+  for (int i = static_cast<int>(nodeCount) - 1; i >= static_cast<int>(leafCount); --i) {
     depth[nodes[i].left] = depth[i] + 1;
     depth[nodes[i].right] = depth[i] + 1;
   }
   int count[MaxCodeLength + 1] = {};
-  for (size_t i = 0; i < leaves.size(); ++i) count[std::min(depth[i], MaxCodeLength)]++;
+  for (size_t i = 0; i < leafCount; ++i) count[std::min(depth[i], MaxCodeLength)]++;
   // Fold over-long codes back until the lengths form a complete prefix code.
   uint32_t kraft = 0;
   for (int i = 1; i <= MaxCodeLength; ++i) kraft += static_cast<uint32_t>(count[i]) << (MaxCodeLength - i);
@@ -101,7 +111,7 @@ void BuildLengths(const uint32_t* freq, int n, uint8_t* length) {
     kraft--;
   }
   // Most frequent symbols get the shortest codes.
-  size_t at = leaves.size();
+  size_t at = leafCount;
   for (int len = 1; len <= MaxCodeLength; ++len) {
     for (int k = 0; k < count[len]; ++k) length[leaves[--at]] = static_cast<uint8_t>(len);
   }
@@ -289,6 +299,7 @@ struct Encoder::State {
   std::vector<uint8_t> window;
   std::vector<int> head, prev;
   int filled = 0, position = 0, inserted = 0;
+  bool slid = false;  // the window moved since the stream began
   int maxChain;
   // Pending block: tokens as (length, distance - 1); length 0 = literal in distance.
   std::vector<uint16_t> tokenLength, tokenValue;
@@ -485,11 +496,34 @@ struct Encoder::State {
     filled -= delta;
     position -= delta;
     inserted -= delta;
+    slid = true;
     for (auto& h : head) h = h >= delta ? h - delta : -1;
     for (int i = 0; i < filled; ++i) {
       int p = prev[i + delta];
       prev[i] = p >= delta ? p - delta : -1;
     }
+  }
+
+  // Back to the state of a new encoder. prev needs nothing: only chains that
+  // start at head reach it, and every inserted position sets its own entry.
+  void Reset() {
+    if (!slid && inserted < HashSize / 8) {
+      // The window still holds what was inserted: clear just those buckets.
+      for (int at = 0; at < inserted; ++at) head[Hash(&window[at])] = -1;
+    } else {
+      std::fill(head.begin(), head.end(), -1);
+    }
+    filled = position = inserted = 0;
+    slid = false;
+    tokenLength.clear();
+    tokenValue.clear();
+    std::memset(cFreq, 0, sizeof cFreq);
+    std::memset(pFreq, 0, sizeof pFreq);
+    havePending = false;
+    pendingLength = pendingDistance = 0;
+    pendingLiteral = 0;
+    writer.Reset();
+    if (adaptive) adaptive = std::make_unique<AdaptiveCoder>();
   }
 
   // Encodes what is in the window, keeping MaxMatch bytes of look-ahead
@@ -548,6 +582,8 @@ Encoder::Encoder(int dictionaryBits, std::function<void(const uint8_t*, size_t)>
     : s_(std::make_unique<State>(dictionaryBits, std::move(sink))) {}
 
 Encoder::~Encoder() = default;
+
+void Encoder::Reset() { s_->Reset(); }
 
 void Encoder::Write(const uint8_t* data, size_t size) {
   State& s = *s_;

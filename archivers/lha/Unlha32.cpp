@@ -187,17 +187,23 @@ class EntryWriter {
     info.writeTime = file.writeTime;
     if (!progress_.Begin(info, file.fullPath)) throw Error{ERROR_USER_CANCEL, L""};
 
+    // A small entry is built in memory and written once, header and data:
+    // writes and seeks cost a system call each under Wine.
+    buffered_ = file.size <= BufferedEntry;
+    pending_.clear();
     uint64_t headerAt = out_.Position();
     std::vector<uint8_t> header = lha::BuildHeader(entry);
-    out_.Write(header.data(), header.size());
+    if (!buffered_) out_.Write(header.data(), header.size());
     uint64_t dataAt = out_.Position();
 
     uint16_t crc = 0;
     uint64_t original = 0;
-    std::vector<uint8_t> block(64 * 1024);  // a progress report at least every 64 KiB
+    std::vector<uint8_t>& block = block_;
+    bool read = false;
     auto readAll = [&](auto consume) {
       LARGE_INTEGER zero{};
-      SetFilePointerEx(source, zero, nullptr, FILE_BEGIN);
+      if (read) SetFilePointerEx(source, zero, nullptr, FILE_BEGIN);
+      read = true;
       crc = 0;
       original = 0;
       DWORD got = 0;
@@ -207,37 +213,46 @@ class EntryWriter {
         consume(block.data(), got);
       }
     };
+    auto put = [this](const uint8_t* data, size_t size) { Put(data, size); };
     if (entry.method == "-lh0-") {
       readAll([&](const uint8_t* data, size_t size) {
-        out_.Write(data, size);
+        put(data, size);
         if (!progress_.Advance(size)) throw Error{ERROR_USER_CANCEL, L""};
       });
     } else {
-      lha::Encoder encoder(DictionaryBits(entry.method),
-                           [&](const uint8_t* data, size_t size) { out_.Write(data, size); });
+      lha::Encoder& encoder = EncoderFor(DictionaryBits(entry.method));
       readAll([&](const uint8_t* data, size_t size) {
         encoder.Write(data, size);
         if (!progress_.Advance(size)) throw Error{ERROR_USER_CANCEL, L""};
       });
       encoder.Finish();
       // Data that does not shrink is stored as it is.
-      if (out_.Position() - dataAt >= original) {
+      if ((buffered_ ? pending_.size() : out_.Position() - dataAt) >= original) {
         entry.method = "-lh0-";
-        out_.Seek(dataAt);
-        SetEndOfFile(out_.Handle());
-        readAll([&](const uint8_t* data, size_t size) { out_.Write(data, size); });
+        if (buffered_) {
+          pending_.clear();
+        } else {
+          out_.Seek(dataAt);
+          SetEndOfFile(out_.Handle());
+        }
+        readAll(put);
       }
     }
     if (!progress_.Finish()) throw Error{ERROR_USER_CANCEL, L""};
-    uint64_t end = out_.Position();
-    entry.compressedSize = end - dataAt;
+    entry.compressedSize = buffered_ ? pending_.size() : out_.Position() - dataAt;
     entry.originalSize = original;
     entry.crc = crc;
     std::vector<uint8_t> final = lha::BuildHeader(entry);
     if (final.size() != header.size()) throw Error{ERROR_MAKE_ARCHIVE, stored};
-    out_.Seek(headerAt);
-    out_.Write(final.data(), final.size());
-    out_.Seek(end);
+    if (buffered_) {
+      final.insert(final.end(), pending_.begin(), pending_.end());
+      out_.Write(final.data(), final.size());
+    } else {
+      uint64_t end = out_.Position();
+      out_.Seek(headerAt);
+      out_.Write(final.data(), final.size());
+      out_.Seek(end);
+    }
     output.Line(L"+ " + stored);
     return true;
   }
@@ -249,8 +264,30 @@ class EntryWriter {
     return false;
   }
 
+  void Put(const uint8_t* data, size_t size) {
+    if (buffered_) pending_.insert(pending_.end(), data, data + size);
+    else out_.Write(data, size);
+  }
+
+  // One encoder for the whole archive (the method is the same for every entry).
+  lha::Encoder& EncoderFor(int bits) {
+    if (!encoder_ || encoderBits_ != bits) {
+      encoder_ = std::make_unique<lha::Encoder>(bits, [this](const uint8_t* data, size_t size) { Put(data, size); });
+      encoderBits_ = bits;
+    } else {
+      encoder_->Reset();
+    }
+    return *encoder_;
+  }
+
   arc::AtomicFile& out_;
   arc::Progress& progress_;
+  std::vector<uint8_t> block_ = std::vector<uint8_t>(64 * 1024);  // a progress report at least every 64 KiB
+  std::unique_ptr<lha::Encoder> encoder_;
+  int encoderBits_ = 0;
+  static constexpr uint64_t BufferedEntry = 1 << 20;
+  bool buffered_ = false;
+  std::vector<uint8_t> pending_;  // the entry's data while buffered_
 };
 
 void CopyRange(arc::InputFile& from, uint64_t offset, uint64_t size, arc::AtomicFile& to) {

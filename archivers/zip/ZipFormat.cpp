@@ -470,6 +470,11 @@ bool Writer::CopyRaw(File& source, const Entry& entry, uint64_t offset) {
 }
 
 bool Writer::WriteLocalHeader(const Entry& e, bool zip64) {
+  std::string h = LocalHeader(e, zip64);
+  return out_.Write(h.data(), h.size());
+}
+
+std::string Writer::LocalHeader(const Entry& e, bool zip64) {
   bool descriptor = (e.flags & FlagDescriptor) != 0;
   std::string h;
   Put32(h, SigLocal);
@@ -493,8 +498,32 @@ bool Writer::WriteLocalHeader(const Entry& e, bool zip64) {
   Put16(h, static_cast<uint16_t>(extra.size()));
   h += e.name;
   h += extra;
-  return out_.Write(h.data(), h.size());
+  return h;
 }
+
+struct Writer::Buffers {
+  std::unique_ptr<unsigned char[]> in{new unsigned char[BlockSize]}, out{new unsigned char[BlockSize]};
+  std::string pending;  // a small entry's data, written with its header at once
+  z_stream z{};
+  int level = -1;  // of the live deflate state; -1: none
+  ~Buffers() {
+    if (level >= 0) deflateEnd(&z);
+  }
+  // A state that writes exactly what a new one would.
+  z_stream* Deflater(int newLevel) {
+    if (level == newLevel && deflateReset(&z) == Z_OK) return &z;
+    if (level >= 0) deflateEnd(&z);
+    z = z_stream{};
+    level = -1;
+    if (deflateInit2(&z, newLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+    level = newLevel;
+    return &z;
+  }
+};
+
+Writer::Writer(Sink& out) : out_(out) {}
+
+Writer::~Writer() = default;
 
 Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::string& password,
                               const Progress& progress) {
@@ -509,8 +538,19 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
   e.crc = 0;
   e.compressedSize = 0;
   if (source == nullptr) e.size = 0;
+  if (!buffers_) buffers_ = std::make_unique<Buffers>();
+  // A small entry is built in memory and written once, header and data:
+  // writes and seeks cost a system call each under Wine.
+  const bool buffered = source != nullptr && !zip64 && e.size <= BufferedEntry;
+  std::string& pending = buffers_->pending;
+  auto write = [&](const void* data, size_t size) {
+    if (!buffered) return out_.Write(data, size);
+    pending.append(static_cast<const char*>(data), size);
+    return true;
+  };
   for (;;) {  // a second round stores data that deflate could not shrink
-    if (!out_.Seek(e.localOffset) || !WriteLocalHeader(e, zip64)) return AddResult::WriteError;
+    pending.clear();
+    if (!buffered && (!out_.Seek(e.localOffset) || !WriteLocalHeader(e, zip64))) return AddResult::WriteError;
     uint64_t dataStart = out_.Tell();
     if (source == nullptr) break;
     std::unique_ptr<Cipher> cipher;
@@ -520,17 +560,14 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
       header[11] = static_cast<unsigned char>(e.dosTime >> 8);  // the check byte when sizes follow the data
       cipher = std::make_unique<Cipher>(password);
       cipher->Encrypt(header, sizeof header);
-      if (!out_.Write(header, sizeof header)) return AddResult::WriteError;
+      if (!write(header, sizeof header)) return AddResult::WriteError;
     }
     if (!source->Seek(0)) return AddResult::ReadError;
-    std::unique_ptr<unsigned char[]> in(new unsigned char[BlockSize]), out(new unsigned char[BlockSize]);
-    z_stream z{};
-    if (e.method == 8 && deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      return AddResult::WriteError;
-    // The sink may throw (the core's atomic file does on a full disk).
-    TScopeExit endDeflate([&z, deflating = e.method == 8] {
-      if (deflating) deflateEnd(&z);
-    });
+    const auto& in = buffers_->in;
+    const auto& out = buffers_->out;
+    z_stream* deflater = e.method == 8 ? buffers_->Deflater(level) : nullptr;
+    if (e.method == 8 && deflater == nullptr) return AddResult::WriteError;
+    z_stream& z = e.method == 8 ? *deflater : buffers_->z;
     uLong crc = crc32(0, nullptr, 0);
     uint64_t total = 0;
     AddResult result = AddResult::Ok;
@@ -548,7 +585,7 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
       total += got;
       if (e.method == 0) {
         if (cipher) cipher->Encrypt(in.get(), got);
-        if (got && !out_.Write(in.get(), got)) result = AddResult::WriteError;
+        if (got && !write(in.get(), got)) result = AddResult::WriteError;
       } else {
         z.next_in = in.get();
         z.avail_in = static_cast<uInt>(got);
@@ -559,7 +596,7 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
           deflate(&z, flush);
           size_t have = BlockSize - z.avail_out;
           if (cipher) cipher->Encrypt(out.get(), have);
-          if (have && !out_.Write(out.get(), have)) {
+          if (have && !write(out.get(), have)) {
             result = AddResult::WriteError;
             break;
           }
@@ -570,13 +607,18 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
     if (result != AddResult::Ok) return result;
     e.crc = static_cast<uint32_t>(crc);
     e.size = total;
-    e.compressedSize = out_.Tell() - dataStart;
+    e.compressedSize = buffered ? pending.size() : out_.Tell() - dataStart;
     if (e.method == 8 && e.compressedSize > total + (encrypt ? 12 : 0)) {
       e.method = 0;
       e.flags &= static_cast<uint16_t>(~6);
       continue;
     }
     break;
+  }
+  if (buffered) {
+    std::string h = LocalHeader(e, zip64);
+    h += pending;
+    if (!out_.Write(h.data(), h.size())) return AddResult::WriteError;
   }
   if (e.flags & FlagDescriptor) {
     std::string d;
@@ -590,7 +632,7 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
       Put32(d, Clamp32(e.size));
     }
     if (!out_.Write(d.data(), d.size())) return AddResult::WriteError;
-  } else if (source != nullptr) {
+  } else if (source != nullptr && !buffered) {
     // Sizes and CRC go back into the local header now that they are known.
     uint64_t end = out_.Tell();
     if (!out_.Seek(e.localOffset) || !WriteLocalHeader(e, zip64) || !out_.Seek(end)) return AddResult::WriteError;

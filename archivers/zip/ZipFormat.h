@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,8 @@ class Writer {
  public:
   using Progress = std::function<bool(uint64_t done)>;  // false = cancel
 
-  explicit Writer(Sink& out) : out_(out) {}
+  explicit Writer(Sink& out);
+  ~Writer();
   // Copies an entry of another archive byte for byte (its local header at
   // `offset` in `source`).
   bool CopyRaw(File& source, const Entry& entry, uint64_t offset);
@@ -134,8 +136,14 @@ class Writer {
 
  private:
   bool WriteLocalHeader(const Entry& entry, bool zip64);
+  static std::string LocalHeader(const Entry& entry, bool zip64);
+  static constexpr uint64_t BufferedEntry = 1 << 20;
   Sink& out_;
   std::vector<Entry> written_;
+  // Kept from entry to entry: for small files a new deflate state and new
+  // buffers cost more than their data.
+  struct Buffers;
+  std::unique_ptr<Buffers> buffers_;
 };
 
 // Strict UTF-8 containing at least one multi-byte character.

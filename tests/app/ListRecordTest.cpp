@@ -2,6 +2,7 @@
 #include "app/ListRecord.h"
 #include "settings/ShortCutText.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -140,6 +141,53 @@ TEST(ListRecordSorting, NamesCompareCaseSensitively) {
   EXPECT_EQ(Column(records, 0), (std::vector<std::wstring>{L"a.txt", L"A.txt", L"b.txt", L"B.txt"}));
   SortListRecords(records, 0, true);
   EXPECT_EQ(Column(records, 0), (std::vector<std::wstring>{L"B.txt", L"b.txt", L"A.txt", L"a.txt"}));
+}
+
+// Sorting compares prepared keys; the order must stay the one CompareStringW
+// gives on every comparison, ties included (the sort is not stable), for
+// Japanese names, full- and half-width forms, mixed case and numbers.
+TEST(ListRecordSorting, KeyOrderIsTheOrderOfCompareString) {
+  const wchar_t* pieces[] = {L"ア", L"あ", L"ｱ", L"亜", L"表", L"ー", L"A",  L"a",    L"Ａ",   L"ａ",   L"B",
+                             L"b",  L"1",  L"２", L"10", L"9",  L"_",  L"-",  L" ",    L".",    L"~",    L"日本",
+                             L"ファイル", L"ﾌｧｲﾙ", L"file", L"File", L"FILE", L"0", L"00", L"é", L"E", L"ß"};
+  TNumberStyle style;
+  std::vector<TListRecord> records;
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int i = 0; i < 3000; ++i) {
+    TListRecord& record = records.emplace_back();
+    record.iconIndex = i;  // tells equal texts apart
+    for (uint32_t k = 0, n = 1 + next(5); k < n; ++k) record.name += pieces[next(std::size(pieces))];
+    for (uint32_t k = 0, n = next(3); k < n; ++k) record.folder += pieces[next(std::size(pieces))];
+    std::wcscpy(record.date, FormatDosDate(static_cast<WORD>(next(0xFFFF))).c_str());
+    std::wcscpy(record.time, FormatDosTime(static_cast<WORD>(next(0xBF7F))).c_str());
+    std::wcscpy(record.size, FormatSize(next(3) ? next(100000) : next(4000000000u), style).c_str());
+    std::wcscpy(record.ratio, FormatRatio(next(1001), style).c_str());
+    std::wcscpy(record.compressed, FormatSize(next(50000), style).c_str());
+  }
+  for (int column = 0; column < ListColumnCount; ++column) {
+    for (bool descending : {false, true}) {
+      SCOPED_TRACE(column * 2 + descending);
+      std::vector<TListRecord> expected = records, actual = records;
+      std::sort(expected.begin(), expected.end(), [&](const TListRecord& a, const TListRecord& b) {
+        int order =
+            CompareStringW(LOCALE_USER_DEFAULT, 0, a.ColumnText(column), -1, b.ColumnText(column), -1) - CSTR_EQUAL;
+        return descending ? order > 0 : order < 0;
+      });
+      SortListRecords(actual, column, descending);
+      ASSERT_EQ(actual.size(), expected.size());
+      size_t differ = 0;
+      for (size_t i = 0; i < actual.size(); ++i) {
+        if (actual[i].iconIndex == expected[i].iconIndex) continue;
+        if (differ++ < 5) ADD_FAILURE() << i << ": " << testing::PrintToString(std::wstring(actual[i].ColumnText(column)))
+                                        << " where " << testing::PrintToString(std::wstring(expected[i].ColumnText(column)));
+      }
+      EXPECT_EQ(differ, 0u);
+    }
+  }
 }
 
 TEST(ShortCutText, TextsConvertBothWays) {
