@@ -13,7 +13,7 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined
        -fno-sanitize-recover=undefined -I"$root/viewer/textcode")
 
 if [ -f /usr/lib/x86_64-linux-gnu/libgtest.a ] || [ -f /usr/lib/libgtest.a ]; then
-  clang++ "${flags[@]}" -DTAVIX_SOURCE_DIR="\"$root\"" "$root/tests/textcode/TextCodeTest.cpp" "$src" \
+  clang++ "${flags[@]}" -DTAVIX_SOURCE_DIR="\"$root\"" "$root/tests/viewer/textcode/TextCodeTest.cpp" "$src" \
     -lgtest -lgtest_main -pthread -o "$out/textcode_tests"
   "$out/textcode_tests" --gtest_brief=1 | tail -1
 fi
@@ -23,10 +23,10 @@ status=0
 for target in 1 2 3 4 5; do
   name=${names[$((target - 1))]}
   clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_TARGET=$target \
-    "$root/tests/textcode/FuzzTextCode.cpp" "$src" -o "$out/fuzz-$name"
+    "$root/tests/viewer/textcode/FuzzTextCode.cpp" "$src" -o "$out/fuzz-$name"
   corpus="$out/corpus-$name"
   mkdir -p "$corpus"
-  cp "$root"/tests/textcode/data/*.{sjis,euc,jis,jis78} "$corpus/"
+  cp "$root"/tests/viewer/textcode/data/*.{sjis,euc,jis,jis78} "$corpus/"
   log="$out/fuzz-$name.log"
   if "$out/fuzz-$name" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
        -artifact_prefix="$out/crash-$name-" "$corpus" >"$log" 2>&1; then

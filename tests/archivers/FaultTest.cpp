@@ -117,7 +117,7 @@ TEST_F(Faults, ZipOutputBeyondTheDeclaredSizeStopsAtOnce) {
 TEST_F(Faults, NamesThatMatchNothingAreReported) {
   Write(Path(L"a.lzh"), LhaLevel0Stored({{"here.txt", "1"}}));
   Write(Path(L"a.tar"), TarStored({{"here.txt", "1"}}));
-  fs::path rar = fs::path(TAVIX_SOURCE_DIR) / L"tests\\archivers-cab\\fixtures\\rar5_stored.rar";
+  fs::path rar = fs::path(TAVIX_SOURCE_DIR) / L"tests\\archivers\\cab\\fixtures\\rar5_stored.rar";
   std::string output;
   EXPECT_EQ(Lha().Command("x " + Q(Path(L"a.lzh")) + " " + QFolder(Path(L"o1")) + " missing.txt", &output), 0x8031)
       << output;
@@ -151,7 +151,7 @@ TEST_F(Faults, TarOverwritesUnlessAskedToKeepNewerFiles) {
 // UNRAR32 never asks: without -u an existing file is overwritten, with -u
 // only an older one is.
 TEST_F(Faults, RarOverwritesUnlessUpdating) {
-  fs::path rar = fs::path(TAVIX_SOURCE_DIR) / L"tests\\archivers-cab\\fixtures\\rar5_stored.rar";
+  fs::path rar = fs::path(TAVIX_SOURCE_DIR) / L"tests\\archivers\\cab\\fixtures\\rar5_stored.rar";
   std::string line = "-x " + Q(rar) + " " + QFolder(Path(L"out"));
   ASSERT_EQ(Rar().Command(line), 0);
   std::vector<fs::path> files;

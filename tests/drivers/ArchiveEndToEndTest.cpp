@@ -270,7 +270,7 @@ TEST_F(EndToEnd, BgaCreateListExtractDeleteAndSelfExtractor) {
 }
 
 TEST_F(EndToEnd, RarListsAndExtractsButRefusesWriting) {
-  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers-cab/fixtures/rar5_multiple_files.rar";
+  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers/cab/fixtures/rar5_multiple_files.rar";
   std::replace(fixture.begin(), fixture.end(), '/', '\\');
   std::string archive = root / "r.rar";
   ASSERT_TRUE(CopyFileA(fixture.c_str(), archive.c_str(), FALSE)) << fixture;
@@ -288,7 +288,7 @@ TEST_F(EndToEnd, RarListsAndExtractsButRefusesWriting) {
 // m 1: a file the user changed is replaced in the first case and kept in the
 // second, for every read-only family too.
 TEST_F(EndToEnd, OverwriteChoiceHoldsForRarAndTheTarFamily) {
-  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers-cab/fixtures/rar5_multiple_files.rar";
+  std::string fixture = TAVIX_SOURCE_DIR "/tests/archivers/cab/fixtures/rar5_multiple_files.rar";
   std::replace(fixture.begin(), fixture.end(), '/', '\\');
   ASSERT_TRUE(CopyFileA(fixture.c_str(), (root / "r.rar").c_str(), FALSE)) << fixture;
   for (const char* file : {"r.rar", "t.tar", "t.tgz", "t.bz2"}) {

@@ -3,7 +3,7 @@
 // libraries are loaded from bin/archivers (on the test's PATH).
 #include "archivers/core/ArcApi.h"
 #include "archivers/zip/ZipFormat.h"
-#include "../support/EscapeCheck.h"
+#include "../../support/EscapeCheck.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -3,7 +3,7 @@
 // the cabinet writer read back through libarchive.
 #include "archivers/arj/ArjFormat.h"
 #include "archivers/cab/CabWriter.h"
-#include "tests/archivers-cab/Fixtures.h"
+#include "tests/archivers/cab/Fixtures.h"
 
 #include <archive.h>
 #include <archive_entry.h>

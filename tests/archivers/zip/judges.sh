@@ -6,7 +6,7 @@
 # usage: judges.sh BUILD_DIR
 set -u
 build=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
+root=$(cd "$(dirname "$0")/../../.." && pwd)
 run="$root/scripts/wine-run"
 call="$build/bin/zipcall.exe"
 lib="$build/bin/archivers"
@@ -104,7 +104,7 @@ check "UNZIP32 decrypts Info-ZIP's encryption" bash -c "unzipdll '-x -o -Psecret
 # A fixed encrypted archive and a wrong password that passes the one-byte
 # check of both entries (found by the generator): the data entry must fail on
 # its CRC, and the empty entry, which has nothing to check, must not stay.
-python3 "$root/tests/archivers-zip/wrong_password.py" "$work/fixed-secret.zip" "$work/wrong-password"
+python3 "$root/tests/archivers/zip/wrong_password.py" "$work/fixed-secret.zip" "$work/wrong-password"
 wrong=$(cat "$work/wrong-password")
 check "the fixed archive opens with the right password (unzip)" unzip -tq -P right "$work/fixed-secret.zip"
 check "the wrong password passes unzip's header check too (the case is real)" bash -c "unzip -t -P '$wrong' '$work/fixed-secret.zip' | grep -q 'bad CRC'"

@@ -2,8 +2,8 @@
 // stub + archive in one .exe, started silently with a destination.
 #include "archivers/bga/BgaFormat.h"
 #include "archivers/sfx/SfxStubs.h"
-#include "tests/archivers-bga/TestFiles.h"
-#include "../support/EscapeCheck.h"
+#include "tests/archivers/bga/TestFiles.h"
+#include "../../support/EscapeCheck.h"
 
 #include <archive.h>
 #include <archive_entry.h>

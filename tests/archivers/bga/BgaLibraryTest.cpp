@@ -1,8 +1,8 @@
 // BGA32.DLL through its exported entries, with the command lines Tavix sends.
 #include "archivers/bga/BgaFormat.h"
 #include "engine/ArchiverApi.h"
-#include "tests/archivers-bga/TestFiles.h"
-#include "../support/EscapeCheck.h"
+#include "tests/archivers/bga/TestFiles.h"
+#include "../../support/EscapeCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // then ZIP32J "-A"). Each library is taken from the PATH; one that is not
 // built is skipped.
 #include "archivers/sfx/SfxStubs.h"
-#include "tests/archivers-bga/TestFiles.h"
+#include "tests/archivers/bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

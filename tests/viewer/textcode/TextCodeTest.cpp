@@ -11,7 +11,7 @@ using namespace std::string_literals;
 
 // Fixtures made by data/make-samples.sh with iconv: one text in each code.
 std::string Fixture(const std::string& name) {
-  std::string path = TAVIX_SOURCE_DIR "/tests/textcode/data/" + name;
+  std::string path = TAVIX_SOURCE_DIR "/tests/viewer/textcode/data/" + name;
 #ifdef _WIN32
   if (path[0] == '/') path = "Z:" + path;
 #endif

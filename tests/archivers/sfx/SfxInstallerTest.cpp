@@ -2,7 +2,7 @@
 // file association, a start-menu entry and a command run afterwards.
 #include "archivers/sfx/SfxInstall.h"
 #include "archivers/sfx/SfxStubs.h"
-#include "tests/archivers-bga/TestFiles.h"
+#include "tests/archivers/bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

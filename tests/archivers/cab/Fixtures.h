@@ -13,7 +13,7 @@
 
 // The source tree is a Linux path; Wine shows the Linux root as drive Z:.
 inline std::string FixturePath(const std::string& name) {
-  std::string path = std::string("Z:") + TAVIX_SOURCE_DIR + "/tests/archivers-cab/fixtures/" + name;
+  std::string path = std::string("Z:") + TAVIX_SOURCE_DIR + "/tests/archivers/cab/fixtures/" + name;
   for (auto& c : path)
     if (c == '/') c = '\\';
   return path;

@@ -2,7 +2,7 @@
 // and the final message, answered from outside like a user would (needs a
 // display: the test suite runs under Xvfb).
 #include "archivers/sfx/SfxStubs.h"
-#include "tests/archivers-bga/TestFiles.h"
+#include "tests/archivers/bga/TestFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,7 +1,7 @@
 // CAB32, UNRAR32 and UNARJ32 through their exported entries, with the command
 // lines Tavix sends. Native tools judge the same libraries in judges.sh.
-#include "tests/archivers-cab/Library.h"
-#include "../support/EscapeCheck.h"
+#include "tests/archivers/cab/Library.h"
+#include "../../support/EscapeCheck.h"
 
 #include <algorithm>
 #include <random>

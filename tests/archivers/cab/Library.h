@@ -4,7 +4,7 @@
 #pragma once
 
 #include "archivers/core/ArcApi.h"
-#include "tests/archivers-cab/Fixtures.h"
+#include "tests/archivers/cab/Fixtures.h"
 
 #include <gtest/gtest.h>
 

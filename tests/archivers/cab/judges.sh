@@ -7,8 +7,8 @@
 # usage: judges.sh BUILD_DIR
 set -u
 build=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-fixtures="$root/tests/archivers-cab/fixtures"
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+fixtures="$root/tests/archivers/cab/fixtures"
 run="$root/scripts/wine-run"
 call="$build/bin/arccall.exe"
 lib="$build/bin/archivers"
