@@ -9,6 +9,7 @@
 #include "engine/TextUtil.h"
 
 #include <commdlg.h>
+#include <algorithm>
 #include <shellapi.h>
 
 namespace {
@@ -267,7 +268,8 @@ bool TTavixMain::AddStep(const std::vector<std::wstring>& files) {
 }
 
 void TTavixMain::FileDelete_BtnClick() {
-  if (state_.busy || state_.readOnlyView) return;
+  // The Delete key comes here too: only while the command is enabled.
+  if (state_.busy || !ApplyCommandStates()[CmdDelete].enabled) return;
   struct TItem {
     std::wstring path;
     int index;

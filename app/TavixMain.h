@@ -336,6 +336,9 @@ class TTavixMain {
   void FileView_PopClick();
   void MakeSfxBtnClick();
   void RunStartUpJob();
+  // A new archive of the kind NewMode names (3: the new-archive dialog); false when cancelled.
+  bool PrepareNewArchive();
+  void ShellPackJob();
   void ClearExtractHistoryMenu();
   void CreateExtractDialog();
   void ReleaseExtractDialog();
