@@ -32,27 +32,29 @@ std::string ReadAll(const fs::path& path) {
 // The Shift-JIS name 日本語.txt.
 const std::wstring JapaneseName = L"\u65e5\u672c\u8a9e.txt";
 
+struct TDialogSearch {
+  std::wstring caption;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
+  auto* s = reinterpret_cast<TDialogSearch*>(data);
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && std::wstring(cls) == L"#32770" && IsWindowVisible(window) &&
+      (s->caption.empty() || WindowText(window) == s->caption)) {
+    s->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // A visible dialog of this process whose caption is caption (any when empty).
-HWND FindDialogWindow(const std::wstring& caption, HWND besides = nullptr) {
-  struct Search {
-    std::wstring caption;
-    HWND besides, found;
-  } search{caption, besides, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        wchar_t cls[32] = {};
-        GetClassNameW(window, cls, 32);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId() && std::wstring(cls) == L"#32770" && IsWindowVisible(window) &&
-            window != s->besides && (s->caption.empty() || WindowText(window) == s->caption)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+HWND FindDialogWindow(const std::wstring& caption) {
+  TDialogSearch search{caption};
+  EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -359,7 +361,7 @@ TEST_F(Creating, SaveAsAsksBeforeOverwritingAndNeverLosesTheArchive) {
 // A file dropped above the list opens it as the archive instead of adding it.
 TEST_F(Creating, DroppingAboveTheListOpensTheArchive) {
   Setting(L"PackDirOption", L"0");
-  TTavixMain& main = Start();
+  Start();
   DropAndWait({data_ + L"\\zero.bin", data_ + L"\\-readme.txt"}, 2);
   std::wstring target = folder_ + L"\\two.lzh";
   ASSERT_TRUE(SaveAsWithDialog(target));
