@@ -85,8 +85,8 @@ TEST_F(MainWindow, WithoutArgumentsStartsANewLzhArchiveInItsWorkFolder) {
   EXPECT_EQ(main.State().newArchivePath, workDir_ + L"\\~Tavix0\\Newfile.lzh");
   EXPECT_TRUE(Exists(workDir_ + L"\\~Tavix0"));
   EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"1");
-  // An empty new LZH archive offers nothing that needs entries (adding is not built yet).
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdAdd));
+  // An empty new LZH archive offers adding, nothing that needs entries.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdAdd));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdExtract));
   EXPECT_FALSE(main.FileBar().Enabled(CmdExtract));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdSaveAs));
@@ -149,19 +149,19 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   main.SelectArchive(main.State().archivePath);
   // The single installer selected: the state that enables the most commands.
   ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  const UINT menus[] = {CmdNewArchive,   CmdSaveAs, CmdSend,  CmdArchiveProperties,  CmdCopy,
-                        CmdPaste, CmdInstall, CmdOpenEntry, CmdDelete, CmdAdd,
+  const UINT menus[] = {CmdSend,  CmdArchiveProperties,  CmdCopy,
+                        CmdPaste, CmdInstall, CmdOpenEntry,
                         CmdView,  CmdSfxWizard,  CmdSfxWin16,  CmdSfxWin32,  CmdSfxWin32M,
                         CmdOptions, CmdCustomize, CmdAbout};
   for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
-  for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdDelete, CmdView,
+  for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdView,
                   CmdArchiveProperties})
     EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
-  for (UINT id : {CmdAddStandard, CmdAddExtended, CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
-    EXPECT_FALSE(MenuEnabled(main.DropDown(id == CmdAddStandard || id == CmdAddExtended ? DropAdd : DropSfx), id)) << id;
+  for (UINT id : {CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
+    EXPECT_FALSE(MenuEnabled(main.DropDown(DropSfx), id)) << id;
   HMENU edit = GetSubMenu(main.MainMenu(), 1);
   EXPECT_TRUE(GetMenuState(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION) & MF_GRAYED);  // 自動解凍書庫作成
-  for (UINT id : {CmdNewArchive, CmdSaveAs, CmdArchiveProperties, CmdCopy, CmdPaste, CmdAdd, CmdDelete,
+  for (UINT id : {CmdArchiveProperties, CmdCopy, CmdPaste,
                   CmdView, CmdOpenEntry, CmdInstall, CmdMakeSfx, CmdOptions})
     EXPECT_FALSE(main.FileBar().Enabled(id)) << id;
   // What is built stays available.
@@ -170,7 +170,7 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   EXPECT_TRUE(main.FileBar().Enabled(CmdExtract));
   // Their shortcuts (F2, Ctrl+D, Ctrl+P ...) arrive as commands and run nothing.
   TMessageBoxAnswerer answer;
-  for (UINT id : {CmdNewArchive, CmdDelete, CmdOptions, CmdAbout})
+  for (UINT id : {CmdOptions, CmdAbout})
     SendMessageW(main.Handle(), WM_COMMAND, id, 0);
   EXPECT_TRUE(answer.Texts().empty());
   EXPECT_EQ(main.State().entryCount, 2);
