@@ -383,6 +383,12 @@ bool TTavixMain::SaveAs() {
       if (answer == IDCANCEL) continue;
       if (answer != IDOK) return false;
     }
+    // A read-only file is not replaced (some file systems would let the copy through).
+    DWORD attributes = GetFileAttributesW(chosen.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      Message(chosen + texts::SaveFailed + SystemText(ERROR_ACCESS_DENIED), MB_ICONWARNING | MB_OK);
+      return false;
+    }
     if (!CopyFileW(source.c_str(), chosen.c_str(), FALSE)) {
       // Only a copy that is complete may replace the new archive.
       Message(chosen + texts::SaveFailed + SystemText(GetLastError()), MB_ICONWARNING | MB_OK);

@@ -353,6 +353,30 @@ TEST_F(Creating, SaveAsAsksBeforeOverwritingAndNeverLosesTheArchive) {
   EXPECT_FALSE(main.SaveAs());
   user2.join();
   EXPECT_NE(said.find(L"作業ﾌｫﾙﾀﾞ"), std::wstring::npos) << said;
+  // Onto a read-only file, answering OK to overwrite: the copy fails, the
+  // user is told, and the new archive stays.
+  std::wstring locked = folder_ + L"\\locked.lzh";
+  WriteText(locked, "read only");
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+  std::wstring told;
+  std::thread user3([&] {
+    HWND dialog = WaitForDialog(L"");
+    if (!dialog || !AnswerFileDialog(dialog, locked)) return;
+    for (int box = 0; box < 2; ++box) {
+      HWND question = WaitForDialog(L"");
+      if (!question || FileNameBox(question)) return;
+      wchar_t text[1024] = {};
+      GetDlgItemTextW(question, 0xFFFF, text, 1024);
+      told = text;
+      PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      for (int waited = 0; waited < 10000 && IsWindow(question); waited += 20) Sleep(20);
+    }
+  });
+  EXPECT_FALSE(main.SaveAs());
+  user3.join();
+  EXPECT_NE(told.find(L"作業ﾌｫﾙﾀﾞに残っています"), std::wstring::npos) << told;
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(fs::path(UnixPath(locked))), "read only");
   EXPECT_EQ(ReadAll(fs::path(UnixPath(work))), before);
   EXPECT_TRUE(main.State().newArchiveMode);
   EXPECT_TRUE(main.State().modified);
