@@ -113,3 +113,11 @@ std::wstring FilterForDialog(const std::wstring& filter) {
   result.push_back(L'\0');
   return result;
 }
+
+int CompressionSwitch(TArchiverType kind, int index) {
+  if (kind == atZip) {
+    static constexpr int levels[] = {0, 1, 5, 9};
+    return index >= 0 && index < 4 ? levels[index] : -1;
+  }
+  return index;
+}

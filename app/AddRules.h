@@ -49,3 +49,8 @@ std::wstring FilterForDialog(const std::wstring& filter);
 // Path parts as the add step takes them (no trailing backslash on folders).
 std::wstring FolderOf(const std::wstring& path);
 std::wstring FileNameOf(const std::wstring& path);
+
+// The jm value the library gets for the compression choice of the new-archive
+// dialog: the LZH index is the library's own method number; a ZIP choice is
+// labelled by the level it stands for (ZIP/0, ZIP/1, ZIP/5, ZIP/9).
+int CompressionSwitch(TArchiverType kind, int index);

@@ -24,9 +24,9 @@
 // clang-format off
 #define TAVIX_MAIN_COMMANDS(X) \
   /* ﾌｧｲﾙ(&F) */ \
-  X(CmdNewArchive, nullptr, L"新規作成(&N)...", 0, L"書庫ﾌｧｲﾙ作成|新しい書庫ﾌｧｲﾙを作成します", DropNone, 1, L"F2", 17) \
+  X(CmdNewArchive, &TTavixMain::NewCreate_BtnClick, L"新規作成(&N)...", 0, L"書庫ﾌｧｲﾙ作成|新しい書庫ﾌｧｲﾙを作成します", DropNone, 1, L"F2", 17) \
   X(CmdOpenArchive, &TTavixMain::LzhOpen_BtnClick, L"開く(&O)...", 1, L"書庫ﾌｧｲﾙを開く|書庫ﾌｧｲﾙを開きます", DropReopen, 0, L"F3", 5) \
-  X(CmdSaveAs, nullptr, L"名前を付けて保存(&A)...", 3, L"名前を付けて保存|新しい書庫に名前を付けて保存します.", DropNone, 14, L"", 5) \
+  X(CmdSaveAs, &TTavixMain::SaveAs_MnuClick, L"名前を付けて保存(&A)...", 3, L"名前を付けて保存|新しい書庫に名前を付けて保存します.", DropNone, 14, L"", 5) \
   X(CmdSend, nullptr, L"送信(&D)...", -1, nullptr, DropNone, -1, nullptr, 5) \
   X(CmdArchiveProperties, &TTavixMain::Property1Click, L"書庫のﾌﾟﾛﾊﾟﾃｨ(&P)...", 4, L"書庫のﾌﾟﾛﾊﾟﾃｨ|書庫の情報を表示します.", DropNone, 16, L"", 58) \
   X(CmdExit, &TTavixMain::Quit_BtnClick, L"終了(&X)", 18, L"Tavixの終了|Tavixを終了します", DropNone, 11, L"Ctrl+Q", 5) \
@@ -37,8 +37,8 @@
   X(CmdInstall, nullptr, L"ｲﾝｽﾄｰﾙ(&I)", 12, L"ｲﾝｽﾄｰﾙ|作業ﾌｫﾙﾀﾞを使用してｲﾝｽﾄｰﾙを実行します.", DropNone, 8, L"Ctrl+I", 5) \
   X(CmdOpenEntry, nullptr, L"開く(&O)", 11, L"ﾌｧｲﾙを開く|選択中のﾌｧｲﾙを開く.", DropNone, 4, L"Ctrl+X", 5) \
   X(CmdExtract, &TTavixMain::FIleMelt_BtnClick, L"解凍(&M)", 7, L"ﾌｧｲﾙを解凍する|書庫内のﾌｧｲﾙを解凍します", DropExtract, 2, L"Ctrl+M", 19) \
-  X(CmdDelete, nullptr, L"削除(&D)", 9, L"ﾌｧｲﾙを削除する|選択中のﾌｧｲﾙを削除します", DropNone, 6, L"Ctrl+D", 5) \
-  X(CmdAdd, nullptr, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \
+  X(CmdDelete, &TTavixMain::FileDelete_BtnClick, L"削除(&D)", 9, L"ﾌｧｲﾙを削除する|選択中のﾌｧｲﾙを削除します", DropNone, 6, L"Ctrl+D", 5) \
+  X(CmdAdd, &TTavixMain::FileAdd_BtnClick, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \
   X(CmdView, nullptr, L"閲覧(&V)", 10, L"ﾌｧｲﾙを閲覧する|選択中のﾌｧｲﾙを閲覧します", DropNone, 3, L"Ctrl+W", 14) \
   X(CmdMakeSfx, nullptr, nullptr, 13, L"SFX作成|自己解凍書庫を作成します.", DropSfx, -1, nullptr, 60) \
   X(CmdSfxWizard, nullptr, L"&SFX Wizard...", -1, nullptr, DropNone, 9, L"Ctrl+S", 60) \
@@ -63,8 +63,8 @@
   /* Drop-downs of the tool-bar buttons */ \
   X(CmdExtractToDesktop, &TTavixMain::ToDtpMnuClick, L"ﾃﾞｽｸﾄｯﾌﾟへ", -1, nullptr, DropNone, -1, nullptr, 19) \
   X(CmdExtractToArchiveFolder, &TTavixMain::ToArcMnuClick, L"書庫のﾌｫﾙﾀﾞへ", -1, nullptr, DropNone, -1, nullptr, 19) \
-  X(CmdAddStandard, nullptr, L"標準ﾀﾞｲｱﾛｸﾞ", -1, nullptr, DropNone, -1, nullptr, 22) \
-  X(CmdAddExtended, nullptr, L"拡張ﾀﾞｲｱﾛｸﾞ", -1, nullptr, DropNone, -1, nullptr, 22)
+  X(CmdAddStandard, &TTavixMain::CommonDlgMnuClick, L"標準ﾀﾞｲｱﾛｸﾞ", -1, nullptr, DropNone, -1, nullptr, 22) \
+  X(CmdAddExtended, &TTavixMain::ExtDlgMnuClick, L"拡張ﾀﾞｲｱﾛｸﾞ", -1, nullptr, DropNone, -1, nullptr, 22)
 // clang-format on
 
 enum TCommandId : UINT {

@@ -1,9 +1,11 @@
 // The command line and the start-up job.
+#include "app/AddRules.h"
 #include "app/TavixMain.h"
 #include "engine/Handles.h"
 #include "engine/SystemText.h"
 #include "shellext/HandOverBlock.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace {
@@ -110,11 +112,62 @@ void TTavixMain::RunStartUpJob() {
     PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }
+  if (modes.pack) {
+    ShellPackJob();
+    return;
+  }
   if (modes.extract) return RunHandOverExtractJob();
-  // The pack jobs, add and compress come with their areas; an archive named
-  // on the command line is opened here.
-  if (modes.pack || modes.add || modes.compressFile) return;
+  if (modes.add || modes.compressFile) {
+    if (!PrepareNewArchive()) return;
+    std::vector<std::wstring> files;
+    if (modes.add)
+      for (size_t i = 1; i < start_.arguments.size(); ++i) files.push_back(LongForm(start_.arguments[i]));
+    else
+      files.push_back(LongForm(modes.fileToCompress));
+    if (files.empty()) return;
+    state_.sourceFolder = FolderOf(files.front());
+    AddStep(files);
+    return;
+  }
   FullOpen(state_.archivePath);
+}
+
+bool TTavixMain::PrepareNewArchive() {
+  static const wchar_t* const extensions[] = {L".lzh", L".zip", L".cab"};
+  if (settings_.NewMode < 0 || settings_.NewMode > 2) return NewArchiveCommand();
+  EnsureWorkFolder();
+  std::wstring name = std::wstring(L"Newfile") + extensions[settings_.NewMode];
+  state_.newArchivePath = state_.workFolder + L"\\" + name;
+  state_.archivePath = state_.newArchivePath;
+  Caption(name);
+  state_.newArchiveMode = true;
+  state_.modified = false;
+  state_.readOnlyView = false;
+  SelectArchive(state_.archivePath);
+  return true;
+}
+
+void TTavixMain::ShellPackJob() {
+  std::vector<std::wstring> files = hand_over::Read();
+  if (files.empty()) return;
+  if (!state_.modes.packEach) {
+    if (!PrepareNewArchive()) return;
+    AddStep(files);
+    ApplyCommandStates();
+    return;
+  }
+  for (const std::wstring& file : files) {
+    if (!PrepareNewArchive()) return;
+    // "report.doc" becomes "report.doc.lzh" beside it.
+    std::wstring extension = FileNameOf(state_.newArchivePath);
+    extension = extension.substr(std::min(extension.rfind(L'.'), extension.size()));
+    state_.archivePath = file + extension;
+    SelectArchive(state_.archivePath);
+    Caption(state_.archivePath);
+    AddStep({file});
+    state_.newArchiveMode = false;
+  }
+  PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 // "/MELT": the archives the shell extension handed over. The first opens

@@ -188,7 +188,11 @@ LRESULT TTavixMain::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_INITMENUPOPUP:
       if (reinterpret_cast<HMENU>(w) == DropDown(1)) MeltToPopPopup();
+      if (reinterpret_cast<HMENU>(w) == DropDown(DropAdd)) OpenDlgMnuPopup();
       break;
+    case WM_DROPFILES:
+      Guarded([&] { OnDropFiles(reinterpret_cast<HDROP>(w)); });
+      return 0;
     case WM_MENUSELECT:
       if (HIWORD(w) == 0xFFFF && l == 0) SetHint(L"");
       break;

@@ -78,4 +78,32 @@ inline constexpr wchar_t DeletingWorkFiles[] = L"作業ファイルを削除し�
 inline constexpr wchar_t OutOfMemory[] = L"ﾒﾓﾘが不足しています.";
 inline constexpr wchar_t UnexpectedError[] = L"予期しないｴﾗｰが発生しました.";
 
+// Creating archives, adding, deleting and Save As.
+inline constexpr wchar_t AddTitle[] = L"書庫に追加するファイルの選択";
+inline constexpr wchar_t AddFilter[] = L"全てのﾌｧｲﾙ(*.*)|*.*";
+inline constexpr wchar_t AutoNameExists[] = L"は既に存在します.\r\nこのﾌｧｲﾙに追加しますか?";  // after the path
+inline constexpr wchar_t NewArchiveNameCaption[] = L"新規書庫ﾌｧｲﾙ名";
+inline constexpr wchar_t NewArchiveNamePrompt[] = L"書庫ﾌｧｲﾙ名を入力して下さい";
+inline constexpr wchar_t AddingStart[] = L"書庫へ ";
+inline constexpr wchar_t AddingEnd[] = L" 個のファイルを追加中...";
+inline constexpr wchar_t AddFailed[] = L"ファイル追加に失敗しました";
+inline constexpr wchar_t AddedEnd[] = L"個のファイルを追加しました";  // after " %d "
+inline constexpr wchar_t CreateFailed[] = L"書庫ﾌｧｲﾙの作成に失敗しました.";
+inline constexpr wchar_t DropReadOnly[] =
+    L"編集可能状態でないためﾄﾞﾛｯﾌﾟ出来ません.\r\n編集状態にしてﾌｧｲﾙを受取りますか?";
+inline constexpr wchar_t CannotAdd[] = L"この書庫はﾌｧｲﾙを追加することが出来ません.";
+inline constexpr wchar_t DeleteAskStart[] = L"ファイル: ";
+inline constexpr wchar_t DeleteAskEnd[] = L"を削除しますか.";
+inline constexpr wchar_t DeletedEnd[] = L"個のファイルを削除しました";  // after " %d "
+inline constexpr wchar_t DeleteFailed[] = L"ﾌｧｲﾙを削除出来ませんでした (ｴﾗｰｺｰﾄﾞ: ";  // then the code and ")."
+inline constexpr wchar_t NoFilesLeftStart[] = L"ﾌｧｲﾙがなくなりましたので、";
+inline constexpr wchar_t NoFilesLeftEnd[] = L"は削除されました.\r新規作成ﾓｰﾄﾞになります.";
+inline constexpr wchar_t ButtonAll[] = L"全て";
+inline constexpr wchar_t ButtonAbort[] = L"中止";
+inline constexpr wchar_t ButtonCancel[] = L"ｷｬﾝｾﾙ";
+inline constexpr wchar_t SaveExists[] = L"ファイルはすでに存在します.\n\r上書きしますか？";
+// Save As refusals: the new archive stays in the work folder.
+inline constexpr wchar_t SaveOntoItself[] = L"作業ﾌｫﾙﾀﾞの書庫そのものには保存出来ません.\r別の名前を指定して下さい.";
+inline constexpr wchar_t SaveFailed[] = L" に保存出来ませんでした.\r書庫は作業ﾌｫﾙﾀﾞに残っています.\r\r";  // after the path, then the reason
+
 }  // namespace texts

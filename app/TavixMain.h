@@ -175,6 +175,13 @@ class TTavixMain {
   void SetViewStyle(int style);
   void EnsureWorkFolder();
   void EnterNewArchiveMode();
+  // The shared add step (MainAdd.cpp): adds files to the shown archive; false
+  // when nothing was added. Save As moves a new archive to its final place;
+  // false when it did not.
+  bool AddStep(const std::vector<std::wstring>& files);
+  bool SaveAs();
+  // The new-archive command; false when its dialog was cancelled.
+  bool NewArchiveCommand();
   // Extraction (MainExtract.cpp): the run extracts the selection or everything
   // into destination and reports the counts; the step is what the viewing,
   // installing and copying commands share. The step returns true on failure.
@@ -325,10 +332,19 @@ class TTavixMain {
   bool ShowExtractDialog();
   void FileDelete_BtnClick();
   void FileAdd_BtnClick();
+  void CommonDlgMnuClick();
+  void ExtDlgMnuClick();
+  void OpenDlgMnuPopup();
+  void OnDropFiles(HDROP drop);
+  // Runs a library call with the window busy and disabled; -1 when it raised (and was told).
+  int RunLibrary(const std::function<int()>& call);
   void FileView_PopClick();
   void MakeSfxBtnClick();
   void RunStartUpJob();
   void RunHandOverExtractJob();
+  // A new archive of the kind NewMode names (3: the new-archive dialog); false when cancelled.
+  bool PrepareNewArchive();
+  void ShellPackJob();
   void ClearExtractHistoryMenu();
   void CreateExtractDialog();
   void ReleaseExtractDialog();

@@ -73,4 +73,14 @@ TEST(AddRules, SaveDialogOffersTheKindsFiltersAndAllFiles) {
   EXPECT_EQ(FilterForDialog(L"a|*.a"), std::wstring(L"a\0*.a\0\0", 7));
 }
 
+// The ZIP choices are labelled by level; an index sent as "-0".."-3" would
+// store ZIP/5 and ZIP/9 at levels 2 and 3.
+TEST(AddRules, CompressionChoiceReachesTheLibraryAsLabelled) {
+  EXPECT_EQ(CompressionSwitch(atZip, 0), 0);
+  EXPECT_EQ(CompressionSwitch(atZip, 1), 1);
+  EXPECT_EQ(CompressionSwitch(atZip, 2), 5);
+  EXPECT_EQ(CompressionSwitch(atZip, 3), 9);
+  for (int index = 0; index < 5; ++index) EXPECT_EQ(CompressionSwitch(atLha, index), index);
+}
+
 }  // namespace

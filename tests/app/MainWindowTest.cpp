@@ -87,8 +87,8 @@ TEST_F(MainWindow, WithoutArgumentsStartsANewLzhArchiveInItsWorkFolder) {
   EXPECT_EQ(main.State().newArchivePath, workDir_ + L"\\~Tavix0\\Newfile.lzh");
   EXPECT_TRUE(Exists(workDir_ + L"\\~Tavix0"));
   EXPECT_EQ(ReadIni(ini_, L"Work", L"HowManyOpen"), L"1");
-  // An empty new LZH archive offers nothing that needs entries (adding is not built yet).
-  EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdAdd));
+  // An empty new LZH archive offers adding, nothing that needs entries.
+  EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdAdd));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdExtract));
   EXPECT_FALSE(main.FileBar().Enabled(CmdExtract));
   EXPECT_FALSE(MenuEnabled(main.MainMenu(), CmdSaveAs));
@@ -157,8 +157,8 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
   for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste, CmdDelete, CmdView})
     EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
-  for (UINT id : {CmdAddStandard, CmdAddExtended, CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
-    EXPECT_FALSE(MenuEnabled(main.DropDown(id == CmdAddStandard || id == CmdAddExtended ? DropAdd : DropSfx), id)) << id;
+  for (UINT id : {CmdSfxWizard, CmdSfxWin32, CmdSfxWin32M})
+    EXPECT_FALSE(MenuEnabled(main.DropDown(DropSfx), id)) << id;
   HMENU edit = GetSubMenu(main.MainMenu(), 1);
   EXPECT_TRUE(GetMenuState(edit, GetMenuItemCount(edit) - 1, MF_BYPOSITION) & MF_GRAYED);  // 自動解凍書庫作成
   for (UINT id : {CmdNewArchive, CmdSaveAs, CmdCopy, CmdPaste, CmdAdd, CmdDelete,
