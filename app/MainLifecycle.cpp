@@ -177,7 +177,7 @@ void TTavixMain::OpenCommandLineArchive() {
   std::wstring remaining;
   state_.modes = ParseCommandLine(start_.commandLine, remaining);
   const TCommandLineModes& modes = state_.modes;
-  if (modes.pack || modes.extract || modes.add || modes.compressFile) {
+  if (modes.pack || modes.extract || modes.add || modes.compressFile || modes.view) {
     state_.pendingJob = true;
     EnterNewArchiveMode();
     return;
