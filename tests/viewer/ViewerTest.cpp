@@ -3,6 +3,8 @@
 // by the program itself through /VIEW.
 #include "Viewer.h"
 
+#include "FindDialogIds.h"
+
 #include "../dialogs/DialogDriver.h"
 #include "../support/XInput.h"
 
@@ -85,6 +87,9 @@ class ViewerTest : public ::testing::Test {
       }
       PointAt(viewer.Editor().Handle(), IsWindowVisible(viewer.Editor().Handle()));
       user(window);
+      // A dialog the user left open (a failed step) is cancelled first.
+      if (HWND left = FindWindowW(L"#32770", nullptr); left && IsWindowVisible(left))
+        PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
       if (IsWindowVisible(window)) PostMessageW(window, WM_CLOSE, 0, 0);
     });
     viewer.ShowModal();
@@ -201,40 +206,73 @@ TEST_F(ViewerTest, FindMarksAndJumpsWithTheirMessages) {
   std::wstring afterFind, afterNext, afterMissing, jumpBefore, markCaption, popupCaption, afterJump;
   View(viewer, path, [&](HWND window) {
     Keys(L"ctrl+Home");
+    fprintf(stderr, "step 1\n");
     // Jump 3 before Mark 3 does nothing.
     Keys(L"ctrl+3");
+    fprintf(stderr, "step 2\n");
     jumpBefore = StatusOf(window, 0) + L"|" + StatusOf(window, 2);
+    fprintf(stderr, "step 3\n");
     HWND find = nullptr;
+    fprintf(stderr, "step 4\n");
     Keys(L"ctrl+f");
+    fprintf(stderr, "step 5\n");
     find = WaitForWindow(L"検索");
+    fprintf(stderr, "step 6\n");
     ASSERT_TRUE(find);
-    HWND edit = FindWindowExW(FindWindowExW(find, nullptr, L"ComboBox", nullptr), nullptr, L"Edit", nullptr);
+    fprintf(stderr, "step 7\n");
+    HWND edit = FindWindowExW(GetDlgItem(find, IDC_FIND_WORD), nullptr, L"Edit", nullptr);
+    fprintf(stderr, "step 8\n");
     ASSERT_TRUE(edit);
+    fprintf(stderr, "step 9\n");
     PointAt(edit, true);
+    fprintf(stderr, "step 10\n");
     Keys(L"ctrl+a BackSpace");
+    fprintf(stderr, "step 11\n");
     ASSERT_EQ(Xdotool(L"type --delay 30 needle"), 0);
+    fprintf(stderr, "step 12\n");
     ASSERT_TRUE(WaitUntil([&] { return Text(edit) == L"needle"; }));
+    fprintf(stderr, "step 13\n");
     Keys(L"Return");
+    fprintf(stderr, "step 14\n");
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 2) == L"行:30"; })) << StatusOf(window, 2);
+    fprintf(stderr, "step 15\n");
     afterFind = StatusOf(window, 0);
+    fprintf(stderr, "step 16\n");
     PointAt(viewer.Editor().Handle());
+    fprintf(stderr, "step 17\n");
     Keys(L"F3");
+    fprintf(stderr, "step 18\n");
     ASSERT_TRUE(WaitUntil([&] { return !StatusOf(window, 0).empty(); }));
+    fprintf(stderr, "step 19\n");
     afterNext = StatusOf(window, 0);
+    fprintf(stderr, "step 20\n");
     Keys(L"shift+F3");
+    fprintf(stderr, "step 21\n");
     // Mark 3 on row 41: 41 rows down from the top.
     Keys(L"ctrl+Home");
+    fprintf(stderr, "step 22\n");
     ASSERT_EQ(Xdotool(L"key --clearmodifiers --repeat 41 --delay 20 Down"), 0);
+    fprintf(stderr, "step 23\n");
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 2) == L"行:42"; })) << StatusOf(window, 2);
+    fprintf(stderr, "step 24\n");
     Keys(L"alt+3");
+    fprintf(stderr, "step 25\n");
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 0) == L"ﾏｰｸ 3"; })) << StatusOf(window, 0);
+    fprintf(stderr, "step 26\n");
     markCaption = MenuCaption(window, VwMarkMain + 3);
+    fprintf(stderr, "step 27\n");
     popupCaption = MenuCaption(window, VwJumpMain + 3);
+    fprintf(stderr, "step 28\n");
     Keys(L"ctrl+End");
+    fprintf(stderr, "step 29\n");
     Keys(L"ctrl+3");
+    fprintf(stderr, "step 30\n");
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 0) == L"ｼﾞｬﾝﾌﾟ 3"; })) << StatusOf(window, 0);
+    fprintf(stderr, "step 31\n");
     afterJump = StatusOf(window, 2);
+    fprintf(stderr, "step 32\n");
     Screenshot(window, Shot(L"find.png"));
+    fprintf(stderr, "step 33\n");
   });
   EXPECT_EQ(jumpBefore, L"|行:1");
   EXPECT_EQ(afterFind, L"");
