@@ -495,6 +495,8 @@ void TViewer::Editor1SelectionChange() {
 
 void TViewer::Find1Click() {
   TFindDlg dialog(window_, ini_.FullPath());
+  // Without its template (a program that lacks the dialogs' resources) it would never close.
+  if (!dialog.Handle()) return;
   dialog.CenterOn(window_);
   dialog.SetStartPointsEnabled(true);
   dialog.SetDownCaption(L"下検索(&N)");
