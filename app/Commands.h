@@ -39,7 +39,7 @@
   X(CmdExtract, &TTavixMain::FIleMelt_BtnClick, L"解凍(&M)", 7, L"ﾌｧｲﾙを解凍する|書庫内のﾌｧｲﾙを解凍します", DropExtract, 2, L"Ctrl+M", 19) \
   X(CmdDelete, &TTavixMain::FileDelete_BtnClick, L"削除(&D)", 9, L"ﾌｧｲﾙを削除する|選択中のﾌｧｲﾙを削除します", DropNone, 6, L"Ctrl+D", 5) \
   X(CmdAdd, &TTavixMain::FileAdd_BtnClick, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \
-  X(CmdView, nullptr, L"閲覧(&V)", 10, L"ﾌｧｲﾙを閲覧する|選択中のﾌｧｲﾙを閲覧します", DropNone, 3, L"Ctrl+W", 14) \
+  X(CmdView, &TTavixMain::FileView_PopClick, L"閲覧(&V)", 10, L"ﾌｧｲﾙを閲覧する|選択中のﾌｧｲﾙを閲覧します", DropNone, 3, L"Ctrl+W", 14) \
   X(CmdMakeSfx, nullptr, nullptr, 13, L"SFX作成|自己解凍書庫を作成します.", DropSfx, -1, nullptr, 60) \
   X(CmdSfxWizard, nullptr, L"&SFX Wizard...", -1, nullptr, DropNone, 9, L"Ctrl+S", 60) \
   X(CmdSfxDos16, nullptr, L"&Dos16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \

@@ -37,6 +37,18 @@ TCommandLineModes TTavixMain::ParseCommandLine(const std::wstring& commandLine, 
   size_t exe = text.find(L".EXE");
   if (exe != std::wstring::npos) text.erase(0, exe + 4);
   TrimLeadingBlanks(text);
+  if (StartsWith(text, L"/VIEW ")) {
+    // The file keeps its own spelling: the rest of the line as given.
+    std::wstring given = commandLine;
+    std::erase(given, L'"');
+    given.erase(0, given.size() - text.size() + 6);
+    TrimLeadingBlanks(given);
+    while (!given.empty() && given.back() == L' ') given.pop_back();
+    modes.view = true;
+    modes.fileToView = LongForm(given);
+    remaining.clear();
+    return modes;
+  }
   if (StartsWith(text, L"/MELT")) {
     text.erase(0, 5);
     modes.extract = true;
@@ -109,6 +121,11 @@ void TTavixMain::RunStartUpJob() {
   if (modes.extractAndExit && !modes.extract && !modes.pack) {
     // The program ends after the dialog, whether or not the user extracted.
     FIleMelt_BtnClick();
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
+  if (modes.view) {
+    ViewFile(modes.fileToView);
     PostMessageW(window_, WM_CLOSE, 0, 0);
     return;
   }

@@ -9,6 +9,4 @@ void TTavixMain::Install_PopMnuClick() {}
 
 void TTavixMain::FileOpen_PopClick() {}
 
-void TTavixMain::FileView_PopClick() {}
-
 bool TTavixMain::ClipboardHasFiles() const { return IsClipboardFormatAvailable(CF_HDROP) != FALSE; }

@@ -180,6 +180,11 @@ void TTavixMain::OpenCommandLineArchive() {
   std::wstring remaining;
   state_.modes = ParseCommandLine(start_.commandLine, remaining);
   const TCommandLineModes& modes = state_.modes;
+  // Viewing a file needs no archive and no archiver library.
+  if (modes.view) {
+    state_.pendingJob = true;
+    return;
+  }
   if (modes.pack || modes.extract || modes.add || modes.compressFile) {
     state_.pendingJob = true;
     EnterNewArchiveMode();

@@ -72,6 +72,8 @@ struct TCommandLineModes {
   bool add = false;
   bool compressFile = false;
   std::wstring fileToCompress;
+  bool view = false;  // /VIEW file: the viewer on a file, then the program ends
+  std::wstring fileToView;
 };
 
 // The main window's state, shared by every area of the window.
@@ -339,6 +341,8 @@ class TTavixMain {
   // Runs a library call with the window busy and disabled; -1 when it raised (and was told).
   int RunLibrary(const std::function<int()>& call);
   void FileView_PopClick();
+  // The viewer on a file, modal; false when it could not be shown (the user was told).
+  bool ViewFile(const std::wstring& path);
   void MakeSfxBtnClick();
   void RunStartUpJob();
   void RunHandOverExtractJob();
