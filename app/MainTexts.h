@@ -78,4 +78,13 @@ inline constexpr wchar_t DeletingWorkFiles[] = L"作業ファイルを削除し�
 inline constexpr wchar_t OutOfMemory[] = L"ﾒﾓﾘが不足しています.";
 inline constexpr wchar_t UnexpectedError[] = L"予期しないｴﾗｰが発生しました.";
 
+// Self-extractors and mail.
+inline constexpr wchar_t SfxFailed[] = L"SFX書庫の作成に失敗しました。";
+inline constexpr wchar_t SfxMade[] = L"SFX書庫を作成しました。";
+inline constexpr wchar_t SfxNotMade[] = L"SFX書庫を作成できませんでした。";
+inline constexpr wchar_t SfxNotMadeDos16[] =
+    L"SFX書庫を作成できませんでした。\n\rﾛﾝｸﾞﾈｰﾑ形式のﾃﾞｨﾚｸﾄﾘ情報が含まれて\n\rいる可能性があります.";
+inline constexpr wchar_t MailSubject[] = L"ファイル送付:";
+inline constexpr wchar_t MailFailed[] = L"送信に失敗しました";
+
 }  // namespace texts

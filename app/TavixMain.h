@@ -127,6 +127,9 @@ struct TMainState {
   int lastPercent = 0;
   DWORD lastPump = 0;
   bool extractFailureShown = false;  // the last extraction step showed its failure
+  // The self-extractor chosen last (MainSfxMail.cpp).
+  UINT sfxChecked = 0;
+  int sfxButton = 1;
 };
 
 class TTavixMain {
@@ -322,6 +325,10 @@ class TTavixMain {
   void FileAdd_BtnClick();
   void FileView_PopClick();
   void MakeSfxBtnClick();
+  void MakeSfxVariantClick(UINT id);
+  void SFXWizard1Click();
+  bool SfxRun(int variant);
+  bool SaveBeforeSfx();
   void RunStartUpJob();
   void ClearExtractHistoryMenu();
   void CreateExtractDialog();
