@@ -49,7 +49,7 @@ TCommandStates CommandRules(const TCommandContext& c) {
   enum { SfxOff, SfxAll, SfxZipSet } sfx = SfxOff;
   if (!c.listEmpty && !c.selfExtracting) sfx = c.kind == atLha ? SfxAll : (c.kind == atZip || cab) ? SfxZipSet : SfxOff;
   set(CmdMakeSfx, sfx != SfxOff);
-  for (UINT id : {CmdSfxWizard, CmdSfxWin16, CmdSfxWin32M}) set(id, sfx == SfxAll);
+  for (UINT id : {CmdSfxWizard, CmdSfxDos16, CmdSfxWin16, CmdSfxWin32M}) set(id, sfx == SfxAll);
   set(CmdSfxWin32, sfx != SfxOff);
   UINT checked = c.sfxChecked ? c.sfxChecked : static_cast<UINT>(CmdSfxWin32);
   states.sfxButton = c.sfxButton;
