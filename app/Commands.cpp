@@ -49,11 +49,14 @@ TCommandStates CommandRules(const TCommandContext& c) {
   enum { SfxOff, SfxAll, SfxZipSet } sfx = SfxOff;
   if (!c.listEmpty && !c.selfExtracting) sfx = c.kind == atLha ? SfxAll : (c.kind == atZip || cab) ? SfxZipSet : SfxOff;
   set(CmdMakeSfx, sfx != SfxOff);
-  for (UINT id : {CmdSfxWizard, CmdSfxWin16, CmdSfxWin32M}) set(id, sfx == SfxAll);
+  for (UINT id : {CmdSfxWizard, CmdSfxDos16, CmdSfxWin16, CmdSfxWin32M}) set(id, sfx == SfxAll);
   set(CmdSfxWin32, sfx != SfxOff);
-  states[CmdSfxWin32].checked = sfx != SfxZipSet;
-  states[CmdSfxWin32M].checked = sfx == SfxZipSet;
-  if (sfx == SfxZipSet) states.sfxImage = 2;
+  UINT checked = c.sfxChecked ? c.sfxChecked : static_cast<UINT>(CmdSfxWin32);
+  states.sfxButton = c.sfxButton;
+  if (sfx == SfxZipSet) checked = CmdSfxWin32M, states.sfxButton = 2, states.sfxImage = 2;
+  for (UINT id : {CmdSfxWizard, CmdSfxDos16, CmdSfxWin16, CmdSfxWin32, CmdSfxWin32M})
+    states[id].checked = id == checked;
+  set(CmdSend, !c.listEmpty);
 
   const UINT styles[] = {CmdLargeIcons, CmdSmallIcons, CmdListView, CmdReportView};
   for (int style = 0; style < 4; ++style) states[styles[style]].checked = style == c.viewStyle;

@@ -27,7 +27,7 @@
   X(CmdNewArchive, &TTavixMain::NewCreate_BtnClick, L"新規作成(&N)...", 0, L"書庫ﾌｧｲﾙ作成|新しい書庫ﾌｧｲﾙを作成します", DropNone, 1, L"F2", 17) \
   X(CmdOpenArchive, &TTavixMain::LzhOpen_BtnClick, L"開く(&O)...", 1, L"書庫ﾌｧｲﾙを開く|書庫ﾌｧｲﾙを開きます", DropReopen, 0, L"F3", 5) \
   X(CmdSaveAs, &TTavixMain::SaveAs_MnuClick, L"名前を付けて保存(&A)...", 3, L"名前を付けて保存|新しい書庫に名前を付けて保存します.", DropNone, 14, L"", 5) \
-  X(CmdSend, nullptr, L"送信(&D)...", -1, nullptr, DropNone, -1, nullptr, 5) \
+  X(CmdSend, &TTavixMain::Send1Click, L"送信(&D)...", -1, nullptr, DropNone, -1, nullptr, 5) \
   X(CmdArchiveProperties, &TTavixMain::Property1Click, L"書庫のﾌﾟﾛﾊﾟﾃｨ(&P)...", 4, L"書庫のﾌﾟﾛﾊﾟﾃｨ|書庫の情報を表示します.", DropNone, 16, L"", 58) \
   X(CmdExit, &TTavixMain::Quit_BtnClick, L"終了(&X)", 18, L"Tavixの終了|Tavixを終了します", DropNone, 11, L"Ctrl+Q", 5) \
   /* 編集(&E) and the list's pop-up menu */ \
@@ -40,12 +40,12 @@
   X(CmdDelete, &TTavixMain::FileDelete_BtnClick, L"削除(&D)", 9, L"ﾌｧｲﾙを削除する|選択中のﾌｧｲﾙを削除します", DropNone, 6, L"Ctrl+D", 5) \
   X(CmdAdd, &TTavixMain::FileAdd_BtnClick, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \
   X(CmdView, &TTavixMain::FileView_PopClick, L"閲覧(&V)", 10, L"ﾌｧｲﾙを閲覧する|選択中のﾌｧｲﾙを閲覧します", DropNone, 3, L"Ctrl+W", 14) \
-  X(CmdMakeSfx, nullptr, nullptr, 13, L"SFX作成|自己解凍書庫を作成します.", DropSfx, -1, nullptr, 60) \
+  X(CmdMakeSfx, &TTavixMain::MakeSfxBtnClick, nullptr, 13, L"SFX作成|自己解凍書庫を作成します.", DropSfx, -1, nullptr, 60) \
   X(CmdSfxWizard, nullptr, L"&SFX Wizard...", -1, nullptr, DropNone, 9, L"Ctrl+S", 60) \
-  X(CmdSfxDos16, nullptr, L"&Dos16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
-  X(CmdSfxWin16, nullptr, L"Win&16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
-  X(CmdSfxWin32, nullptr, L"Win&32 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
-  X(CmdSfxWin32M, nullptr, L"&Win32M SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
+  X(CmdSfxDos16, &TTavixMain::MakeSfxVariantClick, L"&Dos16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
+  X(CmdSfxWin16, &TTavixMain::MakeSfxVariantClick, L"Win&16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
+  X(CmdSfxWin32, &TTavixMain::MakeSfxVariantClick, L"Win&32 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
+  X(CmdSfxWin32M, &TTavixMain::MakeSfxVariantClick, L"&Win32M SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
   /* 表示(&V) */ \
   X(CmdOptions, &TTavixMain::Option_MnuClick, L"設定...(&T)", 14, L"Tavixの設定|Tavixのオプションを設定します.", DropNone, 7, L"Ctrl+P", 25) \
   X(CmdShowCommandBar, &TTavixMain::VFileBMnuClick, L"ｺﾏﾝﾄﾞﾊﾞｰ", -1, nullptr, DropNone, -1, nullptr, 5) \
@@ -100,6 +100,9 @@ struct TCommandContext {
   int viewStyle = 3;
   bool commandBarShown = true;
   bool optionsBarShown = true;
+  // The self-extractor the user chose last: its checked item and button picture memory.
+  UINT sfxChecked = 0;  // 0: none chosen yet (Win32)
+  int sfxButton = 1;
 };
 
 struct TCommandState {
@@ -113,6 +116,7 @@ struct TCommandStates {
   std::array<TCommandState, kCommandCount> commands{};
   bool addingSupported = false;
   int sfxImage = 13;  // the self-extractor button's picture
+  int sfxButton = 1;  // what the button runs: 0 Win16, 1 Win32, 2 Win32M, 3 wizard
   const TCommandState& operator[](UINT id) const { return commands[id - CmdFirst]; }
   TCommandState& operator[](UINT id) { return commands[id - CmdFirst]; }
   bool operator==(const TCommandStates&) const = default;

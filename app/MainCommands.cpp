@@ -79,8 +79,8 @@ const std::vector<TMenuDef>& DropDownsDef() {
       Popup(L"FileMeltBtn", {Item(CmdExtractToDesktop), Item(CmdExtractToArchiveFolder),
                              Popup(texts::MenuPreviousFolder, {Placeholder(CmdExtractHistoryLast)})}),
       Popup(L"FileAddBtn", {Item(CmdAddStandard), Item(CmdAddExtended)}),
-      Popup(L"MakeSfxBtn", {Item(CmdSfxWizard, L"SFX Wizard..."), Separator(), Item(CmdSfxDos16, L"Dos16 SFX"),
-                            Item(CmdSfxWin16, L"Win16 SFX"), Item(CmdSfxWin32, ShowsCheck, L"Win32 SFX"),
+      Popup(L"MakeSfxBtn", {Item(CmdSfxWizard, ShowsCheck, L"SFX Wizard..."), Separator(),
+                            Item(CmdSfxDos16, ShowsCheck, L"Dos16 SFX"), Item(CmdSfxWin16, ShowsCheck, L"Win16 SFX"), Item(CmdSfxWin32, ShowsCheck, L"Win32 SFX"),
                             Item(CmdSfxWin32M, ShowsCheck, L"Win32M SFX")}),
       Popup(L"IconBtn", {Item(CmdLargeIcons, ShowsCheck, texts::MenuLargeIcons),
                          Item(CmdSmallIcons, ShowsCheck, texts::MenuSmallIcons),
@@ -222,6 +222,8 @@ TCommandContext TTavixMain::CommandContext() {
   context.viewStyle = arcList_.ViewStyle();
   context.commandBarShown = docks_.BarVisible(fileBar_);
   context.optionsBarShown = docks_.BarVisible(meltOpBar_);
+  context.sfxChecked = state_.sfxChecked;
+  context.sfxButton = state_.sfxButton;
   return context;
 }
 

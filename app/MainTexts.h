@@ -105,5 +105,13 @@ inline constexpr wchar_t SaveExists[] = L"ファイルはすでに存在しま�
 // Save As refusals: the new archive stays in the work folder.
 inline constexpr wchar_t SaveOntoItself[] = L"作業ﾌｫﾙﾀﾞの書庫そのものには保存出来ません.\r別の名前を指定して下さい.";
 inline constexpr wchar_t SaveFailed[] = L" に保存出来ませんでした.\r書庫は作業ﾌｫﾙﾀﾞに残っています.\r\r";  // after the path, then the reason
+// Self-extractors and mail.
+inline constexpr wchar_t SfxFailed[] = L"SFX書庫の作成に失敗しました。";
+inline constexpr wchar_t SfxMade[] = L"SFX書庫を作成しました。";
+inline constexpr wchar_t SfxNotMade[] = L"SFX書庫を作成できませんでした。";
+inline constexpr wchar_t SfxNotMadeDos16[] =
+    L"SFX書庫を作成できませんでした。\n\rﾛﾝｸﾞﾈｰﾑ形式のﾃﾞｨﾚｸﾄﾘ情報が含まれて\n\rいる可能性があります.";
+inline constexpr wchar_t MailSubject[] = L"ファイル送付:";
+inline constexpr wchar_t MailFailed[] = L"送信に失敗しました";
 
 }  // namespace texts

@@ -131,6 +131,9 @@ struct TMainState {
   int lastPercent = 0;
   DWORD lastPump = 0;
   bool extractFailureShown = false;  // the last extraction step showed its failure
+  // The self-extractor chosen last (MainSfxMail.cpp).
+  UINT sfxChecked = 0;
+  int sfxButton = 1;
 };
 
 class TTavixMain {
@@ -344,6 +347,10 @@ class TTavixMain {
   // The viewer on a file, modal; false when it could not be shown (the user was told).
   bool ViewFile(const std::wstring& path);
   void MakeSfxBtnClick();
+  void MakeSfxVariantClick(UINT id);
+  void SFXWizard1Click();
+  bool SfxRun(int variant);
+  bool SaveBeforeSfx();
   void RunStartUpJob();
   void RunHandOverExtractJob();
   // A new archive of the kind NewMode names (3: the new-archive dialog); false when cancelled.

@@ -128,6 +128,20 @@ TEST(CommandRules, TheSelfExtractorButtonRunsWin32MForZipAndCab) {
   EXPECT_TRUE(lzh[CmdSfxWin32].checked);
   EXPECT_FALSE(lzh[CmdSfxWin32M].checked);
   EXPECT_EQ(lzh.sfxImage, 13);
+  EXPECT_EQ(lzh.sfxButton, 1);
+  for (TArchiverType kind : {atZip, atCab}) EXPECT_EQ(CommandRules({.kind = kind, .listEmpty = false}).sfxButton, 2);
+}
+
+TEST(CommandRules, TheLastSelfExtractorChosenIsCheckedAndSendNeedsEntries) {
+  // Dos16 shows the Win16 picture: the button then runs Win16.
+  TCommandStates dos = CommandRules({.kind = atLha, .listEmpty = false, .sfxChecked = CmdSfxDos16, .sfxButton = 0});
+  for (UINT id : {CmdSfxWizard, CmdSfxDos16, CmdSfxWin16, CmdSfxWin32, CmdSfxWin32M})
+    EXPECT_EQ(dos[id].checked, id == CmdSfxDos16) << id;
+  EXPECT_EQ(dos.sfxButton, 0);
+  EXPECT_TRUE(dos[CmdSfxDos16].enabled);
+  EXPECT_TRUE(dos[CmdSend].enabled);
+  EXPECT_FALSE(CommandRules({.kind = atZip, .listEmpty = false})[CmdSfxDos16].enabled);
+  EXPECT_FALSE(CommandRules({.kind = atLha, .listEmpty = true})[CmdSend].enabled);
 }
 
 TEST(CommandRules, ChecksFollowTheViewStyleAndTheBars) {

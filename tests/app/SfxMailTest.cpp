@@ -1,0 +1,277 @@
+// Self-extractors made from the main window with our own UNLHA32 and its
+// stubs, run under Wine and compared byte for byte; sending the archive by
+// mail to a stand-in MAPI32.DLL that records what a mail client would get.
+#include "WindowDriver.h"
+
+#include "engine/ArchiveFile.h"
+#include "engine/TextUtil.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs a program and waits (at most a minute) for its exit code.
+DWORD RunProgram(const std::wstring& commandLine) {
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  std::wstring line = commandLine;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 0xFFFFFFFF;
+  DWORD code = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 ? 0 : 0xFFFFFFFE;
+  if (code == 0) GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+class SfxAndMail : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(GetACP(), 932u);
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder_ = TempFolder(L"sfx-" + std::wstring(name.begin(), name.end()));
+    ini_ = folder_ + L"\\Tavix.ini";
+    WritePrivateProfileStringW(L"Options", L"WorkDir", (folder_ + L"\\work").c_str(), ini_.c_str());
+    WritePrivateProfileStringW(L"Options", L"UseShellIcon", L"0", ini_.c_str());
+    CreateDirectoryW((folder_ + L"\\src").c_str(), nullptr);
+    CreateDirectoryW((folder_ + L"\\src\\sub").c_str(), nullptr);
+    // Binary content with every byte value, so a stub that changes bytes shows.
+    std::string binary;
+    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 7 + i / 256) & 0xFF);
+    contents_ = {{L"a.txt", "alpha\r\n"}, {L"setup.exe", binary}, {L"sub\\d.txt", "delta"}, {L"README", "plain"}};
+    for (auto& [path, content] : contents_) WriteText(folder_ + L"\\src\\" + path, content);
+  }
+  void TearDown() override {
+    if (main_ && IsWindow(main_->Handle())) {
+      SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+      Pump(*main_, 50);
+    }
+    main_.reset();
+  }
+
+  std::wstring MakeArchive(const std::wstring& name) {
+    std::wstring path = folder_ + L"\\" + name;
+    TArchiveFile file;
+    file.SetFileName(WideToAnsi(path));
+    TArchiverOptions options;
+    options.r = 1;
+    options.x = 1;
+    EXPECT_EQ(file.Add(nullptr, &options, WideToAnsi(folder_ + L"\\src"), {"*.*"}), 0);
+    return path;
+  }
+  TTavixMain& Start(const std::wstring& archive) {
+    main_ = std::make_unique<TTavixMain>();
+    EXPECT_TRUE(main_->Create(MainStart(ini_, {archive}, &help_), SW_SHOWNORMAL));
+    Pump(*main_, 100);
+    PumpUntil(*main_, [&] { return !main_->State().pendingJob && !main_->State().busy; }, 8000);
+    return *main_;
+  }
+  // The button's command, as the tool bar sends it.
+  void ClickSfxButton(TTavixMain& main) { PostMessageW(main.Handle(), WM_COMMAND, CmdMakeSfx, 0); }
+  // 編集(&E), up to its last item (the self-extractor menu), into it, then the
+  // item's key. The menus run their own loop, so the keys come from another
+  // thread, each once the menu it is meant for is open.
+  static int OpenMenus() {
+    int count = 0;
+    for (HWND menu = nullptr; (menu = FindWindowExW(nullptr, menu, L"#32768", nullptr));)
+      if (IsWindowVisible(menu)) ++count;
+    return count;
+  }
+  static bool WaitForMenus(int count) {
+    for (int waited = 0; waited < 20000; waited += 20) {
+      if (OpenMenus() >= count) return true;
+      Sleep(20);
+    }
+    return false;
+  }
+  std::thread ChooseSfxMenuItem(TTavixMain& main, const std::wstring& key) {
+    HWND window = main.Handle();
+    PointAt(window);
+    SetForegroundWindow(window);
+    PumpUntil(main, [&] { return GetForegroundWindow() == window; });
+    return std::thread([key] {
+      Xdotool(L"key --clearmodifiers alt+e");
+      if (!WaitForMenus(1)) return;
+      Xdotool(L"key --clearmodifiers Up");
+      Xdotool(L"key --clearmodifiers Right");
+      if (!WaitForMenus(2)) return;
+      Xdotool(L"key --clearmodifiers " + key);
+    });
+  }
+  // Runs the self-extractor silently into out and compares every file with src.
+  void ExpectExtractsByteForByte(const std::wstring& program, const std::wstring& out) {
+    ASSERT_TRUE(Exists(program)) << WideToAnsi(program);
+    EXPECT_EQ(RunProgram(L"\"" + program + L"\" /s /d \"" + out + L"\""), 0u);
+    for (auto& [path, content] : contents_)
+      EXPECT_EQ(ReadAll(out + L"\\" + path), content) << WideToAnsi(path);
+  }
+  bool Checked(TTavixMain& main, UINT id) { return MenuChecked(main.DropDown(DropSfx), id); }
+
+  struct NoHelp : THelpService {
+    void ShowContext(HWND, const std::wstring&, DWORD) override {}
+    void KeywordSearch(HWND, const std::wstring&, const std::wstring&) override {}
+  } help_;
+  std::wstring folder_, ini_;
+  std::vector<std::pair<std::wstring, std::string>> contents_;
+  std::unique_ptr<TTavixMain> main_;
+};
+
+TEST_F(SfxAndMail, MenuMakesAWin32SelfExtractorThatExtractsByteForByte) {
+  std::wstring archive = MakeArchive(L"data.lzh");
+  std::string before = ReadAll(archive);
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  EXPECT_TRUE(Checked(main, CmdSfxWin32));
+  TMessageBoxAnswerer answerer;
+  std::thread user = ChooseSfxMenuItem(main, L"3");
+  PumpUntil(main, [&] { return !answerer.Texts().empty(); }, 60000);
+  user.join();
+  ASSERT_FALSE(answerer.Texts().empty());
+  EXPECT_EQ(answerer.Texts()[0], L"SFX書庫を作成しました。");
+  // The switches of the run are gone again; the archive is as it was.
+  EXPECT_EQ(main.Arc().Options().gw, 0);
+  EXPECT_EQ(main.Arc().Options().gu, -1);
+  EXPECT_EQ(main.Arc().Options().n, -1);
+  EXPECT_EQ(ReadAll(archive), before);
+  ExpectExtractsByteForByte(folder_ + L"\\data.exe", folder_ + L"\\out");
+}
+
+TEST_F(SfxAndMail, EveryVariantChecksItsItemAndTheButtonRepeatsWhatItShows) {
+  std::wstring archive = MakeArchive(L"LongArchiveName.lzh");
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  {
+    // Dos16 expects the short name beside the archive; our library writes the
+    // long one, so the run tells the long-name hint.
+    TMessageBoxAnswerer answerer;
+    SendMessageW(main.Handle(), WM_COMMAND, CmdSfxDos16, 0);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0],
+              L"SFX書庫を作成できませんでした。\n\rﾛﾝｸﾞﾈｰﾑ形式のﾃﾞｨﾚｸﾄﾘ情報が含まれて\n\rいる可能性があります.");
+    EXPECT_FALSE(Exists(folder_ + L"\\LongArch.exe"));
+    EXPECT_TRUE(Checked(main, CmdSfxDos16));
+    for (UINT other : {CmdSfxWizard, CmdSfxWin16, CmdSfxWin32, CmdSfxWin32M}) EXPECT_FALSE(Checked(main, other));
+  }
+  DeleteFileW((folder_ + L"\\LongArchiveName.exe").c_str());
+  {
+    // After Dos16 the button shows the Win16 picture and runs Win16.
+    TMessageBoxAnswerer answerer;
+    ClickSfxButton(main);
+    ASSERT_TRUE(PumpUntil(main, [&] { return !answerer.Texts().empty(); }, 60000));
+    EXPECT_EQ(answerer.Texts()[0], L"SFX書庫を作成しました。");
+    EXPECT_TRUE(Checked(main, CmdSfxWin16));
+    EXPECT_FALSE(Checked(main, CmdSfxDos16));
+    ExpectExtractsByteForByte(folder_ + L"\\LongArchiveName.exe", folder_ + L"\\out16");
+  }
+  DeleteFileW((folder_ + L"\\LongArchiveName.exe").c_str());
+  {
+    TMessageBoxAnswerer answerer;
+    SendMessageW(main.Handle(), WM_COMMAND, CmdSfxWin32M, 0);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0], L"SFX書庫を作成しました。");
+    EXPECT_TRUE(Checked(main, CmdSfxWin32M));
+    EXPECT_FALSE(Checked(main, CmdSfxWin16));
+    ExpectExtractsByteForByte(folder_ + L"\\LongArchiveName.exe", folder_ + L"\\out32m");
+  }
+}
+
+TEST_F(SfxAndMail, ReadOnlyFolderGivesTheFailureAndLeavesTheArchive) {
+  std::wstring archive = MakeArchive(L"data.lzh");
+  std::string before = ReadAll(archive);
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  // The result cannot be written: a folder of that name is in the way.
+  CreateDirectoryW((folder_ + L"\\data.exe").c_str(), nullptr);
+  TMessageBoxAnswerer answerer;
+  SendMessageW(main.Handle(), WM_COMMAND, CmdSfxWin32, 0);
+  ASSERT_EQ(answerer.Texts().size(), 1u);
+  EXPECT_EQ(answerer.Texts()[0], L"SFX書庫の作成に失敗しました。");
+  EXPECT_EQ(ReadAll(archive), before);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  EXPECT_EQ(main.Arc().Options().gw, 0);
+}
+
+// The value the availability check reads, in this test's own Wine prefix.
+void SetMapiSwitch(const wchar_t* value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows Messaging Subsystem", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  if (value)
+    RegSetValueExW(key, L"MAPI", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+  else
+    RegDeleteValueW(key, L"MAPI");
+  RegCloseKey(key);
+}
+
+TEST_F(SfxAndMail, SendHandsTheArchiveToTheMailClient) {
+  SetMapiSwitch(L"1");
+  // Wine prefers its own MAPI32 to a file of that name; this test program
+  // takes ours (a setting of this prefix only). Loaded first under its name,
+  // the program's own load finds it.
+  HKEY overrides = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\app_sfx_tests.exe\\DllOverrides", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t native[] = L"native";
+  RegSetValueExW(overrides, L"mapi32", 0, REG_SZ, reinterpret_cast<const BYTE*>(native), sizeof native);
+  RegCloseKey(overrides);
+  HMODULE standIn = LoadLibraryW((WinPath(TAVIX_BINARY_DIR) + L"\\bin\\mapi-standin\\MAPI32.DLL").c_str());
+  ASSERT_NE(standIn, nullptr);
+  auto record = reinterpret_cast<const char*(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(standIn, "StandInRecord")));
+  if (!record && !GetEnvironmentVariableW(L"TAVIX_MAPI_RERUN", nullptr, 0)) {
+    // Wine read the overrides when this process started, before the setting
+    // was there: the same test again in a process that sees it.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    SetEnvironmentVariableW(L"TAVIX_MAPI_RERUN", L"1");
+    EXPECT_EQ(RunProgram(L"\"" + std::wstring(self) +
+                         L"\" --gtest_filter=SfxAndMail.SendHandsTheArchiveToTheMailClient"),
+              0u);
+    return;
+  }
+  ASSERT_NE(record, nullptr);
+  std::wstring archive = MakeArchive(L"送 付 data.lzh");
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  TMessageBoxAnswerer answerer;
+  SendMessageW(main.Handle(), WM_COMMAND, CmdSend, 0);
+  EXPECT_TRUE(answerer.Texts().empty());
+  EXPECT_EQ(AnsiToWide(record()), L"calls=1 flags=8 dialog-windows-disabled=1\n"
+                                  L"subject=ファイル送付:送 付 data.lzh\nbody=\nmessage-flags=2\n"
+                                  L"originator=0 name= address=\n"
+                                  L"recipient=1 name= address=anyone\n"
+                                  L"file flags=1 position=-1 path=" +
+                                      archive + L" name=(null) type=(null)\n");
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST_F(SfxAndMail, SendWithoutMapiSaysItFailed) {
+  SetMapiSwitch(nullptr);
+  std::wstring archive = MakeArchive(L"data.lzh");
+  TTavixMain& main = Start(archive);
+  TMessageBoxAnswerer answerer;
+  SendMessageW(main.Handle(), WM_COMMAND, CmdSend, 0);
+  ASSERT_EQ(answerer.Texts().size(), 1u);
+  EXPECT_EQ(answerer.Texts()[0], L"送信に失敗しました");
+  EXPECT_EQ(GetModuleHandleW(L"MAPI32.DLL"), nullptr);
+}
+
+}  // namespace
