@@ -43,6 +43,9 @@ class BrowseDialogTest : public ::testing::Test {
     root_ = (fs::temp_directory_path() / ("tavix-browse-" + std::to_string(GetCurrentProcessId()))).wstring();
     while (!root_.empty() && root_.back() == L'\\') root_.pop_back();
     pick_ = root_ + L"\\pick";
+    // Process ids come round again: a folder left by a killed run must not add entries.
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
     fs::create_directories(fs::path(pick_) / "sub");
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) std::ofstream(fs::path(pick_) / name) << name;
     ini_ = root_ + L"\\Tavix.ini";

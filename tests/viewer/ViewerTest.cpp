@@ -245,6 +245,8 @@ TEST_F(ViewerTest, FindMarksAndJumpsWithTheirMessages) {
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 2) == L"行:42"; })) << StatusOf(window, 2);
     Keys(L"alt+3");
     ASSERT_TRUE(WaitUntil([&] { return StatusOf(window, 0) == L"ﾏｰｸ 3"; })) << StatusOf(window, 0);
+    // Wine opens the menu bar when Alt comes up after an accelerator took its key; Esc leaves it.
+    Keys(L"Escape");
     markCaption = MenuCaption(window, VwMarkMain + 3);
     popupCaption = MenuCaption(window, VwJumpMain + 3);
     Keys(L"ctrl+End");
