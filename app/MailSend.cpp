@@ -1,6 +1,7 @@
 // Simple MAPI takes ANSI texts; the windows of the task are disabled while the
 // mail client's dialog runs, as it is modal to the whole task.
 #include "app/MailSend.h"
+#include "engine/Handles.h"
 
 #include "engine/TextUtil.h"
 
@@ -14,14 +15,13 @@ namespace {
 
 bool MapiInstalled() {
   // Every system since NT 4 keeps the switch in the registry.
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows Messaging Subsystem", 0, KEY_READ, &key) !=
+  TRegKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows Messaging Subsystem", 0, KEY_READ, key.put()) !=
       ERROR_SUCCESS)
     return false;
   wchar_t value[16] = {};
   DWORD size = sizeof value - sizeof(wchar_t), type = 0;
-  LONG result = RegQueryValueExW(key, L"MAPI", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
+  LONG result = RegQueryValueExW(key.get(), L"MAPI", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   return result == ERROR_SUCCESS && type == REG_SZ && std::wstring(value) == L"1";
 }
 

@@ -6,6 +6,7 @@
 #include "dialogs/BrowseDialog.h"
 #include "dialogs/InputBox.h"
 #include "dialogs/NewOptionDialog.h"
+#include "engine/Handles.h"
 #include "engine/TextUtil.h"
 
 #include <commdlg.h>
@@ -30,12 +31,9 @@ std::wstring WithBackslash(std::wstring folder) {
 // exist, else the same full name.
 bool SameFile(const std::wstring& a, const std::wstring& b) {
   auto identity = [](const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool got = GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    return got;
+    TFileHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info) != FALSE;
   };
   BY_HANDLE_FILE_INFORMATION ia{}, ib{};
   if (identity(a, ia) && identity(b, ib))

@@ -1,4 +1,5 @@
 #include "EditorPropDialog.h"
+#include "engine/Handles.h"
 
 #include "DialogSupport.h"
 #include "EditorPropDialogIds.h"
@@ -575,23 +576,22 @@ std::vector<std::wstring> TmEditorProp::SplitWords(const std::wstring& text) {
 void TmEditorProp::ReadReservedWords() { EditorPropEx1.reservedWords = SplitWords(TextOf(IDC_EP_RESVSTR)); }
 
 bool TmEditorProp::LoadWordFile(const std::wstring& path, std::wstring* text, std::wstring* error) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
     *error = path + L" を読み込めません.";
     return false;
   }
   LARGE_INTEGER size{};
-  GetFileSizeEx(file, &size);
+  GetFileSizeEx(file.get(), &size);
   // A word list is small; a huge file is not one and would choke the memo.
   if (size.QuadPart > 16 * 1024 * 1024) {
-    CloseHandle(file);
     *error = path + L" は予約語ﾘｽﾄとして大きすぎます.";
     return false;
   }
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
   DWORD read = 0;
-  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
+  BOOL ok = bytes.empty() || ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  file.reset();
   if (!ok) {
     *error = path + L" を読み込めません.";
     return false;
@@ -614,11 +614,10 @@ bool TmEditorProp::SaveWordFile(const std::wstring& path, const std::wstring& te
   std::wstring lines;
   for (const auto& word : SplitWords(text)) lines += word + L"\r\n";
   std::string bytes = ToSjis(lines);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   DWORD written = 0;
-  BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  BOOL ok = bytes.empty() || WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   return ok && written == bytes.size();
 }
 

@@ -392,7 +392,7 @@ void TAll::LoadWithPlugin(int kind) {
   TBitmap bitmap;
   HPALETTE madePalette = nullptr;
   if (!copy(handles, bitmap, true, &madePalette)) {
-    if (madePalette != nullptr) DeleteObject(madePalette);
+    TPalette discarded(madePalette);
     error_ = 5;
     throw EPictureError(Bracketed(ErrorText(5), pictureName_) + L" : " + std::to_wstring(GetLastError()));
   }
@@ -553,12 +553,11 @@ void TAll::Paint(HDC dc) {
   SelectObject(memory, old);
   DeleteDC(memory);
   // The rest of the window beyond the picture.
-  HRGN rest = CreateRectRgnIndirect(&client);
-  HRGN shown = CreateRectRgn(-scroll_.x, -scroll_.y, displaySize_.cx - scroll_.x, displaySize_.cy - scroll_.y);
-  CombineRgn(rest, rest, shown, RGN_DIFF);
-  FillRgn(dc, rest, GetSysColorBrush(COLOR_BTNFACE));
-  DeleteObject(shown);
-  DeleteObject(rest);
+  TGdiObject<HRGN> rest(CreateRectRgnIndirect(&client));
+  TGdiObject<HRGN> shown(
+      CreateRectRgn(-scroll_.x, -scroll_.y, displaySize_.cx - scroll_.x, displaySize_.cy - scroll_.y));
+  CombineRgn(rest.get(), rest.get(), shown.get(), RGN_DIFF);
+  FillRgn(dc, rest.get(), GetSysColorBrush(COLOR_BTNFACE));
 }
 
 LRESULT CALLBACK TAll::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

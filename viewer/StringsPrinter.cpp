@@ -1,4 +1,5 @@
 #include "StringsPrinter.h"
+#include "engine/Handles.h"
 
 #include "PrintWindows.h"
 
@@ -326,11 +327,9 @@ HENHMETAFILE RecordLayoutPage(HDC printer, const TLayoutPage& page, const LOGFON
   RECT frame{0, 0, MulDiv(metrics.pageWidth, 2540, metrics.dpi), MulDiv(metrics.pageHeight, 2540, metrics.dpi)};
   HDC dc = CreateEnhMetaFileW(printer, nullptr, &frame, L"Tavix\0Page\0");
   if (dc == nullptr) return nullptr;
-  HFONT font = CreateFontIndirectW(&printerFont);
-  DrawLayoutPage(dc, page, font);
-  HENHMETAFILE picture = CloseEnhMetaFile(dc);
-  DeleteObject(font);
-  return picture;
+  TFont font(CreateFontIndirectW(&printerFont));
+  DrawLayoutPage(dc, page, font.get());
+  return CloseEnhMetaFile(dc);
 }
 
 namespace {
@@ -424,8 +423,8 @@ bool Prepare(HWND owner, const TStringsPrinter& self, const std::vector<std::str
   }
   run.metrics = MetricsOf(run.printer);
   run.font = self.PrinterFont(run.metrics.dpi, ScreenDpi());
-  HFONT font = CreateFontIndirectW(&run.font);
-  HGDIOBJ old = SelectObject(run.printer, font);
+  TFont font(CreateFontIndirectW(&run.font));
+  HGDIOBJ old = SelectObject(run.printer, font.get());
   TEXTMETRICW tm{};
   GetTextMetricsW(run.printer, &tm);
   TFontMetrics fontMetrics{tm.tmHeight + tm.tmExternalLeading, tm.tmAveCharWidth};
@@ -453,7 +452,6 @@ bool Prepare(HWND owner, const TStringsPrinter& self, const std::vector<std::str
     ok = false;
   }
   SelectObject(run.printer, old);
-  DeleteObject(font);
   return ok && !cancelled;
 }
 

@@ -2,6 +2,8 @@
 // entry catches everything: an exception must not cross into the host.
 #include <windows.h>
 
+#include "engine/Handles.h"
+
 #include <cstring>
 #include <new>
 #include <vector>
@@ -43,12 +45,12 @@ int Input(LPCSTR buf, LONG_PTR len, unsigned flag, std::vector<uint8_t>& owned, 
     size = static_cast<size_t>(len);
     return kOk;
   }
-  HANDLE file = CreateFileA(buf, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kReadError;
+  TFileHandle file(CreateFileA(buf, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kReadError;
   int code = kOk;
   LARGE_INTEGER total{};
-  if (!GetFileSizeEx(file, &total) || len < 0) {
+  if (!GetFileSizeEx(file.get(), &total) || len < 0) {
     code = kReadError;
   } else if (len >= total.QuadPart) {
     code = kUnknownFormat;  // nothing at that offset
@@ -62,16 +64,15 @@ int Input(LPCSTR buf, LONG_PTR len, unsigned flag, std::vector<uint8_t>& owned, 
     } catch (const std::bad_alloc&) {
       code = kNoMemory;
     }
-    if (code == kOk && !SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) code = kReadError;
+    if (code == kOk && !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) code = kReadError;
     size_t done = 0;
     while (code == kOk && done < owned.size()) {
       DWORD got = 0;
       const DWORD want = static_cast<DWORD>(std::min<size_t>(owned.size() - done, 1u << 24));
-      if (!ReadFile(file, owned.data() + done, want, &got, nullptr) || got == 0) code = kReadError;
+      if (!ReadFile(file.get(), owned.data() + done, want, &got, nullptr) || got == 0) code = kReadError;
       done += got;
     }
   }
-  CloseHandle(file);
   data = owned.data();
   size = owned.size();
   return code;
