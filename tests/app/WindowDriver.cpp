@@ -159,67 +159,6 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-int RunUnix(const std::wstring& program, const std::wstring& arguments) {
-  // Wine starts Linux programs, but their handles cannot be waited on: a
-  // shell runs the program and leaves its exit code in a file, whose
-  // appearance is the end.
-  static int serial = 0;
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring stem = std::wstring(temp) + L"tavix-unix-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                      std::to_wstring(++serial);
-  std::wstring result = stem + L".code";
-  DeleteFileW(result.c_str());
-  std::wstring unixStem = UnixPath(stem);
-  if (unixStem.empty()) return -1;
-  std::wstring command = L"/bin/sh -c \"" + program + L" " + arguments + L"; echo $? > '" + unixStem +
-                         L".part' && mv '" + unixStem + L".part' '" + unixStem + L".code'\"";
-  STARTUPINFOW startup{sizeof startup};
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    std::printf("cannot start /bin/sh: %lu\n", GetLastError());
-    return -1;
-  }
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
-  for (int waited = 0; waited < 30000; waited += 10) {
-    HANDLE file = CreateFileW(result.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      char text[16] = {};
-      DWORD read = 0;
-      ReadFile(file, text, sizeof text - 1, &read, nullptr);
-      CloseHandle(file);
-      DeleteFileW(result.c_str());
-      return std::atoi(text);
-    }
-    Sleep(10);
-  }
-  return -1;
-}
-
-int Xdotool(const std::wstring& arguments) { return RunUnix(L"/usr/bin/xdotool", arguments); }
-
-void PointAt(HWND window, bool click) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  std::wstring move = L"mousemove --sync " + std::to_wstring((r.left + r.right) / 2) + L" " +
-                      std::to_wstring((r.top + r.bottom) / 2);
-  Xdotool(click ? move + L" click 1" : move);
-}
-
-std::wstring UnixPath(const std::wstring& windowsPath) {
-  using ToUnix = char*(CDECL*)(LPCWSTR);
-  auto toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  if (!toUnix) return {};
-  char* unix = toUnix(windowsPath.c_str());
-  if (!unix) return {};
-  std::string narrow = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
-  return std::wstring(narrow.begin(), narrow.end());
-}
-
 bool InsideWineDrive(const std::wstring& windowsPath) {
   std::wstring file = UnixPath(windowsPath), drive = UnixPath(L"C:\\");
   if (file.empty() || drive.empty()) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/TavixMain.h"
+#include "../support/XInput.h"
 
 #include <atomic>
 #include <functional>
@@ -44,18 +45,9 @@ class TMessageBoxAnswerer {
   std::vector<std::wstring> texts_;
 };
 
-// Real input through the X server, as a user gives it: runs xdotool with the
-// arguments and returns its exit code (-1 when it could not start).
-int Xdotool(const std::wstring& arguments);
-// Moves the pointer over the middle of a window (Wine takes keys only there) and clicks when asked.
-void PointAt(HWND window, bool click = false);
-// Runs a Linux program with arguments (words of a shell command); its exit code, or -1.
-int RunUnix(const std::wstring& program, const std::wstring& arguments);
 // True when the file is physically inside the Wine prefix's drive C:
 // (not reached through a link to somewhere else, such as the host's home).
 bool InsideWineDrive(const std::wstring& windowsPath);
-// The Linux path of a Windows one (empty when Wine cannot tell).
-std::wstring UnixPath(const std::wstring& windowsPath);
 
 std::wstring ItemText(TTavixMain& main, int item, int column);
 std::wstring MenuCaption(HMENU menu, UINT id);  // caption without the shortcut part

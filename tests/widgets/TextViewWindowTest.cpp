@@ -2,7 +2,7 @@
 // presses through xdotool.
 #include "TextView.h"
 #include "TextTestSupport.h"
-#include "XInput.h"
+#include "ControlPump.h"
 
 #include <gtest/gtest.h>
 
@@ -253,7 +253,7 @@ TEST_F(TextViewWindow, ScreenshotOfJapaneseText) {
   ASSERT_TRUE(PumpUntil([&] { return !GetUpdateRect(view_.Handle(), nullptr, FALSE); }));
   std::string dir = TAVIX_BINARY_DIR;
   std::wstring shot = std::wstring(dir.begin(), dir.end()) + L"/textview-screenshot.png";
-  ASSERT_EQ(RunUnix(L"import -window root '" + shot + L"'"), 0);
+  ASSERT_EQ(RunUnix(L"import", L"-window root '" + shot + L"'"), 0);
 }
 
 }  // namespace
