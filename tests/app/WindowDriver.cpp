@@ -51,7 +51,7 @@ void SpyAdd(HMODULE spy, const std::string& name, DWORD size, DWORD packed, WORD
   info.wTime = time;
   std::strncpy(info.szFileName, name.c_str(), FNAME_MAX32);
   std::strncpy(info.szMode, method, sizeof info.szMode - 1);
-  reinterpret_cast<void(WINAPI*)(const void*)>(GetProcAddress(spy, "SpyAddEntry"))(&info);
+  reinterpret_cast<void(WINAPI*)(const void*)>(reinterpret_cast<void*>(GetProcAddress(spy, "SpyAddEntry")))(&info);
 }
 
 TMainStart MainStart(const std::wstring& ini, const std::vector<std::wstring>& arguments, THelpService* help) {

@@ -9,7 +9,7 @@
 # taking turns at going first, each run into a fresh folder (the file system
 # slows creation after many deletions, which favours whatever runs first).
 # Prints figures and ratios; it never fails on a target.
-# Usage: scripts/bench-archivers.sh [BUILD_DIR]   (BENCH_MB: corpus size, default 200;
+# Usage: bench/archivers.sh [BUILD_DIR]   (BENCH_MB: corpus size, default 200;
 #   BENCH_SMALL: number of small files, default 5000; BENCH_RUNS: best of, default 3;
 #   TMPDIR: where the files go, /dev/shm for tmpfs)
 set -euo pipefail
@@ -181,6 +181,6 @@ rm -rf "$work/corpus" "$work/lhsrc"
 # The engine's and the window's own figures (targets: collector under 1 s,
 # each sort under 0.5 s for 100,000).
 echo "== collector, 100,000 files"
-BENCH_SIZES=100000 bash "$root/scripts/bench-collector.sh" "$build"
+BENCH_SIZES=100000 bash "$root/bench/collector.sh" "$build"
 echo "== reading and sorting 100,000 entries"
-BENCH_SIZES=100000 TAVIX_BUILD_DIR="$build" bash "$root/scripts/bench-list.sh"
+BENCH_SIZES=100000 TAVIX_BUILD_DIR="$build" bash "$root/bench/list.sh"

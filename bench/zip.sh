@@ -8,7 +8,7 @@
 # and ours taking turns at going first, and the best time counts:
 # on a shared disk single runs vary by a factor of two. A second extraction
 # row takes the 3000 small files alone, where the cost per file shows.
-# usage: bench-zip.sh [BUILD_DIR] [LEVEL]     (default build/x86_64, level 6)
+# usage: bench/zip.sh [BUILD_DIR] [LEVEL]     (default build/x86_64, level 6)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/x86_64}" && pwd)

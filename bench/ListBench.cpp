@@ -1,6 +1,6 @@
 // Reading speed of the entry list: N entries from the spy (which answers at
 // once), memory of the records, and sorting by every column.
-#include "WindowDriver.h"
+#include "tests/app/WindowDriver.h"
 
 #include <psapi.h>
 

@@ -1,6 +1,6 @@
 // Times one picture through a plug-in's GetPicture and through the picture
 // control to its first paint (the JPEG road for .jpg, the plug-in road
-// otherwise). scripts/bench-pictures.sh prints these beside ImageMagick.
+// otherwise). bench/pictures.sh prints these beside ImageMagick.
 // Usage: picture_bench FILE PLUGIN-STEM REPEATS  -> "plugin MS" and "control MS"
 #include <windows.h>
 
@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "All.h"
-#include "JpegPicture.h"
+#include "viewer/All.h"
+#include "viewer/JpegPicture.h"
 
 namespace {
 double Millis(std::chrono::steady_clock::time_point since) {

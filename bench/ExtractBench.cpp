@@ -2,7 +2,7 @@
 // library alone on the same command line: Tavix's share of the time.
 // Arguments: the archive (a Windows path) and a scratch folder, which the
 // caller removes afterwards.
-#include "WindowDriver.h"
+#include "tests/app/WindowDriver.h"
 
 #include "engine/TextUtil.h"
 
@@ -48,7 +48,7 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("entries: %d\n", main.State().entryCount);
 
   using Unlha = int(WINAPI*)(HWND, LPCSTR, LPSTR, DWORD);
-  auto library = reinterpret_cast<Unlha>(GetProcAddress(GetModuleHandleW(L"UNLHA32.DLL"), "Unlha"));
+  auto library = reinterpret_cast<Unlha>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"UNLHA32.DLL"), "Unlha")));
   if (!library) {
     std::printf("UNLHA32.DLL not loaded\n");
     return 1;

@@ -2,7 +2,7 @@
 # Extraction through Tavix's main window (progress reports on) against the
 # LZH library alone on the same command line, for an archive of many small
 # files and one of a single large file. Target: Tavix adds under 3 %.
-# Usage: scripts/bench-extract.sh   (BENCH_FILES: small files, default 10000;
+# Usage: bench/extract.sh   (BENCH_FILES: small files, default 10000;
 #   BENCH_BIG_MB: size of the large file, default 1024)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -5,7 +5,7 @@
 # arccall.exe; Wine's warm start-up is measured and subtracted. Each figure is
 # the best of BENCH_RUNS (default 3), ours and the native tool taking turns
 # at going first, each run into a fresh folder.
-# usage: bench-cab.sh [BUILD_DIR]   (default build/x86_64; TMPDIR=/dev/shm for tmpfs)
+# usage: bench/cab.sh [BUILD_DIR]   (default build/x86_64; TMPDIR=/dev/shm for tmpfs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/x86_64}

@@ -3,7 +3,7 @@
 # cent of them *.bak, excluded by one pattern), collected with unlimited
 # sub-folder recursion. Prints files, time and peak memory for 10,000 and
 # 100,000 files (BENCH_SIZES). Target: under 1 s for 100,000 files, growing linearly.
-# Usage: scripts/bench-collector.sh [build folder]   (default build/x86_64)
+# Usage: bench/collector.sh [build folder]   (default build/x86_64)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${TAVIX_BUILD_DIR:-$root/build/x86_64}}

@@ -2,7 +2,7 @@
 # Decodes a 24-megapixel JPEG and PNG through our image plug-ins and through
 # the picture control to its first paint (under Wine), beside ImageMagick's
 # convert decoding the same files natively; prints the times and the ratios.
-# Usage: scripts/bench-pictures.sh [repeats, default 3]
+# Usage: bench/pictures.sh [repeats, default 3]
 set -euo pipefail
 # The control paints in a window: a display of its own when there is none.
 if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"; fi
