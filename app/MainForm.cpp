@@ -57,6 +57,7 @@ TTavixMain::TTavixMain()
 
 // The owned handles free themselves after the windows that use them are gone.
 TTavixMain::~TTavixMain() {
+  if (help_ && &CurrentHelp() == help_) SetCurrentHelp(nullptr);
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
   else if (mainMenu_) DestroyMenu(mainMenu_);  // never handed to a window
   if (appWindow_ && IsWindow(appWindow_)) DestroyWindow(appWindow_);
@@ -65,6 +66,7 @@ TTavixMain::~TTavixMain() {
 bool TTavixMain::Create(const TMainStart& start, int show) {
   start_ = start;
   help_ = start.help ? start.help : &SystemHelp();
+  SetCurrentHelp(help_);  // the dialogs ask the same service
   HINSTANCE instance = GetModuleHandleW(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_LISTVIEW_CLASSES |
                                                      ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};

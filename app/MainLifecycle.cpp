@@ -39,22 +39,7 @@ std::wstring GrowingPath(Call call) {
   }
 }
 
-class TWinHelp : public THelpService {
- public:
-  void ShowContext(HWND window, const std::wstring& helpFile, DWORD context) override {
-    WinHelpW(window, helpFile.c_str(), HELP_CONTEXT, context);
-  }
-  void KeywordSearch(HWND window, const std::wstring& helpFile, const std::wstring& key) override {
-    WinHelpW(window, helpFile.c_str(), HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(key.c_str()));
-  }
-};
-
 }  // namespace
-
-THelpService& SystemHelp() {
-  static TWinHelp help;
-  return help;
-}
 
 std::wstring TTavixMain::ExeSettingsPath() const { return ini_.FullPath(); }
 

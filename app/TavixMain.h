@@ -15,6 +15,7 @@
 #include "dialogs/ExtractDialog.h"
 #include "engine/ArchiveFile.h"
 #include "engine/Handles.h"
+#include "help/HelpService.h"
 #include "settings/HistoryEx.h"
 #include "settings/IniGT.h"
 #include "settings/MainSettings.h"
@@ -40,14 +41,6 @@ using TAccelerators =
 // A menu definition (MainCommands.cpp).
 struct TMenuDef;
 
-// Help calls start another program (the help viewer); tests record them instead.
-class THelpService {
- public:
-  virtual ~THelpService() = default;
-  virtual void ShowContext(HWND window, const std::wstring& helpFile, DWORD context) = 0;
-  virtual void KeywordSearch(HWND window, const std::wstring& helpFile, const std::wstring& key) = 0;
-};
-THelpService& SystemHelp();
 
 // How the program body starts the window. The settings file is the program's
 // own (beside it) unless a test names another.

@@ -1,5 +1,6 @@
 #include "AboutDialog.h"
 
+#include "help/HelpService.h"
 #include "AboutDialogIds.h"
 #include "engine/Handles.h"
 
@@ -129,7 +130,7 @@ INT_PTR CALLBACK TAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       }
       return FALSE;
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      ShowHelpTopic(dialog, HelpTopic);
       return TRUE;
     case WM_DESTROY:
       RemovePropW(dialog, HoverProperty);

@@ -1,5 +1,6 @@
 #include "ArcPropDialog.h"
 
+#include "help/HelpService.h"
 #include "ArcPropDialogIds.h"
 #include "engine/Handles.h"
 #include "widgets/FolderDialog.h"
@@ -165,7 +166,7 @@ INT_PTR CALLBACK TArcProp::DialogProc(HWND dialog, UINT message, WPARAM wParam, 
       }
       return FALSE;
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      ShowHelpTopic(dialog, HelpTopic);
       return TRUE;
     case WM_DESTROY:
       TGdiObject<HFONT>(static_cast<HFONT>(RemovePropW(dialog, L"TavixBoldFont")));

@@ -1,5 +1,6 @@
 #include "BrowseDialog.h"
 
+#include "help/HelpService.h"
 #include "BrowseDialogIds.h"
 #include "DialogSupport.h"
 #include "ExtractDialog.h"
@@ -110,7 +111,7 @@ INT_PTR CALLBACK TBrowse::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM
       if (self != nullptr) self->TakeChosenLine();
       return TRUE;
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      ShowHelpTopic(dialog, HelpTopic);
       return TRUE;
     case WM_DESTROY:
       if (self != nullptr) {

@@ -1,5 +1,6 @@
 #include "dialogs/ExtractDialog.h"
 
+#include "help/HelpService.h"
 #include "dialogs/ExtractDialogIds.h"
 #include "dialogs/InputBox.h"
 #include "engine/Handles.h"
@@ -96,6 +97,7 @@ TExtract::TExtract(HWND owner, const TInitialOptions& initial) : owner_(owner) {
   ShowError = [](HWND window, const std::wstring& message) {
     MessageBoxW(window, message.c_str(), L"Tavix", MB_OK | MB_ICONERROR);
   };
+  HWND active = GetActiveWindow(), focus = GetFocus();
   dialog_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EXTRACT), owner, DialogProc,
                                reinterpret_cast<LPARAM>(this));
   // FormCreate
@@ -104,6 +106,10 @@ TExtract::TExtract(HWND owner, const TInitialOptions& initial) : owner_(owner) {
   SetExistFileMode(initial.ExistFileMode);
   SetDirOption(initial.DirOption);
   SetFolderOption(initial.FolderOption);
+  // The dialog waits hidden; building it must not take the keyboard from
+  // the window the user is in (keys would go to its invisible buttons).
+  if (GetActiveWindow() == dialog_ && active != nullptr) SetActiveWindow(active);
+  if (focus != nullptr && IsWindow(focus) && GetFocus() != focus) SetFocus(focus);
 }
 
 TExtract::~TExtract() {
@@ -154,7 +160,7 @@ INT_PTR CALLBACK TExtract::DialogProc(HWND dialog, UINT message, WPARAM w, LPARA
       self->EndModal(IDCANCEL);
       return TRUE;
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, 19);
+      ShowHelpTopic(dialog, 19);
       return TRUE;
   }
   return FALSE;

@@ -1,5 +1,6 @@
 #include "NewOptionDialog.h"
 
+#include "help/HelpService.h"
 #include "DialogSupport.h"
 #include "FolderDialog.h"
 #include "NewOptionDialogIds.h"
@@ -84,7 +85,7 @@ INT_PTR CALLBACK TNewOption::DialogProc(HWND dialog, UINT message, WPARAM w, LPA
     case WM_COMMAND:
       return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      ShowHelpTopic(dialog, HelpTopic);
       return TRUE;
   }
   return FALSE;

@@ -1,5 +1,6 @@
 #include "OptionDialog.h"
 
+#include "help/HelpService.h"
 #include "OptionDialogIds.h"
 #include "ShortCutText.h"
 #include "engine/Handles.h"
@@ -475,7 +476,7 @@ INT_PTR CALLBACK TOptionPanel::DialogProc(HWND dialog, UINT message, WPARAM wPar
       }
       return FALSE;
     case WM_HELP:
-      WinHelpW(dialog, L"Tavix.hlp", HELP_CONTEXT, HelpTopic);
+      ShowHelpTopic(dialog, HelpTopic);
       return TRUE;
   }
   return FALSE;
