@@ -1,7 +1,7 @@
 #!/bin/sh
 # The printing tests' side on Linux: the PDF queue's files, and what an
 # independent reader makes of them.
-#   take MARKER DEST   waits (up to 50 s) for the PDF whose name holds MARKER
+#   take MARKER DEST   waits (up to 50 s) for the PDF whose title holds MARKER
 #                      in the TavixPDF queue's folder, moves it to DEST
 #   pages PDF OUT      the page count (pdfinfo) into OUT
 #   ocr PDF PAGE OUT   the page's text as tesseract reads it (Japanese and
@@ -15,9 +15,10 @@ case "$1" in
     out=$(sed -n 's/^Out //p' "$conf")
     i=0
     while [ $i -lt 250 ]; do
-      for f in "$out"/*"$2"*.pdf; do
-        # Complete once pdfinfo reads it (cups-pdf writes in place).
-        if [ -f "$f" ] && pdfinfo "$f" >/dev/null 2>&1; then
+      for f in "$out"/*.pdf; do
+        # The file name holds only the start of the document's name, the
+        # title all of it; complete once pdfinfo reads it (cups-pdf writes in place).
+        if [ -f "$f" ] && pdfinfo "$f" 2>/dev/null | grep -q "^Title:.*$2"; then
           mv "$f" "$3"
           exit 0
         fi
