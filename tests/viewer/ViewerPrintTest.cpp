@@ -310,6 +310,30 @@ TEST_F(PrintingTest, PageRangeAndOddPagesPrintOnlyThoseSheets) {
   EXPECT_GT(firstRow, 20);
 }
 
+TEST_F(PrintingTest, CancelInTheProgressWindowEndsTheRunWithoutPreview) {
+  std::vector<std::string> lines(300000, Sjis(L"ログの行 日本語"));
+  TStringsPrinter printer;
+  printer.SetLineNumber(true);
+  std::wstring label;
+  bool previewShown = false, cancelled = false;
+  TUserThread user([&] {
+    HWND progress = WaitForWindow(L"TStringsPrinter");
+    if (!progress) return;
+    if (HWND text = FindWindowExW(progress, nullptr, L"Static", nullptr)) label = Text(text);
+    Screenshot(progress, Shot(L"print-progress.png"));
+    HWND cancel = FindWindowExW(progress, nullptr, L"Button", L"Cancel");
+    PointAt(cancel, true);
+    cancelled = WaitUntil([&] { return !IsWindow(progress); }, 60000);
+    previewShown = FindWindowW(nullptr, L"Preview") != nullptr;
+  });
+  bool done = printer.Preview(nullptr, lines);
+  user.Join();
+  EXPECT_EQ(label, L"プレビューを作成中");
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(done) << "a cancelled run reports it";
+  EXPECT_FALSE(previewShown);
+}
+
 TEST_F(PrintingTest, PreviewPagesWithKeysAndPrintsFromThere) {
   PrintSection(L"Header", L"%p");
   PrintSection(L"HeaderAlign", L"2");
@@ -318,7 +342,7 @@ TEST_F(PrintingTest, PreviewPagesWithKeysAndPrintsFromThere) {
   ini_.Loaded();
   std::wstring path = Write(L"preview-" + marker_ + L".txt", Readme(200));
   TViewer viewer(nullptr, ini_, TViewerOptions{});
-  std::wstring labelAtStart, labelAfterNext, labelAtEnd, labelAfterHome;
+  std::wstring previewCaption, labelAtStart, labelAfterNext, labelAtEnd, labelAfterHome;
   bool dialogAgain = false;
   View(viewer, path, [&](HWND window) {
     Keys(L"alt+f");
@@ -326,7 +350,7 @@ TEST_F(PrintingTest, PreviewPagesWithKeysAndPrintsFromThere) {
     HWND dialog = WaitForWindow(L"印刷");
     if (!dialog) return;
     PointAt(dialog);
-    // ﾌﾟﾚﾋﾞｭｰ(&V)
+    previewCaption = Text(GetDlgItem(dialog, IDC_PRINT_BUTTON4));
     Keys(L"alt+v");
     HWND preview = WaitForWindow(L"Preview");
     if (!preview) return;
@@ -355,6 +379,7 @@ TEST_F(PrintingTest, PreviewPagesWithKeysAndPrintsFromThere) {
     }
     (void)window;
   });
+  EXPECT_EQ(previewCaption, L"ﾌﾟﾚﾋﾞｭｰ(&V)");
   // "%3d / %3d": the position and the count.
   int count = labelAtStart.size() > 6 ? std::stoi(labelAtStart.substr(6)) : 0;
   ASSERT_GE(count, 3) << "200 lines take several sheets";
