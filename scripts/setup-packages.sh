@@ -52,7 +52,7 @@ fi
 pdf_out=/var/spool/cups-pdf/TavixPDF
 pdf_conf=/etc/cups/cups-pdf-TavixPDF.conf
 if [ ! -f "$pdf_conf" ] || ! grep -q "^Out $pdf_out\$" "$pdf_conf"; then
-  printf '%s\n' "Out $pdf_out" "AnonDirName $pdf_out" "TitlePref 1" "Label 2" "DecodeHexStrings 1" > "$pdf_conf"
+  printf '%s\n' "Out $pdf_out" "AnonDirName $pdf_out" "TitlePref 1" "Label 2" "DecodeHexStrings 1" "LogType 1" > "$pdf_conf"
 fi
 mkdir -p "$pdf_out"
 scheduler_up() { lpstat -r 2>/dev/null | grep -q 'is running'; }
