@@ -310,30 +310,6 @@ TEST_F(PrintingTest, PageRangeAndOddPagesPrintOnlyThoseSheets) {
   EXPECT_GT(firstRow, 20);
 }
 
-TEST_F(PrintingTest, CancelInTheProgressWindowEndsTheRunWithoutPreview) {
-  std::vector<std::string> lines(300000, Sjis(L"ログの行 日本語"));
-  TStringsPrinter printer;
-  printer.SetLineNumber(true);
-  std::wstring label;
-  bool previewShown = false, cancelled = false;
-  TUserThread user([&] {
-    HWND progress = WaitForWindow(L"TStringsPrinter");
-    if (!progress) return;
-    if (HWND text = FindWindowExW(progress, nullptr, L"Static", nullptr)) label = Text(text);
-    Screenshot(progress, Shot(L"print-progress.png"));
-    HWND cancel = FindWindowExW(progress, nullptr, L"Button", L"Cancel");
-    PointAt(cancel, true);
-    cancelled = WaitUntil([&] { return !IsWindow(progress); }, 60000);
-    previewShown = FindWindowW(nullptr, L"Preview") != nullptr;
-  });
-  bool done = printer.Preview(nullptr, lines);
-  user.Join();
-  EXPECT_EQ(label, L"プレビューを作成中");
-  EXPECT_TRUE(cancelled);
-  EXPECT_FALSE(done) << "a cancelled run reports it";
-  EXPECT_FALSE(previewShown);
-}
-
 TEST_F(PrintingTest, PreviewPagesWithKeysAndPrintsFromThere) {
   PrintSection(L"Header", L"%p");
   PrintSection(L"HeaderAlign", L"2");
