@@ -3,10 +3,12 @@
 // line numbers, header and footer); bench/print.sh picks the printer, makes
 // the log and waits for the pages. Prints the time and the memory.
 #include "PrintDialog.h"
+#include "PrintWindows.h"
 #include "StringsPrinter.h"
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -67,6 +69,46 @@ int wmain(int argc, wchar_t** argv) {
   printer.SetLineNumber(true);
   printer.SetFirstLineNumber(1);
   printer.SetFirstPageNumber(1);
+  // The two halves alone first: the layout over the printer's context, then
+  // the pages played into a print job of their own (not waited for).
+  {
+    HDC dc = CreateCurrentPrinterDC();
+    if (dc == nullptr) {
+      std::printf("no printer\n");
+      return 1;
+    }
+    TPrinterMetrics metrics = MetricsOf(dc);
+    HDC screen = GetDC(nullptr);
+    LOGFONTW scaled = printer.PrinterFont(metrics.dpi, GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+    HFONT handle = CreateFontIndirectW(&scaled);
+    HGDIOBJ old = SelectObject(dc, handle);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    TMeasure measure = [dc](const char* bytes, int length) {
+      wchar_t wide[4096];
+      int n = MultiByteToWideChar(932, 0, bytes, std::min(length, 4096), wide, 4096);
+      SIZE size{};
+      GetTextExtentPoint32W(dc, wide, n, &size);
+      return static_cast<int>(size.cx);
+    };
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    auto phase = std::chrono::steady_clock::now();
+    auto pages = printer.LayOut(lines, metrics, {tm.tmHeight + tm.tmExternalLeading, tm.tmAveCharWidth}, measure, now,
+                                nullptr, nullptr);
+    std::printf("lay-out alone: %.2f s, %zu pages\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - phase).count(), pages.size());
+    SelectObject(dc, old);
+    DeleteObject(handle);
+    if (argc > 2) {
+      phase = std::chrono::steady_clock::now();
+      PrintLayoutPages(dc, printer, metrics, scaled, pages);
+      std::printf("pages played into the print job alone: %.2f s\n",
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - phase).count());
+    }
+    DeleteDC(dc);
+  }
   start = std::chrono::steady_clock::now();
   bool printed = printer.Print(nullptr, lines);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
