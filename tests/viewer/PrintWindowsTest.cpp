@@ -177,6 +177,9 @@ TEST(PrintDialogSettings, FieldsComeFromSectionPrintAndGoBackAtClose) {
     footerShown = Text(footerEdit);
     ClickControl(GetDlgItem(window, IDC_PRINT_MULTICOL_3));
     WaitUntil([&] { return IsDlgButtonChecked(window, IDC_PRINT_MULTICOL_3) == BST_CHECKED; }, 20000);
+    fs::path shots = fs::path(TAVIX_BINARY_DIR) / "screenshots" / "viewer";
+    fs::create_directories(shots);
+    Screenshot(window, (shots / "print-dialog-margins.png").wstring());
     ClickControl(GetDlgItem(window, IDC_PRINT_BUTTON1));
     WaitUntil([&] { return !IsWindowVisible(window); }, 20000);
   });
