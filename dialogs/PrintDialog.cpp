@@ -43,12 +43,13 @@ const int kMarginLow = 5, kMarginHigh = 100;
 }  // namespace
 
 std::string ExpandTabs(const std::string& line, int tabWidth) {
-  if (tabWidth < 1) tabWidth = 8;
   std::string out;
   for (size_t i = 0; i < line.size(); ++i) {
     unsigned char byte = static_cast<unsigned char>(line[i]);
     if (byte == '\t') {
-      out.append(static_cast<size_t>(tabWidth - static_cast<int>(out.size() % tabWidth)), ' ');
+      // As the editor shows it: a tab size of 0 makes a tab one column wide.
+      size_t width = tabWidth > 0 ? static_cast<size_t>(tabWidth) - out.size() % static_cast<size_t>(tabWidth) : 1;
+      out.append(width, ' ');
     } else if (IsDBCSLeadByte(byte) && i + 1 < line.size()) {
       out += line[i];
       out += line[++i];

@@ -66,5 +66,6 @@ class TPrintDlg {
 bool PrintLines(HWND owner, const std::vector<std::string>& lines, const LOGFONTW& editorFont, int tabWidth,
                 const std::wstring& fileName, const std::wstring& settingsFile = {});
 
-// Tabs to blanks at every tabWidth columns; a double-byte character takes two.
+// Tabs to blanks at every tabWidth columns (0: a tab is one blank); a
+// double-byte character takes two.
 std::string ExpandTabs(const std::string& line, int tabWidth);

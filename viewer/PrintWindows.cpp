@@ -194,6 +194,10 @@ void TPrintPreview::ShowModal() {
       if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
+    // The keys work wherever the focus is inside the window (its buttons take none).
+    if (msg.message == WM_KEYDOWN && (msg.hwnd == window_ || IsChild(window_, msg.hwnd)) &&
+        Key(static_cast<UINT>(msg.wParam)))
+      continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -289,6 +293,22 @@ void TPrintPreview::PaintArea(HDC dc) {
   place.right = place.left + MulDiv(metrics_.pageWidth, image.cx, sheetWidth);
   place.bottom = place.top + MulDiv(metrics_.pageHeight, image.cy, sheetHeight);
   PlayEnhMetaFile(dc, picture_, &place);
+}
+
+bool TPrintPreview::Key(UINT key) {
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  switch (key) {
+    case VK_HOME: Command(kFirst); return true;
+    case VK_PRIOR: Command(kPrevious); return true;
+    case VK_NEXT: Command(kNext); return true;
+    case VK_END: Command(kLast); return true;
+    case VK_ESCAPE: Command(kClose); return true;
+    case 'P':
+      if (!control) return false;
+      Command(kPrint);
+      return true;
+  }
+  return false;
 }
 
 void TPrintPreview::Command(int id) {

@@ -33,6 +33,8 @@ enum TPreviewZoom { pzActual, pzHeight, pzWidth };
 
 // The preview window: page by page, zoomed to 100%, the height or the width.
 // Pages are recorded one at a time, when shown, over the printer's context.
+// Keys: Home, PageUp, PageDown, End go to the first, previous, next and last
+// page; Ctrl+P prints; Esc closes.
 class TPrintPreview {
  public:
   TPrintPreview(HWND owner, HDC printer, const TStringsPrinter& settings, const TPrinterMetrics& metrics,
@@ -58,6 +60,7 @@ class TPrintPreview {
   void PlaceImage();
   void PaintArea(HDC dc);
   void Command(int id);
+  bool Key(UINT key);
 
   HWND owner_;
   HDC printer_;

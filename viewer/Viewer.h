@@ -80,8 +80,10 @@ class TViewer {
   void Mark1Click(int number);
   void Editor1CaretMoved();
   void Editor1SelectionChange();
-  // Print, the settings sheet and the environment list are wired by their
-  // command rows once those dialogs exist (PrintBtnClick, P1Click, FileEnvMnuClick).
+  // The print dialog and its loop (ViewerPrint.cpp).
+  void PrintBtnClick();
+  // The settings sheet and the environment list are wired by their command
+  // rows once those dialogs exist (P1Click, FileEnvMnuClick).
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);

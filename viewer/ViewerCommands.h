@@ -16,7 +16,7 @@
 #define TAVIX_VIEWER_COMMANDS(X) \
   /* ﾌｧｲﾙ(&F) */ \
   X(VwSaveAs, &TViewer::SaveAs1Click, L"名前を付けて保存(&A)...", STD_FILESAVE, L"名前を付けて保存", L"SaveAs", L"") \
-  X(VwPrint, nullptr /* PrintBtnClick: the print dialog */, L"印刷(&P)...", STD_PRINT, L"印刷", L"Print", L"") \
+  X(VwPrint, &TViewer::PrintBtnClick, L"印刷(&P)...", STD_PRINT, L"印刷", L"Print", L"") \
   X(VwClose, &TViewer::ExitBtnClick, L"閉じる(&X)", STD_DELETE, L"閉じる", nullptr, nullptr) \
   /* 編集(&E) and the text's pop-up menu */ \
   X(VwCopy, &TViewer::Copy2Click, L"ｺﾋﾟｰ(&C)", STD_COPY, L"コピー", L"Copy", L"Ctrl+C") \

@@ -119,6 +119,35 @@ TEST(PrintPreviewWindow, PagesStepAndZoomAsTheButtonsSay) {
   EXPECT_EQ(preview.PageIndex(), pageCount - 1);
 }
 
+TEST(PrintProgressWindow, CancelStopsTheRun) {
+  // The window as a layout run drives it: a step per percent until Cancel.
+  TPrintProgress progress(nullptr, L"プレビューを作成中");
+  std::wstring label;
+  TUserThread user([&] {
+    HWND window = WaitForWindow(L"TStringsPrinter");
+    if (!window) return;
+    if (HWND text = FindWindowExW(window, nullptr, L"Static", nullptr)) label = Text(text);
+    fs::path shots = fs::path(TAVIX_BINARY_DIR) / "screenshots" / "viewer";
+    fs::create_directories(shots);
+    Screenshot(window, (shots / "print-progress.png").wstring());
+    ClickControl(FindWindowExW(window, nullptr, L"Button", L"Cancel"));
+  });
+  bool stopped = false;
+  int percent = 0;
+  for (ULONGLONG until = GetTickCount64() + 60000; GetTickCount64() < until;) {
+    if (!progress.Step(percent)) {
+      stopped = true;
+      break;
+    }
+    percent = (percent + 1) % 101;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  user.Join();
+  EXPECT_TRUE(stopped) << "Cancel was pressed";
+  EXPECT_EQ(label, L"プレビューを作成中");
+  EXPECT_FALSE(progress.Step(100)) << "a cancelled run stays cancelled";
+}
+
 TEST(PrintDialogSettings, FieldsComeFromSectionPrintAndGoBackAtClose) {
   fs::path dir = Scratch("dialog");
   fs::path ini = dir / "tavix.ini";
@@ -148,6 +177,9 @@ TEST(PrintDialogSettings, FieldsComeFromSectionPrintAndGoBackAtClose) {
     footerShown = Text(footerEdit);
     ClickControl(GetDlgItem(window, IDC_PRINT_MULTICOL_3));
     WaitUntil([&] { return IsDlgButtonChecked(window, IDC_PRINT_MULTICOL_3) == BST_CHECKED; }, 20000);
+    fs::path shots = fs::path(TAVIX_BINARY_DIR) / "screenshots" / "viewer";
+    fs::create_directories(shots);
+    Screenshot(window, (shots / "print-dialog-margins.png").wstring());
     ClickControl(GetDlgItem(window, IDC_PRINT_BUTTON1));
     WaitUntil([&] { return !IsWindowVisible(window); }, 20000);
   });
