@@ -19,9 +19,11 @@ HINSTANCE ThisModule() {
   return module;
 }
 
-const wchar_t* const kPageTitles[7] = {L"編集", L"表示１", L"表示２", L"表示色", L"ワードラップ", L"予約語", L"キーバインド"};
-const int kPageTemplates[7] = {IDD_EDITORPROP_EDIT,  IDD_EDITORPROP_VIEW1, IDD_EDITORPROP_VIEW2,   IDD_EDITORPROP_COLOR,
-                               IDD_EDITORPROP_WRAP, IDD_EDITORPROP_RESERVED, IDD_EDITORPROP_KEYS};
+const TTabPages::TPageDef kPages[] = {
+    {L"編集", IDD_EDITORPROP_EDIT},          {L"表示１", IDD_EDITORPROP_VIEW1},    {L"表示２", IDD_EDITORPROP_VIEW2},
+    {L"表示色", IDD_EDITORPROP_COLOR},       {L"ワードラップ", IDD_EDITORPROP_WRAP}, {L"予約語", IDD_EDITORPROP_RESERVED},
+    {L"キーバインド", IDD_EDITORPROP_KEYS},
+};
 
 const wchar_t* const kElementNames[teElementCount] = {
     L"デフォルト", L"1ﾊﾞｲﾄ文字", L"2ﾊﾞｲﾄ文字", L"行コメント", L"数値", L"文字列", L"シンボル", L"予約語", L"Mailアドレス",
@@ -124,6 +126,7 @@ TmEditorProp::TmEditorProp(HWND owner) : owner_(owner) {
 TmEditorProp::~TmEditorProp() = default;
 
 int TmEditorProp::ShowModal() {
+  TPageTurnKeys keys([this](int step) { pages_.Turn(step); });
   INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EDITORPROP), owner_, SheetProc,
                                    reinterpret_cast<LPARAM>(this));
   dialog_ = nullptr;
@@ -155,10 +158,7 @@ INT_PTR CALLBACK TmEditorProp::SheetProc(HWND window, UINT message, WPARAM w, LP
       return FALSE;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(l);
-      if (header->idFrom == IDC_EP_TABS && header->code == TCN_SELCHANGE) {
-        self->ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
-        return TRUE;
-      }
+      if (self->pages_.Notified(header)) return TRUE;
       return FALSE;
     }
   }
@@ -183,30 +183,13 @@ INT_PTR CALLBACK TmEditorProp::PageProc(HWND window, UINT message, WPARAM w, LPA
 void TmEditorProp::FormCreate(HWND dialog) {
   dialog_ = dialog;
   if (!caption_.empty()) SetWindowTextW(dialog_, caption_.c_str());
-  HWND tabs = GetDlgItem(dialog_, IDC_EP_TABS);
-  for (int i = 0; i < 7; ++i) {
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(kPageTitles[i]);
-    TabCtrl_InsertItem(tabs, i, &item);
-  }
-  RECT area{};
-  GetWindowRect(tabs, &area);
-  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
-  TabCtrl_AdjustRect(tabs, FALSE, &area);
-  for (int i = 0; i < 7; ++i) {
-    pages_[i] = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(kPageTemplates[i]), dialog_, PageProc,
-                                   reinterpret_cast<LPARAM>(this));
-    // Pages follow the tab control in the tab order.
-    SetWindowPos(pages_[i], tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_NOACTIVATE);
-  }
+  pages_.Create(dialog_, IDC_EP_TABS, ThisModule(), kPages, PageProc, reinterpret_cast<LPARAM>(this));
   // The preview takes the place the colour page keeps for it.
-  HWND frame = GetDlgItem(pages_[3], IDC_EP_PREVIEWFRAME);
+  HWND frame = GetDlgItem(pages_.Page(3), IDC_EP_PREVIEWFRAME);
   RECT bounds{};
   GetWindowRect(frame, &bounds);
-  MapWindowPoints(nullptr, pages_[3], reinterpret_cast<POINT*>(&bounds), 2);
-  preview_.Create(pages_[3], IDC_EP_EDITVIEW, bounds);
+  MapWindowPoints(nullptr, pages_.Page(3), reinterpret_cast<POINT*>(&bounds), 2);
+  preview_.Create(pages_.Page(3), IDC_EP_EDITVIEW, bounds);
   ShowPage(0);
   if (centerOn_ != nullptr) {
     RECT over{};
@@ -215,16 +198,9 @@ void TmEditorProp::FormCreate(HWND dialog) {
   }
 }
 
-void TmEditorProp::ShowPage(int index) {
-  for (int i = 0; i < 7; ++i) ShowWindow(pages_[i], i == index ? SW_SHOW : SW_HIDE);
-  TabCtrl_SetCurSel(GetDlgItem(dialog_, IDC_EP_TABS), index);
-}
+void TmEditorProp::ShowPage(int index) { pages_.Show(index); }
 
-HWND TmEditorProp::Item(int id) const {
-  for (HWND page : pages_)
-    if (HWND item = GetDlgItem(page, id)) return item;
-  return nullptr;
-}
+HWND TmEditorProp::Item(int id) const { return pages_.Item(id); }
 bool TmEditorProp::Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void TmEditorProp::SetCheck(int id, bool on) { SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
 std::wstring TmEditorProp::TextOf(int id) const { return WindowTextOf(Item(id)); }

@@ -5,6 +5,7 @@
 
 #include "TextView.h"
 #include "TextViewSettings.h"
+#include "widgets/TabPages.h"
 
 #include <windows.h>
 
@@ -37,7 +38,7 @@ class TmEditorProp {
   int ShowModal();
 
   HWND Handle() const { return dialog_; }
-  HWND Page(int index) const { return pages_[index]; }
+  HWND Page(int index) const { return pages_.Page(index); }
   TTextView& Preview() { return preview_; }
 
   static std::wstring ShortcutText(WORD key);
@@ -74,7 +75,7 @@ class TmEditorProp {
   HWND owner_;
   HWND centerOn_ = nullptr;
   HWND dialog_ = nullptr;
-  HWND pages_[7]{};
+  TTabPages pages_;
   std::wstring caption_;
   bool functionsEnabled_ = true;
   bool filling_ = false;

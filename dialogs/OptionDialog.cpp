@@ -4,7 +4,7 @@
 #include "OptionDialogIds.h"
 #include "ShortCutText.h"
 #include "engine/Handles.h"
-#include "widgets/FolderDialog.h"
+#include "widgets/FieldControls.h"
 
 #include <algorithm>
 
@@ -12,9 +12,12 @@ namespace {
 
 constexpr UINT HelpTopic = 25;
 
-const wchar_t* const PageCaptions[] = {L"ﾌｫﾙﾀﾞ", L"解凍", L"圧縮", L"表示", L"ｼｪﾙ拡張", L"Tavix拡張", L"Unlha", L"ﾂｰﾙﾊﾞｰ"};
-const int PageTemplates[] = {IDD_OPTION_FOLDER, IDD_OPTION_EXTRACT, IDD_OPTION_PACK,  IDD_OPTION_VIEW,
-                             IDD_OPTION_SHELL,  IDD_OPTION_TAVIX,   IDD_OPTION_UNLHA, IDD_OPTION_TOOLBAR};
+const TTabPages::TPageDef Pages[] = {
+    {L"ﾌｫﾙﾀﾞ", IDD_OPTION_FOLDER}, {L"解凍", IDD_OPTION_EXTRACT},      {L"圧縮", IDD_OPTION_PACK},
+    {L"表示", IDD_OPTION_VIEW},     {L"ｼｪﾙ拡張", IDD_OPTION_SHELL},     {L"Tavix拡張", IDD_OPTION_TAVIX},
+    {L"Unlha", IDD_OPTION_UNLHA},  {L"ﾂｰﾙﾊﾞｰ", IDD_OPTION_TOOLBAR},
+};
+static_assert(std::size(Pages) == TOptionPanel::PageCount);
 
 constexpr wchar_t Separator[] = L"ｾﾊﾟﾚｰﾀ";
 constexpr wchar_t SeparatorText[] = L"ボタンとボタンのセパレータです.";
@@ -24,25 +27,6 @@ HINSTANCE ThisModule() {
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
   return module;
-}
-
-// The hot-key field's value (virtual key, HOTKEYF_ modifiers) and our shortcut form.
-WORD HotKeyToShortCut(WORD value) {
-  BYTE key = LOBYTE(value), modifiers = HIBYTE(value);
-  if (key == 0) return scNone;
-  WORD shortCut = key;
-  if (modifiers & HOTKEYF_SHIFT) shortCut |= scShift;
-  if (modifiers & HOTKEYF_CONTROL) shortCut |= scCtrl;
-  if (modifiers & HOTKEYF_ALT) shortCut |= scAlt;
-  return shortCut;
-}
-
-WORD ShortCutToHotKey(WORD shortCut) {
-  BYTE modifiers = 0;
-  if (shortCut & scShift) modifiers |= HOTKEYF_SHIFT;
-  if (shortCut & scCtrl) modifiers |= HOTKEYF_CONTROL;
-  if (shortCut & scAlt) modifiers |= HOTKEYF_ALT;
-  return MAKEWORD(LOBYTE(shortCut), modifiers);
 }
 
 }  // namespace
@@ -96,52 +80,18 @@ void TOptionPanel::MovePageBack() {
   if (page_ > 0) page_ = static_cast<TPage>(page_ - 1);
 }
 
-namespace {
-
-TOptionPanel* g_shownPanel = nullptr;
-HHOOK g_pageKeys = nullptr;
-
-// Ctrl+Tab and Ctrl+Shift+Tab turn the pages, as in the system's property
-// sheets; the modal loop shows such keys to a message filter only.
-LRESULT CALLBACK PageKeys(int code, WPARAM wParam, LPARAM lParam) {
-  auto* message = reinterpret_cast<MSG*>(lParam);
-  if (code == MSGF_DIALOGBOX && g_shownPanel != nullptr && message->message == WM_KEYDOWN &&
-      message->wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
-    bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    g_shownPanel->TurnPage(back ? -1 : 1);
-    return 1;
-  }
-  return CallNextHookEx(g_pageKeys, code, wParam, lParam);
-}
-
-}  // namespace
-
 int TOptionPanel::ShowModal(HWND owner) {
-  TOptionPanel* outer = g_shownPanel;
-  g_shownPanel = this;
-  HHOOK hook = SetWindowsHookExW(WH_MSGFILTER, PageKeys, nullptr, GetCurrentThreadId());
-  HHOOK outerHook = g_pageKeys;
-  g_pageKeys = hook;
-  TScopeExit restore([&] {
-    UnhookWindowsHookEx(hook);
-    g_pageKeys = outerHook;
-    g_shownPanel = outer;
-  });
+  TPageTurnKeys keys([this](int step) { TurnPage(step); });
   return static_cast<int>(DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_OPTION), owner, DialogProc,
                                           reinterpret_cast<LPARAM>(this)));
 }
 
 void TOptionPanel::TurnPage(int step) {
-  TPage page = static_cast<TPage>((page_ + step + PageCount) % PageCount);
-  TabCtrl_SetCurSel(GetDlgItem(dialog_, IDC_OPT_TABS), page);
-  ShowPage(page);
+  pages_.Turn(step);
+  page_ = static_cast<TPage>(pages_.Current());
 }
 
-HWND TOptionPanel::Item(int id) const {
-  for (HWND page : pages_)
-    if (HWND item = GetDlgItem(page, id)) return item;
-  return GetDlgItem(dialog_, id);
-}
+HWND TOptionPanel::Item(int id) const { return pages_.Item(id); }
 
 bool TOptionPanel::Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -168,53 +118,14 @@ void TOptionPanel::SetRadioIndex(int firstId, int count, int index) {
 
 void TOptionPanel::Create(HWND dialog) {
   dialog_ = dialog;
-  HWND tabs = GetDlgItem(dialog, IDC_OPT_TABS);
-  for (int i = 0; i < PageCount; ++i) {
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(PageCaptions[i]);
-    TabCtrl_InsertItem(tabs, i, &item);
-  }
-  // The pages fill the tab control's display area, below however many rows of tabs it needs.
-  RECT area{};
-  GetWindowRect(tabs, &area);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
-  TabCtrl_AdjustRect(tabs, FALSE, &area);
-  for (int i = 0; i < PageCount; ++i) {
-    pages_[i] = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(PageTemplates[i]), dialog, PageProc,
-                                   reinterpret_cast<LPARAM>(this));
-    SetWindowPos(pages_[i], tabs, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_NOACTIVATE);
-  }
-  HWND list = Item(IDC_OPT_TOOLLIST);
-  ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-  if (toolImages_ != nullptr) ListView_SetImageList(list, toolImages_, LVSIL_SMALL);
-  RECT listArea{};
-  GetClientRect(list, &listArea);
-  LVCOLUMNW column{};
-  column.mask = LVCF_WIDTH;
-  column.cx = listArea.right - GetSystemMetrics(SM_CXVSCROLL);
-  ListView_InsertColumn(list, 0, &column);
+  pages_.Create(dialog, IDC_OPT_TABS, ThisModule(), Pages, PageProc, reinterpret_cast<LPARAM>(this));
+  toolList_.Attach(Item(IDC_OPT_TOOLLIST), toolImages_);
   const auto& lines = ToolLines();
-  for (int i = 0; i < kToolButtonCount; ++i) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = i;
-    item.pszText = const_cast<wchar_t*>(lines[i].Caption);
-    item.iImage = imageOfLine_[i] >= 0 ? imageOfLine_[i] : I_IMAGENONE;
-    ListView_InsertItem(list, &item);
-  }
-  // Plain keys and Shift alone are refused; Ctrl is added to them.
-  SendMessageW(Item(IDC_OPT_HOTKEY), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
+  for (int i = 0; i < kToolButtonCount; ++i) toolList_.Add(lines[i].Caption, imageOfLine_[i]);
+  hotKey_.Attach(Item(IDC_OPT_HOTKEY));
   FillControls();
   FormShow();
-  TabCtrl_SetCurSel(tabs, page_);
-  ShowPage(page_);
-}
-
-void TOptionPanel::ShowPage(TPage page) {
-  page_ = page;
-  for (int i = 0; i < PageCount; ++i) ShowWindow(pages_[i], i == page ? SW_SHOW : SW_HIDE);
+  pages_.Show(page_);
 }
 
 void TOptionPanel::FillControls() {
@@ -247,8 +158,7 @@ void TOptionPanel::FillControls() {
   SetRadioIndex(IDC_OPT_EXTRDLGMODE_0, 2, s.ExtrDlgMode);
   SetText(IDC_OPT_WORKDIR, s.WorkDir);
   SetText(IDC_OPT_PROGCOMMD, s.LhaCommand);
-  HWND list = Item(IDC_OPT_TOOLLIST);
-  for (int i = 0; i < kToolButtonCount; ++i) ListView_SetCheckState(list, i, s.ToolBtn[i]);
+  for (int i = 0; i < kToolButtonCount; ++i) toolList_.SetChecked(i, s.ToolBtn[i]);
   EnableWindow(Item(IDC_OPT_HOTKEY), FALSE);
   EnableWindow(Item(IDC_OPT_HOTKEY_LABEL), FALSE);
 }
@@ -283,21 +193,17 @@ void TOptionPanel::ReadControls() {
   s.ExtrDlgMode = RadioIndex(IDC_OPT_EXTRDLGMODE_0, 2);
   s.WorkDir = Text(IDC_OPT_WORKDIR);
   s.LhaCommand = Text(IDC_OPT_PROGCOMMD);
-  HWND list = Item(IDC_OPT_TOOLLIST);
-  for (int i = 0; i < kToolButtonCount; ++i) s.ToolBtn[i] = ListView_GetCheckState(list, i) != FALSE;
+  for (int i = 0; i < kToolButtonCount; ++i) s.ToolBtn[i] = toolList_.Checked(i);
   for (size_t i = 0; i < shortCuts_.size(); ++i) s.ShortCuts[i] = ShortCutToText(shortCuts_[i]);
 }
 
 // A group check box or radio button enables the controls of its group.
 void TOptionPanel::EnableGroups() {
-  bool spis = Checked(IDC_OPT_USESPIS);
-  for (int id : {IDC_OPT_SPISDIR, IDC_OPT_SPISBROWSE}) EnableWindow(Item(id), spis);
-  bool pack = Checked(IDC_OPT_ADDSEPK);
-  for (int id : {IDC_OPT_NEWMODE_GROUP, IDC_OPT_NEWLHA, IDC_OPT_NEWZIP, IDC_OPT_NEWCAB, IDC_OPT_NEWDLG})
-    EnableWindow(Item(id), pack);
-  bool menu = Checked(IDC_OPT_ADDINT);
-  for (int id : {IDC_OPT_ARCHIVES_LABEL, IDC_OPT_ARCHIVES}) EnableWindow(Item(id), menu);
-  EnableWindow(Item(IDC_OPT_ISLINKEDOBJECT), Checked(IDC_OPT_CMNOPENDLG));
+  EnableGroup(Checked(IDC_OPT_USESPIS), {Item(IDC_OPT_SPISDIR), Item(IDC_OPT_SPISBROWSE)});
+  EnableGroup(Checked(IDC_OPT_ADDSEPK), {Item(IDC_OPT_NEWMODE_GROUP), Item(IDC_OPT_NEWLHA), Item(IDC_OPT_NEWZIP),
+                                         Item(IDC_OPT_NEWCAB), Item(IDC_OPT_NEWDLG)});
+  EnableGroup(Checked(IDC_OPT_ADDINT), {Item(IDC_OPT_ARCHIVES_LABEL), Item(IDC_OPT_ARCHIVES)});
+  EnableGroup(Checked(IDC_OPT_CMNOPENDLG), {Item(IDC_OPT_ISLINKEDOBJECT)});
 }
 
 void TOptionPanel::FormShow() {
@@ -318,20 +224,12 @@ void TOptionPanel::AttachLHAClick() {
   if (!any) Check(IDC_OPT_ADDMELT, false);
 }
 
-void TOptionPanel::SpisBrowseClick() {
-  auto folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_SPISDIR));
-  if (!folder || folder->empty()) return;
-  if (folder->back() != L'\\') *folder += L'\\';
-  SetText(IDC_OPT_SPISDIR, *folder);
-}
+void TOptionPanel::SpisBrowseClick() { BrowseFolderInto(dialog_, Item(IDC_OPT_SPISDIR), true); }
 
-void TOptionPanel::WorkBrowseClick() {
-  auto folder = BrowseForFolder(dialog_, L"", Text(IDC_OPT_WORKDIR));
-  if (folder) SetText(IDC_OPT_WORKDIR, *folder);
-}
+void TOptionPanel::WorkBrowseClick() { BrowseFolderInto(dialog_, Item(IDC_OPT_WORKDIR), false); }
 
 void TOptionPanel::ToolListClick() {
-  int line = ListView_GetNextItem(Item(IDC_OPT_TOOLLIST), -1, LVNI_SELECTED);
+  int line = toolList_.Selected();
   if (line < 0 || line == shownLine_) return;
   HotKey1Exit();
   shownLine_ = line;
@@ -340,14 +238,14 @@ void TOptionPanel::ToolListClick() {
   bool hasKey = tool.ShortCut >= 0;
   EnableWindow(Item(IDC_OPT_HOTKEY), hasKey);
   EnableWindow(Item(IDC_OPT_HOTKEY_LABEL), hasKey);
-  SendMessageW(Item(IDC_OPT_HOTKEY), HKM_SETHOTKEY, hasKey ? ShortCutToHotKey(shortCuts_[tool.ShortCut]) : 0, 0);
+  hotKey_.Set(hasKey ? shortCuts_[tool.ShortCut] : scNone);
 }
 
 void TOptionPanel::HotKey1Exit() {
   if (shownLine_ < 0) return;
   int key = ToolLines()[shownLine_].ShortCut;
   if (key < 0) return;
-  shortCuts_[key] = HotKeyToShortCut(static_cast<WORD>(SendMessageW(Item(IDC_OPT_HOTKEY), HKM_GETHOTKEY, 0, 0)));
+  shortCuts_[key] = hotKey_.Get();
 }
 
 // Each step acts only where the box differs from what the shell held at opening.
@@ -456,14 +354,12 @@ INT_PTR CALLBACK TOptionPanel::DialogProc(HWND dialog, UINT message, WPARAM wPar
       SetFocus(GetDlgItem(dialog, IDCANCEL));
       return FALSE;
     }
-    case WM_NOTIFY: {
-      auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (header->idFrom == IDC_OPT_TABS && header->code == TCN_SELCHANGE) {
-        self->ShowPage(static_cast<TPage>(TabCtrl_GetCurSel(header->hwndFrom)));
+    case WM_NOTIFY:
+      if (self->pages_.Notified(reinterpret_cast<NMHDR*>(lParam))) {
+        self->page_ = static_cast<TPage>(self->pages_.Current());
         return TRUE;
       }
       return FALSE;
-    }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         self->OkBtnClick();

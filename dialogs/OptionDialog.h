@@ -5,6 +5,8 @@
 
 #include "MainSettings.h"
 #include "ShellIntegration.h"
+#include "widgets/FieldControls.h"
+#include "widgets/TabPages.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -60,7 +62,6 @@ class TOptionPanel {
   static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
   static INT_PTR CALLBACK PageProc(HWND, UINT, WPARAM, LPARAM);
   void Create(HWND dialog);
-  void ShowPage(TPage page);
   HWND Item(int id) const;
   bool Checked(int id) const;
   void Check(int id, bool on);
@@ -83,5 +84,7 @@ class TOptionPanel {
   TPage page_ = pgShell;
   int shownLine_ = -1;
   HWND dialog_ = nullptr;
-  std::array<HWND, PageCount> pages_{};
+  TTabPages pages_;
+  TCheckList toolList_;
+  THotKeyField hotKey_;
 };
