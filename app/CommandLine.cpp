@@ -124,6 +124,7 @@ std::wstring LongForm(const std::wstring& path) {
   expanded.resize(length);
   if (expanded.size() < 2) return expanded;
   std::wstring result = expanded.substr(0, 2);
+  if (result[1] == L':') CharUpperBuffW(result.data(), 1);
   size_t position = 2;
   while (position < expanded.size()) {
     if (expanded[position] == L'\\') ++position;

@@ -98,6 +98,18 @@ BOOL CALLBACK CollectMainWindows(HWND window, LPARAM data) {
   return TRUE;
 }
 
+BOOL CALLBACK CollectQuestions(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TWindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (IsWindowVisible(window) && std::count(search->processes.begin(), search->processes.end(), process) &&
+      lstrcmpW(name, L"#32770") == 0)
+    search->windows.push_back(window);
+  return TRUE;
+}
+
 std::vector<std::wstring> MainWindowCaptions(const std::wstring& folder) {
   TWindowSearch search{TavixProcesses(folder)};
   EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&search));
@@ -195,13 +207,22 @@ class ShellCom : public ::testing::Test {
 
   void TearDown() override {
     HoldKeys(false, false);
-    // Whatever is still open is closed as a user closes it.
-    for (DWORD process : TavixProcesses(folder_)) {
-      TWindowSearch search{{process}};
-      EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&search));
-      for (HWND window : search.windows) PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-    EXPECT_TRUE(WaitFor([&] { return TavixProcesses(folder_).empty(); }, 30000));
+    // Whatever is still open is closed as a user closes it (again when the
+    // window was still busy with its first job), and a new archive not saved
+    // yet is let go.
+    int round = 0;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          TWindowSearch search{TavixProcesses(folder_)};
+          EnumWindows(CollectQuestions, reinterpret_cast<LPARAM>(&search));
+          for (HWND question : search.windows) PostMessageW(question, WM_COMMAND, IDNO, 0);
+          if (search.windows.empty() && round++ % 20 == 0) {
+            EnumWindows(CollectMainWindows, reinterpret_cast<LPARAM>(&search));
+            for (HWND window : search.windows) PostMessageW(window, WM_CLOSE, 0, 0);
+          }
+          return search.processes.empty();
+        },
+        30000));
     for (DWORD process : TavixProcesses(folder_)) {
       TKernelHandle running(OpenProcess(PROCESS_TERMINATE, FALSE, process));
       TerminateProcess(running.get(), 1);
