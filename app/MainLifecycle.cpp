@@ -182,9 +182,11 @@ void TTavixMain::StartCommandLine() {
 
 void TTavixMain::OpenCommandLineArchive() {
   state_.modes = ParseCommandLine(start_.commandLine, settings_.IsDropToIcon, [this](const std::wstring& path) {
-    // A name no driver claims is a file to compress; a known one selects its driver.
-    if (ArchiveKindFromExtension(WideToAnsi(path)) == atNone) return atAutoDetect;
-    return SelectArchive(path);
+    // A known name selects its driver (".jar" the ZIP one); a name no driver
+    // claims is a file to compress.
+    TArchiverType kind = SelectArchive(path);
+    if (kind != atZip && ArchiveKindFromExtension(WideToAnsi(path)) == atNone) return atAutoDetect;
+    return kind;
   });
   const TCommandLine& modes = state_.modes;
   if (modes.Empty()) {
