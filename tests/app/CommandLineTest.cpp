@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/WorkFolder.h"
+#include "dialogs/NewOptionDialogIds.h"
 #include "engine/TextUtil.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,41 @@ TEST_F(StartUpJob, ALoneTextFileIsCompressed) {
   std::wstring zip = UnixPath(NewArchive(L"Newfile.zip"));
   EXPECT_EQ(Tool(L"unzip -t '" + zip + L"'"), 0);
   EXPECT_EQ(Tool(L"unzip -p '" + zip + L"' Notes.txt | grep -q notes"), 0);
+}
+
+// NewMode 2 makes a CAB; 3 asks, and a cancelled question stops the job.
+TEST_F(StartUpJob, NewModeChoosesTheKindOrAsks) {
+  WriteText(folder_ + L"\\Cabinet Note.txt", "cab note\r\n");
+  Setting(L"NewMode", L"2");
+  {
+    TTavixMain& main = StartLine(L"-A \"" + folder_ + L"\\cabinet note.txt\"");
+    EXPECT_EQ(WindowText(main.Handle()), L"CAB: Newfile.cab");
+    EXPECT_TRUE(main.State().modified);
+    EXPECT_EQ(Tool(L"cabextract -t '" + UnixPath(NewArchive(L"Newfile.cab")) + L"' | grep -q 'Cabinet Note.txt'"), 0);
+    TearDown();
+  }
+  Setting(L"NewMode", L"3");
+  {
+    // The user cancels the new-archive dialog with the mouse.
+    std::atomic<bool> asked{false};
+    std::thread user([&] {
+      for (int waited = 0; waited < 60000 && !asked; waited += 50) {
+        HWND dialog = FindWindowW(L"#32770", L"新規作成ｵﾌﾟｼｮﾝ");
+        if (dialog != nullptr && IsWindowVisible(dialog)) {
+          asked = true;
+          PointAt(GetDlgItem(dialog, IDC_NEWOPTION_CANCEL), true);
+        }
+        Sleep(50);
+      }
+    });
+    TTavixMain& main = StartLine(L"-A \"" + folder_ + L"\\cabinet note.txt\"");
+    user.join();
+    Pump(main, 200);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(IsWindow(main.Handle()));
+    EXPECT_FALSE(main.State().modified);
+    EXPECT_EQ(main.State().entryCount, 0);
+  }
 }
 
 TEST_F(StartUpJob, MinusMShowsTheExtractDialogAndEndsTheProgram) {
