@@ -114,8 +114,9 @@ class ContextMenuTest : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     // A blank in the folder: the registered program path arrives quoted.
+    // Wine reuses process ids: the time keeps the name new.
     folder_ = std::wstring(temp) + L"shell ext " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++counter) + L"\\";
+              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
     std::wstring bin = WinPath(TAVIX_BINARY_DIR) + L"\\bin\\";
     ASSERT_TRUE(CopyFileW((bin + L"TavixEx.dll").c_str(), (folder_ + L"TavixEx.dll").c_str(), FALSE));

@@ -166,8 +166,9 @@ class ShellCom : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     static int counter = 0;
+    // Wine reuses process ids: the time keeps the name new.
     folder_ = std::wstring(temp) + L"Tavix release " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++counter) + L"\\";
+              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
     // The release folder as cmake --install lays it out, all in one folder.
     std::wstring release = WinPath(TAVIX_BINARY_DIR) + L"\\release\\";
@@ -229,6 +230,13 @@ class ShellCom : public ::testing::Test {
     }
     RunAndWait(L"regsvr32.exe /s /u \"" + folder_ + L"TavixEx.dll\"");
     CoUninitialize();
+    // The copy of the release folder is large: it goes with the test.
+    std::wstring from = folder_.substr(0, folder_.size() - 1) + L'\0';
+    SHFILEOPSTRUCTW remove{};
+    remove.wFunc = FO_DELETE;
+    remove.pFrom = from.c_str();
+    remove.fFlags = FOF_NO_UI;
+    SHFileOperationW(&remove);
   }
 
   std::wstring Data(const std::wstring& name, const std::string& content) {
