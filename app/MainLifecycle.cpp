@@ -6,11 +6,19 @@
 #include "dialogs/OptionDialog.h"
 #include "engine/SystemText.h"
 #include "engine/TextUtil.h"
+#include "shellext/HandOverBlock.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 namespace {
+
+// An archive must be a file; a file to compress may be a folder too.
+bool Exists(const std::wstring& path, bool folderToo) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
+         (folderToo || !(attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
 
 // One name per settings file: instances are counted per settings file.
 std::wstring RunningMarkName(std::wstring settingsPath) {
@@ -158,28 +166,40 @@ void TTavixMain::StartCommandLine() {
 }
 
 void TTavixMain::OpenCommandLineArchive() {
-  if (start_.arguments.empty()) {
+  state_.modes = ParseCommandLine(start_.commandLine, settings_.IsDropToIcon, [this](const std::wstring& path) {
+    // A known name selects its driver (".jar" the ZIP one); a name no driver
+    // claims is a file to compress.
+    TArchiverType kind = SelectArchive(path);
+    if (kind != atZip && ArchiveKindFromExtension(WideToAnsi(path)) == atNone) return atAutoDetect;
+    return kind;
+  });
+  const TCommandLine& modes = state_.modes;
+  if (modes.Empty()) {
     EnterNewArchiveMode();
     return;
   }
-  std::wstring remaining;
-  state_.modes = ParseCommandLine(start_.commandLine, remaining);
-  const TCommandLineModes& modes = state_.modes;
   // Viewing a file needs no archive and no archiver library.
   if (modes.view) {
     state_.pendingJob = true;
     return;
   }
-  if (modes.pack || modes.extract || modes.add || modes.compressFile) {
+  if (modes.melt || modes.pack) {
+    // Taken at once: a second invocation of the extension may hand over its
+    // own list before this window has shown.
+    state_.handedOver = hand_over::Take();
     state_.pendingJob = true;
     EnterNewArchiveMode();
     return;
   }
-  DWORD attributes = GetFileAttributesW(remaining.c_str());
-  if (!remaining.empty() && attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    state_.archivePath = LongForm(remaining);
-    SelectArchive(state_.archivePath);
-    Caption(state_.archivePath);
+  std::wstring named = modes.compressFile ? modes.fileToCompress : modes.given;
+  if (modes.add || Exists(named, modes.compressFile)) {
+    if (!modes.add && !modes.compressFile) {
+      state_.archivePath = LongForm(modes.given);
+      SelectArchive(state_.archivePath);
+      Caption(state_.archivePath);
+    } else {
+      EnterNewArchiveMode();
+    }
     state_.pendingJob = true;
     return;
   }

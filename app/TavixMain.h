@@ -9,6 +9,7 @@
 // All of them share the state below.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/Commands.h"
 #include "app/ListRecord.h"
 #include "settings/ShortCutText.h"
@@ -56,19 +57,6 @@ struct TMainStart {
 // How the shared extraction step treats stored folders (see ExtractStep).
 enum class TExtractMode { User, Temporary, WithFolders };
 
-// Command-line modes (set by the parser, all false at start).
-struct TCommandLineModes {
-  bool extract = false;  // /MELT
-  bool pack = false;
-  bool packEach = false;
-  bool extractAndExit = false;
-  bool add = false;
-  bool compressFile = false;
-  std::wstring fileToCompress;
-  bool view = false;  // /VIEW file: the viewer on a file, then the program ends
-  std::wstring fileToView;
-};
-
 // The main window's state, shared by every area of the window.
 struct TMainState {
   std::wstring archivePath;
@@ -113,7 +101,9 @@ struct TMainState {
   // rules with, and whether that archive is a self-extractor.
   TArchiverType commandKind = atLha;
   bool selfExtracting = false;
-  TCommandLineModes modes;
+  TCommandLine modes;
+  // The list the shell extension handed over, taken from its block at start.
+  std::vector<std::wstring> handedOver;
   int statusImage = 0;
   // Progress of the running operation.
   std::string progressName;  // as the library sent it (ANSI), converted only for display
@@ -357,8 +347,6 @@ class TTavixMain {
   void InstallDropHandling();
   void RemoveDropHandling();
   bool AskToSave();
-  TCommandLineModes ParseCommandLine(const std::wstring& commandLine, std::wstring& remaining);
-  static std::wstring LongForm(const std::wstring& path);
 
   HWND window_ = nullptr;
   HWND appWindow_ = nullptr;

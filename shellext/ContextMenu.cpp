@@ -27,6 +27,10 @@ std::wstring g_libraryPath;
 // the main program opens it.
 TKernelHandle g_block;
 TMappedView g_blockView;
+// The program started last: while it runs and has not taken its list, a
+// further invocation waits before it writes the block.
+TKernelHandle g_started;
+constexpr ULONGLONG TakeWaitLimit = 15000;
 
 std::wstring FolderOf(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
@@ -81,22 +85,38 @@ bool ReadProgramPath(std::wstring& path) {
   return true;
 }
 
-bool WriteBlock() {
+enum class TWrite { Written, TooLong, Failed };
+
+TWrite WriteBlock() {
+  // A partial list would look complete to the program: nothing is handed over.
+  bool complete = false;
+  std::string text = hand_over::Encode(g_files, &complete);
+  if (!complete) return TWrite::TooLong;
   if (!g_block) {
     g_block.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, hand_over::BlockSize,
                                      hand_over::BlockName));
-    if (!g_block) return false;
+    if (!g_block) return TWrite::Failed;
     g_blockView.reset(MapViewOfFile(g_block.get(), FILE_MAP_ALL_ACCESS, 0, 0, hand_over::BlockSize));
     if (!g_blockView) {
       g_block.reset();
-      return false;
+      return TWrite::Failed;
     }
   }
-  std::string text = hand_over::Encode(g_files);
+  // Two quick invocations: the first program takes its list at its start;
+  // overwriting before that would hand it the second list and lose the first.
+  ULONGLONG limit = GetTickCount64() + TakeWaitLimit;
+  while (hand_over::Pending(g_blockView.get()) && GetTickCount64() < limit) {
+    if (!g_started) {
+      Sleep(20);
+    } else if (WaitForSingleObject(g_started.get(), 20) == WAIT_OBJECT_0) {
+      break;  // it ended without taking the list
+    }
+  }
+  hand_over::THandOverLock lock;
   char* view = static_cast<char*>(g_blockView.get());
   std::memset(view, 0, hand_over::BlockSize);
   std::memcpy(view, text.data(), text.size());
-  return true;
+  return TWrite::Written;
 }
 
 const wchar_t* SwitchFor(int kind) {
@@ -216,7 +236,10 @@ HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     ShowError(owner, L"Tavixの登録情報が不正です.", L"エラー");
     return S_OK;
   }
-  WriteBlock();
+  if (WriteBlock() == TWrite::TooLong) {
+    ShowError(owner, L"選択されたﾌｧｲﾙが多すぎて Tavix に渡せません. 数を減らして選び直してください.", L"実行ｴﾗｰ");
+    return S_OK;
+  }
   std::wstring commandLine = program + L" " + SwitchFor(g_commandKind);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -225,11 +248,14 @@ HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
+    // Nobody will take this list: the next invocation need not wait for it.
+    if (g_blockView) static_cast<char*>(g_blockView.get())[0] = '\0';
+    g_started.reset();
     ShowError(owner, L"Tavix を実行出来ません.", L"実行ｴﾗｰ");
     return S_OK;
   }
   TKernelHandle thread(process.hThread);
-  TKernelHandle started(process.hProcess);
+  g_started.reset(process.hProcess);
   return S_OK;
 }
 

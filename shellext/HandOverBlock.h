@@ -42,8 +42,9 @@ inline std::wstring Widen(const std::string& text, UINT codePage) {
 
 // The block's text: every path followed by CR LF, whole lines only, so that a
 // list too long for the block loses its last paths rather than ending in a
-// cut path that names another file. The caller adds the terminating zero.
-inline std::string Encode(const std::vector<std::wstring>& paths) {
+// cut path that names another file; complete tells whether all fitted. The
+// caller adds the terminating zero.
+inline std::string Encode(const std::vector<std::wstring>& paths, bool* complete = nullptr) {
   std::string text;
   bool anyLossy = false;
   for (const std::wstring& path : paths) {
@@ -55,9 +56,13 @@ inline std::string Encode(const std::vector<std::wstring>& paths) {
   if (anyLossy) text = Utf8Mark;
   for (const std::wstring& path : paths) {
     std::string line = Narrow(path, codePage, nullptr) + "\r\n";
-    if (text.size() + line.size() + 1 > BlockSize) break;
+    if (text.size() + line.size() + 1 > BlockSize) {
+      if (complete != nullptr) *complete = false;
+      return text;
+    }
     text += line;
   }
+  if (complete != nullptr) *complete = true;
   return text;
 }
 
@@ -78,18 +83,46 @@ inline std::vector<std::wstring> Decode(std::string text) {
   return paths;
 }
 
-// The main program's side: the list in the block, or nothing when no block
-// exists (the program was started with "/MELT" by hand). A block without a
-// terminating zero is read to its end.
-inline std::vector<std::wstring> Read() {
+// Held while the block is written or taken, so that a reader never sees half
+// of a list.
+inline constexpr wchar_t LockName[] = L"TavixEx.Lock";
+
+class THandOverLock {
+ public:
+  THandOverLock() : mutex_(CreateMutexW(nullptr, FALSE, LockName)) {
+    // An owner that died still leaves the block whole enough to read.
+    if (mutex_) held_ = WaitForSingleObject(mutex_.get(), 5000) != WAIT_TIMEOUT;
+  }
+  ~THandOverLock() {
+    if (held_) ReleaseMutex(mutex_.get());
+  }
+  THandOverLock(const THandOverLock&) = delete;
+  THandOverLock& operator=(const THandOverLock&) = delete;
+
+ private:
+  TKernelHandle mutex_;
+  bool held_ = false;
+};
+
+// True while the block holds a list that no program has taken yet.
+inline bool Pending(const void* view) { return static_cast<const char*>(view)[0] != '\0'; }
+
+// The main program's side: takes the list out of the block at once (the block
+// is left empty, so a second invocation may hand over its own list), or
+// nothing when no block exists (the program was started with "/MELT" by
+// hand). A block without a terminating zero is read to its end.
+inline std::vector<std::wstring> Take() {
   TKernelHandle block(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, BlockName));
   if (!block) return {};
   TMappedView view(MapViewOfFile(block.get(), FILE_MAP_ALL_ACCESS, 0, 0, BlockSize));
   if (!view) return {};
-  const char* bytes = static_cast<const char*>(view.get());
+  THandOverLock lock;
+  char* bytes = static_cast<char*>(view.get());
   size_t length = 0;
   while (length < BlockSize && bytes[length] != '\0') ++length;
-  return Decode(std::string(bytes, length));
+  std::string text(bytes, length);
+  bytes[0] = '\0';
+  return Decode(text);
 }
 
 }  // namespace hand_over

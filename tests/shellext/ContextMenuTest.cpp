@@ -114,8 +114,9 @@ class ContextMenuTest : public ::testing::Test {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     // A blank in the folder: the registered program path arrives quoted.
+    // Wine reuses process ids: the time keeps the name new.
     folder_ = std::wstring(temp) + L"shell ext " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(++counter) + L"\\";
+              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter) + L"\\";
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
     std::wstring bin = WinPath(TAVIX_BINARY_DIR) + L"\\bin\\";
     ASSERT_TRUE(CopyFileW((bin + L"TavixEx.dll").c_str(), (folder_ + L"TavixEx.dll").c_str(), FALSE));
@@ -274,21 +275,31 @@ TEST_F(ContextMenuTest, HandsEveryFileOverInTheShellsOrder) {
   EXPECT_EQ(record.block.substr(0, record.block.find('\0')), "C:\\x\\a.lzh\r\nC:\\y\\b.txt\r\n");
 }
 
-TEST_F(ContextMenuTest, ListTooLongForTheBlockLosesWholePathsOnly) {
+// A list that does not fit the block is not cut into a list that looks
+// complete: the user is told and nothing starts. One path less fits.
+TEST_F(ContextMenuTest, ListTooLongForTheBlockIsToldAndStartsNothing) {
   std::vector<std::wstring> files;
-  for (int i = 0; i < 200; ++i)
+  std::wstring text;
+  for (int i = 0; text.size() + 300 < 0x7FFF; ++i) {
     files.push_back(L"C:\\folder\\" + std::to_wstring(1000 + i) + std::wstring(240, L'x') + L".lzh");
-  TComPtr<IContextMenu> menu = MenuFor(files);
-  Caption(menu.get());
-  ASSERT_EQ(Invoke(menu.get(), 0), S_OK);
+    text += files.back() + L"\r\n";
+  }
+  // Exactly full: the last line and its zero end at the block's last byte.
+  std::wstring last = L"C:\\" + std::wstring(0x7FFF - text.size() - 2 - 1 - 3 - 4, L'z') + L".lzh";
+  files.push_back(last);
+  TComPtr<IContextMenu> fits = MenuFor(files);
+  Caption(fits.get());
+  ASSERT_EQ(Invoke(fits.get(), 0), S_OK);
   TRecord record = WaitForRecord();
   ASSERT_EQ(record.block.size(), 0x7FFFu);
-  size_t end = record.block.find('\0');
-  ASSERT_NE(end, std::string::npos);
-  std::vector<std::wstring> handed = hand_over::Decode(record.block.substr(0, end));
-  ASSERT_FALSE(handed.empty());
-  ASSERT_LT(handed.size(), files.size());
-  EXPECT_TRUE(std::equal(handed.begin(), handed.end(), files.begin()));
+  EXPECT_EQ(hand_over::Decode(record.block.substr(0, record.block.find('\0'))), files);
+
+  files.push_back(L"C:\\one more.lzh");
+  TComPtr<IContextMenu> menu = MenuFor(files);
+  Caption(menu.get());
+  auto told = InvokeExpectingMessage(menu.get(), L"実行ｴﾗｰ");
+  EXPECT_EQ(told.second, L"選択されたﾌｧｲﾙが多すぎて Tavix に渡せません. 数を減らして選び直してください.");
+  EXPECT_FALSE(Exists(folder_ + L"record.bin"));
 }
 
 TEST_F(ContextMenuTest, BadRegistrationIsToldAndStartsNothing) {

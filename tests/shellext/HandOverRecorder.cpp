@@ -14,9 +14,10 @@ int wmain() {
   record.append("\0\0|BLOCK|", 9);
   HANDLE block = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"TavixEx");
   if (block != nullptr) {
-    const char* view = static_cast<const char*>(MapViewOfFile(block, FILE_MAP_ALL_ACCESS, 0, 0, 0x7FFF));
+    char* view = static_cast<char*>(MapViewOfFile(block, FILE_MAP_ALL_ACCESS, 0, 0, 0x7FFF));
     if (view != nullptr) {
       record.append(view, 0x7FFF);
+      view[0] = '\0';  // taken, as the program takes it
       UnmapViewOfFile(view);
     }
     CloseHandle(block);
