@@ -563,10 +563,13 @@ TEST_F(ViewerEnvTest, TheSheetChangesTheViewTheFileAndTheKeysAndANewerFileIsAppl
     }));
     ClickControl(GetDlgItem(sheet, IDOK));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(sheet) || !IsWindowVisible(sheet); }));
-    saveCaption = MenuCaption(window, VwSaveAs);
-    wchar_t full[128] = {};
-    GetMenuStringW(GetMenu(window), VwSaveAs, full, 128, MF_BYCOMMAND);
-    saveCaption = full;
+    // The menu shows the new key once the viewer has taken the sheet's answer.
+    WaitUntil([&] {
+      wchar_t full[128] = {};
+      GetMenuStringW(GetMenu(window), VwSaveAs, full, 128, MF_BYCOMMAND);
+      saveCaption = full;
+      return saveCaption.find(L'\t') != std::wstring::npos;
+    }, 10000);
     // The new key opens the save dialog.
     PointAt(viewer.Editor().Handle());
     Keys(L"ctrl+shift+s");
@@ -599,10 +602,10 @@ TEST_F(ViewerEnvTest, TheSheetChangesTheViewTheFileAndTheKeysAndANewerFileIsAppl
   ASSERT_TRUE(saved.Load(root_ + L"\\c.env"));
   EXPECT_FALSE(saved.returnMark);
   EXPECT_TRUE(saved.lineNumbers);  // the rest of the environment stays
-  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"SaveAs"), L"Ctrl+Shift+S");
+  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"SaveAs"), L"Shift+Ctrl+S");
   EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"Copy"), L"Ctrl+C");
   EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"FIndPrev"), L"Shift+F3");
-  EXPECT_EQ(saveCaption, L"名前を付けて保存(&A)...\tCtrl+Shift+S");
+  EXPECT_EQ(saveCaption, L"名前を付けて保存(&A)...\tShift+Ctrl+S");
   EXPECT_TRUE(saveDialogByNewKey);
   EXPECT_EQ(tabAfterList, 2);
   // The list wrote the table back when it closed.
