@@ -40,6 +40,13 @@ inline constexpr wchar_t TooLarge[] = L"ファイルが大きすぎるため表�
 inline constexpr wchar_t JpegFailed[] = L"JPEG画像を読み込めませんでした (";
 inline constexpr wchar_t EnvironmentNotSaved[] = L"環境設定を保存できませんでした.";
 
+// Printing.
+inline constexpr wchar_t PrintCaption[] = L"印刷";
+inline constexpr wchar_t Printing[] = L"印刷中";
+inline constexpr wchar_t NoPrinter[] = L"プリンタがインストールされていません。";
+inline constexpr wchar_t NoTextArea[] = L"余白が大きすぎるため、本文を印刷する場所がありません。";
+inline constexpr wchar_t PrintFailed[] = L"印刷できませんでした。";
+
 // The picture control's error texts (the plug-ins' error codes 2-6, then the rest).
 inline constexpr wchar_t PictureUnknownFormat[] = L"未知のフォーマット";
 inline constexpr wchar_t PictureBroken[] = L"データが壊れている";
