@@ -471,7 +471,7 @@ bool TStringsPrinter::Print(HWND owner, const std::vector<std::string>& lines) {
 
 bool TStringsPrinter::Preview(HWND owner, const std::vector<std::string>& lines) {
   TRun run;
-  if (!Prepare(owner, *this, lines, L"プレビューを作成中", run)) return false;
+  if (!Prepare(owner, *this, lines, viewer_texts::MakingPreview, run)) return false;
   TPrintPreview preview(owner, run.printer, *this, run.metrics, run.geometry, run.font, std::move(run.pages), lines);
   preview.ShowModal();
   return true;

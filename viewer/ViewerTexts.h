@@ -43,6 +43,7 @@ inline constexpr wchar_t EnvironmentNotSaved[] = L"環境設定を保存でき�
 // Printing.
 inline constexpr wchar_t PrintCaption[] = L"印刷";
 inline constexpr wchar_t Printing[] = L"印刷中";
+inline constexpr wchar_t MakingPreview[] = L"プレビューを作成中";
 inline constexpr wchar_t NoPrinter[] = L"プリンタがインストールされていません。";
 inline constexpr wchar_t NoTextArea[] = L"余白が大きすぎるため、本文を印刷する場所がありません。";
 inline constexpr wchar_t PrintFailed[] = L"印刷できませんでした。";

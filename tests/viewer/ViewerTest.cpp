@@ -527,6 +527,37 @@ TEST_F(ViewerEnvTest, EachFileTakesTheEnvironmentItsMasksChoose) {
   }
 }
 
+// Environments that cannot serve: a file of garbage, a file that is gone,
+// masks of commas only or of 2,000 characters. The view keeps what it has.
+TEST_F(ViewerEnvTest, ABrokenOrMissingEnvironmentLeavesTheViewAsItWas) {
+  std::string garbage;
+  for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 97 + 13) & 0xFF);
+  Write(L"garbage.env", garbage);
+  std::wstring longMasks;
+  while (longMasks.size() < 2000) longMasks += L"*.none,";
+  TEnvTable table;
+  table.Read(ini_);
+  table.Row(3) = {L"Garbage", root_ + L"\\garbage.env", L"*.bad"};
+  table.Row(4) = {L"Gone", root_ + L"\\gone\\gone.env", L"*.gone"};
+  table.Row(5) = {L"Commas", root_ + L"\\c.env", L",,,,"};
+  table.Row(6) = {L"Long", root_ + L"\\c.env", longMasks + L"*.long"};
+  table.Write(ini_);
+  TEditorSettings defaults;
+  defaults.Clamp();
+  for (const wchar_t* name : {L"x.bad", L"x.gone", L"x.dat"}) {
+    SCOPED_TRACE(ToAnsiForTest(name));
+    TViewer viewer(nullptr, ini_, {});
+    ASSERT_NO_THROW(viewer.Open(Write(name, "text\r\n")));
+    EXPECT_EQ(viewer.Editor().Settings(), defaults);
+    EXPECT_EQ(viewer.Editor().Model().Text(), "text\r\n");
+  }
+  // The long list still finds its last mask.
+  TViewer viewer(nullptr, ini_, {});
+  ASSERT_NO_THROW(viewer.Open(Write(L"x.long", "long\r\n")));
+  EXPECT_EQ(viewer.EnvironmentFile(), root_ + L"\\c.env");
+  EXPECT_TRUE(viewer.Editor().Settings().lineNumbers);
+}
+
 TEST_F(ViewerEnvTest, TheSheetChangesTheViewTheFileAndTheKeysAndANewerFileIsApplied) {
   TViewer viewer(nullptr, ini_, {});
   std::wstring path = Write(L"keys.c", "int x;\r\n");
