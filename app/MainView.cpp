@@ -2,6 +2,7 @@
 #include "app/TavixMain.h"
 #include "engine/TextUtil.h"
 #include "viewer/Viewer.h"
+#include "viewer/ViewerTexts.h"
 
 #include <cwctype>
 
@@ -41,7 +42,7 @@ void TTavixMain::FileView_PopClick() {
   if (selected.empty() || selected[0] < 0 || selected[0] >= static_cast<int>(state_.records.size())) return;
   const TListRecord& record = state_.records[selected[0]];
   if (ListedSize(record) > TViewer::kMaxFileSize) {
-    Message(record.name + L"\r\nファイルが大きすぎるため表示できません (2GB以上).", MB_ICONWARNING | MB_OK);
+    Message(record.name + L"\r\n" + viewer_texts::TooLarge, MB_ICONWARNING | MB_OK);
     return;
   }
   EnsureWorkFolder();

@@ -78,6 +78,7 @@ const TBox kBoxes[] = {
     {IDC_EP_RULER, &TEditorSettings::ruler},            {IDC_EP_WORDWRAP, &TEditorSettings::wordWrap},
     {IDC_EP_FOLLOWP, &TEditorSettings::hangPunctuation}, {IDC_EP_LEADING, &TEditorSettings::pushOut},
     {IDC_EP_WORDBRK, &TEditorSettings::wordBreak},      {IDC_EP_FOLLOWR, &TEditorSettings::hangReturn},
+    {IDC_EP_RIGHTBAR, &TEditorSettings::wrapLine},
 };
 
 struct TNumber {

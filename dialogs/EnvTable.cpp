@@ -61,12 +61,31 @@ std::wstring TEnvTable::DefaultFile() { return ProgramFolder() + L"default.env";
 
 TEnvTable::TEnvTable() { rows_[0] = {kDefaultName, DefaultFile(), L"*.*"}; }
 
+namespace {
+
+// Masks may run past the settings reader's 1023 characters, and a list cut
+// there can end in "*" and take every file: long lists are read whole.
+std::wstring ReadMasks(const TIniGT& ini, const std::wstring& key, const std::wstring& fallback) {
+  std::wstring value = ini.ReadString(kSection, key, fallback);
+  if (value.size() < 1000 || ini.FullPath().empty() || ini.Fence() != fnNone) return value;
+  for (DWORD room = 4096; room <= (1u << 20); room *= 4) {
+    std::wstring buffer(room, L'\0');
+    DWORD length = GetPrivateProfileStringW(kSection, key.c_str(), fallback.c_str(), buffer.data(), room,
+                                            ini.FullPath().c_str());
+    if (length + 2 < room) return buffer.substr(0, length);
+  }
+  // Longer than any list a user types: only its whole masks count.
+  return value.substr(0, value.rfind(L','));
+}
+
+}  // namespace
+
 void TEnvTable::Read(const TIniGT& ini) {
   for (int i = 0; i < kRows; ++i) {
     std::wstring n = std::to_wstring(i + 1);
     rows_[i].name = ini.ReadString(kSection, L"EnvName" + n, i == 0 ? kDefaultName : L"");
     rows_[i].file = ini.ReadString(kSection, L"EnvFile" + n, i == 0 ? DefaultFile() : L"");
-    rows_[i].masks = ini.ReadString(kSection, L"FileExt" + n, i == 0 ? L"*.*" : L"");
+    rows_[i].masks = ReadMasks(ini, L"FileExt" + n, i == 0 ? L"*.*" : L"");
   }
 }
 

@@ -1,5 +1,7 @@
 #include "All.h"
 
+#include "ViewerTexts.h"
+
 #include <ocidl.h>
 #include <olectl.h>
 
@@ -51,12 +53,12 @@ const KindRow* KindOf(const std::wstring& name) {
 
 std::wstring ErrorText(int code) {
   switch (code) {
-    case 2: return L"未知のフォーマット";
-    case 3: return L"データが壊れている";
-    case 4: return L"メモリーが確保出来ない";
-    case 5: return L"メモリーエラー";
-    case 6: return L"ファイルリードエラー";
-    default: return L"その他のエラー";
+    case 2: return viewer_texts::PictureUnknownFormat;
+    case 3: return viewer_texts::PictureBroken;
+    case 4: return viewer_texts::PictureNoMemory;
+    case 5: return viewer_texts::PictureMemoryError;
+    case 6: return viewer_texts::PictureReadError;
+    default: return viewer_texts::PictureOtherError;
   }
 }
 
@@ -183,7 +185,7 @@ void TAll::Load() {
   error_ = 0;
   const KindRow* row = KindOf(pictureName_);
   if (row == nullptr) {
-    Fail(kUnsupportedExtension, L"サポートされない拡張子");
+    Fail(kUnsupportedExtension, viewer_texts::PictureUnsupportedExtension);
     preView_ = false;
     orgWidth_ = orgHeight_ = 0;
     return;
@@ -226,12 +228,12 @@ void TAll::LoadNative() {
   const HRESULT loaded =
       OleLoadPicture(stream.get(), static_cast<LONG>(size.QuadPart), FALSE, IID_IPicture, picture.put_void());
   if (loaded == CTL_E_INVALIDPICTURE || (FAILED(loaded) && size.QuadPart == 0)) {
-    Fail(kUnknownNative, L"未知のフォーマット");
+    Fail(kUnknownNative, viewer_texts::PictureUnknownFormat);
     return;
   }
   if (FAILED(loaded) || !picture) {
     // Wine and Windows differ in the code for data they cannot read at all.
-    Fail(kUnknownNative, L"未知のフォーマット");
+    Fail(kUnknownNative, viewer_texts::PictureUnknownFormat);
     return;
   }
   OLE_XSIZE_HIMETRIC himetricWidth = 0;
@@ -243,7 +245,7 @@ void TAll::LoadNative() {
   const int height = MulDiv(himetricHeight, GetDeviceCaps(screen, LOGPIXELSY), 2540);
   if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
     ReleaseDC(nullptr, screen);
-    Fail(kUnknownNative, L"未知のフォーマット");
+    Fail(kUnknownNative, viewer_texts::PictureUnknownFormat);
     return;
   }
   // Icons and metafiles are drawn over the window's colour.

@@ -1,5 +1,7 @@
 #include "PrintWindows.h"
 
+#include "ViewerTexts.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -323,7 +325,7 @@ void TPrintPreview::Command(int id) {
     case kClose: closed_ = true; break;
     case kPrint:
       if (!PrintLayoutPages(printer_, settings_, metrics_, printerFont_, pages_))
-        MessageBoxW(window_, L"印刷できませんでした。", L"Preview", MB_ICONERROR);
+        MessageBoxW(window_, viewer_texts::PrintFailed, L"Preview", MB_ICONERROR);
       closed_ = true;
       break;
   }

@@ -2,6 +2,7 @@
 #include "engine/Handles.h"
 
 #include "PrintWindows.h"
+#include "ViewerTexts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -345,8 +346,9 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-const wchar_t kNoPrinter[] = L"プリンタがインストールされていません。";
-const wchar_t kNoTextArea[] = L"余白が大きすぎるため、本文を印刷する場所がありません。";
+using viewer_texts::NoPrinter;
+using viewer_texts::NoTextArea;
+using viewer_texts::PrintCaption;
 
 }  // namespace
 
@@ -392,7 +394,7 @@ bool PrinterSetupDialog(HWND owner) {
   pd.hDevNames = currentDevNames;
   pd.Flags = PD_PRINTSETUP;
   if (!PrintDlgW(&pd)) {
-    if (CommDlgExtendedError() == PDERR_NODEFAULTPRN) MessageBoxW(owner, kNoPrinter, L"印刷", MB_ICONERROR);
+    if (CommDlgExtendedError() == PDERR_NODEFAULTPRN) MessageBoxW(owner, NoPrinter, PrintCaption, MB_ICONERROR);
     return false;
   }
   currentDevMode = pd.hDevMode;
@@ -418,7 +420,7 @@ bool Prepare(HWND owner, const TStringsPrinter& self, const std::vector<std::str
              const std::wstring& progressText, TRun& run) {
   run.printer = CreateCurrentPrinterDC();
   if (run.printer == nullptr) {
-    MessageBoxW(owner, kNoPrinter, L"印刷", MB_ICONERROR);
+    MessageBoxW(owner, NoPrinter, PrintCaption, MB_ICONERROR);
     return false;
   }
   run.metrics = MetricsOf(run.printer);
@@ -448,7 +450,7 @@ bool Prepare(HWND owner, const TStringsPrinter& self, const std::vector<std::str
                             [&progress](int percent) { return progress.Step(percent); }, &cancelled);
   } catch (const std::runtime_error&) {
     // The layout's only refusal: no room for one line.
-    MessageBoxW(owner, kNoTextArea, L"印刷", MB_ICONERROR);
+    MessageBoxW(owner, NoTextArea, PrintCaption, MB_ICONERROR);
     ok = false;
   }
   SelectObject(run.printer, old);
@@ -459,9 +461,9 @@ bool Prepare(HWND owner, const TStringsPrinter& self, const std::vector<std::str
 
 bool TStringsPrinter::Print(HWND owner, const std::vector<std::string>& lines) {
   TRun run;
-  if (!Prepare(owner, *this, lines, L"印刷中", run)) return false;
+  if (!Prepare(owner, *this, lines, viewer_texts::Printing, run)) return false;
   if (!PrintLayoutPages(run.printer, *this, run.metrics, run.font, run.pages)) {
-    MessageBoxW(owner, L"印刷できませんでした。", L"印刷", MB_ICONERROR);
+    MessageBoxW(owner, viewer_texts::PrintFailed, PrintCaption, MB_ICONERROR);
     return false;
   }
   return true;
@@ -469,7 +471,7 @@ bool TStringsPrinter::Print(HWND owner, const std::vector<std::string>& lines) {
 
 bool TStringsPrinter::Preview(HWND owner, const std::vector<std::string>& lines) {
   TRun run;
-  if (!Prepare(owner, *this, lines, L"プレビューを作成中", run)) return false;
+  if (!Prepare(owner, *this, lines, viewer_texts::MakingPreview, run)) return false;
   TPrintPreview preview(owner, run.printer, *this, run.metrics, run.geometry, run.font, std::move(run.pages), lines);
   preview.ShowModal();
   return true;

@@ -1,16 +1,22 @@
 // The viewer window: file kinds, loading, menus, tool bar, find, marks, save.
 #include "Viewer.h"
 
+#include "EditorPropDialog.h"
+#include "EnvTable.h"
+#include "FileEnvDialog.h"
 #include "FindDialog.h"
 #include "JpegPicture.h"
 #include "ShortCutText.h"
 #include "TextCode.h"
+#include "ViewerTexts.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
 #include <vector>
+
+namespace vt = viewer_texts;
 
 namespace {
 
@@ -82,13 +88,13 @@ std::string ReadFileBytes(const std::wstring& path, unsigned long long limit, un
   unsigned long long total = static_cast<unsigned long long>(size.QuadPart);
   if (fileSize) *fileSize = total;
   if (total > TViewer::kMaxFileSize)
-    throw EViewerError(path + L"\r\nファイルが大きすぎるため表示できません (2GB以上).");
+    throw EViewerError(path + L"\r\n" + std::wstring(vt::TooLarge));
   size_t wanted = static_cast<size_t>(limit && limit < total ? limit : total);
   std::string bytes;
   try {
     bytes.resize(wanted);
   } catch (const std::bad_alloc&) {
-    throw EViewerError(L"メモリを確保出来ませんでした.");
+    throw EViewerError(vt::NoMemory);
   }
   size_t done = 0;
   while (done < wanted) {
@@ -213,7 +219,22 @@ void TViewer::FormCreate() {
   ShowWindow(toolBar_, toolBarShown_ ? SW_SHOW : SW_HIDE);
   fileName_.clear();
   marks_.fill(-1);
+  TEnvTable table;
+  table.Read(ini_);
+  envFile_ = table.Row(0).file;
+  ApplyEnvironment();
   Layout();
+}
+
+void TViewer::ApplyEnvironment() {
+  envTime_ = FILETIME{};
+  if (envFile_.empty()) return;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(envFile_.c_str(), GetFileExInfoStandard, &data)) return;
+  envTime_ = data.ftLastWriteTime;
+  // A file that is not an environment leaves the view as it was.
+  TEditorSettings settings;
+  if (settings.Load(envFile_)) editor_.SetSettings(settings);
 }
 
 void TViewer::BuildToolBar() {
@@ -221,7 +242,7 @@ void TViewer::BuildToolBar() {
                              WS_CHILD | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER, 0, 0, 0, 0,
                              window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolBarId)),
                              GetModuleHandleW(nullptr), nullptr);
-  SetWindowTextW(toolBar_, L"標準");
+  SetWindowTextW(toolBar_, vt::ToolBarCaption);
   SendMessageW(toolBar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   SendMessageW(toolBar_, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
   const UINT order[] = {VwSaveAs, VwPrint, VwCopy, VwFind, VwFindPrev, VwFindNext, VwFileEnv, VwProperties, VwClose};
@@ -239,12 +260,8 @@ void TViewer::BuildToolBar() {
 }
 
 void TViewer::BuildMenus() {
-  auto item = [this](HMENU menu, UINT id, const std::wstring& captionOverride = {}) {
-    const TViewerCommand* command = FindViewerCommand(id);
-    std::wstring caption = captionOverride.empty() ? command->caption : captionOverride;
-    const std::wstring& shortCut = shortCuts_[id - VwFirst];
-    if (!shortCut.empty()) caption += L"\t" + shortCut;
-    AppendMenuW(menu, MF_STRING | (CommandBuilt(id) ? 0 : MF_GRAYED), id, caption.c_str());
+  auto item = [this](HMENU menu, UINT id) {
+    AppendMenuW(menu, MF_STRING | (CommandBuilt(id) ? 0 : MF_GRAYED), id, CaptionOf(id).c_str());
   };
   auto numbers = [](UINT base, bool withKeys, const wchar_t* modifier) {
     HMENU menu = CreatePopupMenu();
@@ -261,29 +278,29 @@ void TViewer::BuildMenus() {
   item(file, VwPrint);
   AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   item(file, VwClose);
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"ﾌｧｲﾙ(&F)");
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(file), vt::MenuFile);
   editMenu_ = CreatePopupMenu();
   item(editMenu_, VwCopy);
   item(editMenu_, VwSelectAll);
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(editMenu_), L"編集(&E)");
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(editMenu_), vt::MenuEdit);
   HMENU search = CreatePopupMenu();
   item(search, VwFind);
   item(search, VwFindNext);
   item(search, VwFindPrev);
   AppendMenuW(search, MF_SEPARATOR, 0, nullptr);
   item(search, VwHighlight);
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(search), L"検索(&S)");
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(search), vt::MenuSearch);
   HMENU jump = CreatePopupMenu();
-  AppendMenuW(jump, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwJumpMain, true, L"Ctrl+")), L"ｼﾞｬﾝﾌﾟ(&J)");
-  AppendMenuW(jump, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwMarkMain, true, L"Alt+")), L"ﾏｰｸ(&M)");
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(jump), L"ｼﾞｬﾝﾌﾟ(&J)");
+  AppendMenuW(jump, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwJumpMain, true, L"Ctrl+")), vt::MenuJump);
+  AppendMenuW(jump, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwMarkMain, true, L"Alt+")), vt::MenuMark);
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(jump), vt::MenuJump);
   HMENU view = CreatePopupMenu();
   HMENU toolBars = CreatePopupMenu();
   item(toolBars, VwToolBar);
-  AppendMenuW(view, MF_POPUP, reinterpret_cast<UINT_PTR>(toolBars), L"ﾂｰﾙﾊﾞｰ(&T)");
+  AppendMenuW(view, MF_POPUP, reinterpret_cast<UINT_PTR>(toolBars), vt::MenuToolBars);
   item(view, VwProperties);
   item(view, VwFileEnv);
-  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"表示(&V)");
+  AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(view), vt::MenuView);
   SetMenu(window_, menu_);
   CheckMenuItem(menu_, VwToolBar, toolBarShown_ ? MF_CHECKED : MF_UNCHECKED);
   CheckMenuItem(menu_, VwHighlight, highlight_ ? MF_CHECKED : MF_UNCHECKED);
@@ -292,10 +309,33 @@ void TViewer::BuildMenus() {
   item(textPopup_, VwCopy);
   item(textPopup_, VwSelectAll);
   AppendMenuW(textPopup_, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(textPopup_, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwJumpPopup, false, L"")), L"ｼﾞｬﾝﾌﾟ");
-  AppendMenuW(textPopup_, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwMarkPopup, false, L"")), L"ﾏｰｸ");
+  AppendMenuW(textPopup_, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwJumpPopup, false, L"")), vt::PopupJump);
+  AppendMenuW(textPopup_, MF_POPUP, reinterpret_cast<UINT_PTR>(numbers(VwMarkPopup, false, L"")), vt::PopupMark);
   jumpPopup_ = numbers(VwJumpSeparate, false, L"");
   markPopup_ = numbers(VwMarkSeparate, false, L"");
+}
+
+std::wstring TViewer::CaptionOf(UINT id) const {
+  std::wstring caption = FindViewerCommand(id)->caption;
+  const std::wstring& shortCut = shortCuts_[id - VwFirst];
+  if (!shortCut.empty()) caption += L"\t" + shortCut;
+  return caption;
+}
+
+void TViewer::RefreshShortCuts() {
+  for (const TViewerCommand& command : kCommands) {
+    if (!command.key) continue;
+    std::wstring caption = CaptionOf(command.id);
+    for (HMENU menu : {menu_, textPopup_}) {
+      MENUITEMINFOW info{sizeof(info), MIIM_STRING};
+      info.dwTypeData = caption.data();
+      SetMenuItemInfoW(menu, command.id, FALSE, &info);
+    }
+  }
+  if (accelerators_) DestroyAcceleratorTable(accelerators_);
+  accelerators_ = nullptr;
+  BuildAccelerators();
+  DrawMenuBar(window_);
 }
 
 void TViewer::BuildAccelerators() {
@@ -358,12 +398,15 @@ void TViewer::Open(const std::wstring& path) {
     ShowWindow(all_->Handle(), SW_SHOW);
     int error = 0;
     TBitmap bitmap = LoadJpegPicture(path, error);
-    if (!bitmap) throw EViewerError(path + L"\r\nJPEG画像を読み込めませんでした (" + std::to_wstring(error) + L").");
+    if (!bitmap) throw EViewerError(path + L"\r\n" + std::wstring(vt::JpegFailed) + std::to_wstring(error) + L").");
     all_->AssignPicture(std::move(bitmap));
   } else {
     ShowWindow(all_->Handle(), SW_HIDE);
     ShowWindow(editor_.Handle(), SW_SHOW);
     editor_.Clear();
+    size_t slash = path.find_last_of(L"\\/:");
+    envFile_ = ChooseEnvironment(slash == std::wstring::npos ? path : path.substr(slash + 1), nullptr, ini_.FullPath());
+    ApplyEnvironment();
     LoadText(path);
     for (int n = 1; n <= 5; ++n) SetMarkCaptions(n, NumberCaption(n));
   }
@@ -401,7 +444,7 @@ void TViewer::LoadText(const std::wstring& path) {
       try {
         text = UnicodeLoad(std::move(bytes), textCode_ == tcUnicodeBE);
       } catch (const std::bad_alloc&) {
-        throw EViewerError(L"メモリを確保出来ませんでした.");
+        throw EViewerError(vt::NoMemory);
       }
       break;
     default:
@@ -411,7 +454,7 @@ void TViewer::LoadText(const std::wstring& path) {
   try {
     editor_.SetText(std::move(text));
   } catch (const std::exception&) {
-    throw EViewerError(L"メモリを確保出来ませんでした.");
+    throw EViewerError(vt::NoMemory);
   }
   Editor1CaretMoved();
   RefreshHighlight();
@@ -485,8 +528,8 @@ void TViewer::Copy2Click() {
 void TViewer::SelectAll1Click() { editor_.SelectAll(); }
 
 void TViewer::Editor1CaretMoved() {
-  SetStatus(1, L"桁:" + std::to_wstring(editor_.CaretColumn() + 1));
-  SetStatus(2, L"行:" + std::to_wstring(editor_.CaretLine() + 1));
+  SetStatus(1, vt::ColumnPrefix + std::to_wstring(editor_.CaretColumn() + 1));
+  SetStatus(2, vt::LinePrefix + std::to_wstring(editor_.CaretLine() + 1));
 }
 
 void TViewer::Editor1SelectionChange() {
@@ -499,7 +542,7 @@ void TViewer::Find1Click() {
   if (!dialog.Handle()) return;
   dialog.CenterOn(window_);
   dialog.SetStartPointsEnabled(true);
-  dialog.SetDownCaption(L"下検索(&N)");
+  dialog.SetDownCaption(vt::FindDownCaption);
   dialog.SetUpVisible(true);
   dialog.SetFindAreaEnabled(editor_.HasSelection());
   dialog.SetFindWord(ToWide(editor_.HasSelection() ? editor_.SelectedText() : editor_.WordAtCaret()));
@@ -527,7 +570,7 @@ void TViewer::Search(bool backward) {
   } else if (!error.empty()) {
     MessageBoxW(window_, error.c_str(), L"Tavix", MB_ICONWARNING | MB_OK);
   } else {
-    SetStatus(0, L"[" + ToWide(findWord_) + L"] は見つかりません.");
+    SetStatus(0, L"[" + ToWide(findWord_) + vt::NotFoundSuffix);
   }
 }
 
@@ -563,7 +606,7 @@ void TViewer::Mark1Click(int number) {
   int row = static_cast<int>(editor_.CaretRow());
   marks_[number - 1] = row;
   SetMarkCaptions(number, NumberCaption(number) + L" (" + std::to_wstring(row + 1) + L")");
-  SetStatus(0, L"ﾏｰｸ " + std::to_wstring(number));
+  SetStatus(0, vt::MarkStatus + std::to_wstring(number));
 }
 
 void TViewer::Jump1Click(int number) {
@@ -571,27 +614,38 @@ void TViewer::Jump1Click(int number) {
   if (row < 0) return;
   editor_.SetCaretRow(static_cast<size_t>(row));
   editor_.CenterRow(static_cast<size_t>(row));
-  SetStatus(0, L"ｼﾞｬﾝﾌﾟ " + std::to_wstring(number));
+  SetStatus(0, vt::JumpStatus + std::to_wstring(number));
 }
 
 void TViewer::SaveAs1Click() {
   std::wstring folder, name = fileName_;
-  if (fileName_ != L"新規") {
+  if (fileName_ != vt::NewFileName) {
     size_t slash = fileName_.find_last_of(L"\\/");
     if (slash != std::wstring::npos) folder = fileName_.substr(0, slash), name = fileName_.substr(slash + 1);
   }
   std::vector<wchar_t> buffer(32768, L'\0');
   name = name.substr(0, buffer.size() - 1);
   std::copy(name.begin(), name.end(), buffer.begin());
-  // The filter: every environment's masks; the environment list is not built yet, so the default one.
-  const wchar_t filter[] = L"Default(*.*)\0*.*\0テキスト(*.txt)\0*.txt\0";
+  // The filter: every environment's masks. A comma would end a pattern list
+  // early in the system dialog, so every row's masks are joined by ";".
+  TEnvTable table;
+  table.Read(ini_);
+  std::wstring filter;
+  for (int row = 0; row < TEnvTable::kRows; ++row) {
+    const TEnvEntry& entry = table.Row(row);
+    if (row > 0 && entry.name.empty()) continue;
+    std::wstring patterns = entry.masks;
+    std::replace(patterns.begin(), patterns.end(), L',', L';');
+    filter += entry.name + L"(" + entry.masks + L")" + L'\0' + patterns + L'\0';
+  }
+  filter += L'\0';
   OPENFILENAMEW dialog{sizeof(dialog)};
   dialog.hwndOwner = window_;
-  dialog.lpstrFilter = filter;
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
   dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-  dialog.lpstrTitle = L"名前を付けて保存";
+  dialog.lpstrTitle = vt::SaveAsTitle;
   dialog.lpstrDefExt = L"txt";
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&dialog)) return;
@@ -616,6 +670,63 @@ void TViewer::SaveAs1Click() {
   fileName_ = target;
   SetCaption();
   SetStatus(3, L"");
+}
+
+namespace {
+
+// Shortcuts as the settings file stores them and as the hot-key field holds them.
+WORD HotKeyOf(TShortCut shortCut) {
+  BYTE flags = (shortCut & scShift ? HOTKEYF_SHIFT : 0) | (shortCut & scCtrl ? HOTKEYF_CONTROL : 0) |
+               (shortCut & scAlt ? HOTKEYF_ALT : 0);
+  return MAKEWORD(LOBYTE(shortCut), flags);
+}
+
+TShortCut ShortCutOf(WORD hotKey) {
+  if (LOBYTE(hotKey) == 0) return scNone;
+  BYTE flags = HIBYTE(hotKey);
+  return static_cast<TShortCut>(LOBYTE(hotKey) | (flags & HOTKEYF_SHIFT ? scShift : 0) |
+                                (flags & HOTKEYF_CONTROL ? scCtrl : 0) | (flags & HOTKEYF_ALT ? scAlt : 0));
+}
+
+// The commands of the sheet's key page, in the order of its labels.
+constexpr UINT kSheetCommands[] = {VwSaveAs, VwCopy, VwFind, VwFindNext, VwFindPrev, VwPrint};
+
+}  // namespace
+
+void TViewer::P1Click() {
+  std::wstring name =
+      envFile_.empty() ? vt::DefaultEnvironment : TIniGT::ReadProfileText(envFile_, L"Environ", L"Name", vt::DefaultEnvironment);
+  TEditorSettings settings = editor_.Settings();
+  if (!envFile_.empty()) settings.Load(envFile_);
+  std::vector<TShortcutSlot> slots;
+  for (size_t i = 0; i < std::size(kSheetCommands); ++i)
+    slots.push_back({vt::ShortCutLabels[i], HotKeyOf(TextToShortCut(shortCuts_[kSheetCommands[i] - VwFirst]))});
+  if (!EditEditorSettings(window_, settings, name + vt::PropertiesSuffix, &slots)) return;
+  for (size_t i = 0; i < std::size(kSheetCommands); ++i) {
+    const TViewerCommand* command = FindViewerCommand(kSheetCommands[i]);
+    std::wstring text = ShortCutToText(ShortCutOf(slots[i].key));
+    shortCuts_[command->id - VwFirst] = text;
+    ini_.WriteString(kSection, command->key, text);
+  }
+  // The view takes the settings even when the file refuses them; the user is told.
+  if (!envFile_.empty() && !settings.Save(envFile_))
+    MessageBoxW(window_, (envFile_ + L"\r\n" + vt::EnvironmentNotSaved).c_str(), L"Tavix", MB_ICONERROR | MB_OK);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExW(envFile_.c_str(), GetFileExInfoStandard, &data)) envTime_ = data.ftLastWriteTime;
+  editor_.SetSettings(settings);
+  RefreshShortCuts();
+}
+
+void TViewer::FileEnvMnuClick() {
+  FILETIME before{};
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!envFile_.empty() && GetFileAttributesExW(envFile_.c_str(), GetFileExInfoStandard, &data))
+    before = data.ftLastWriteTime;
+  EditFileEnvironments(window_, ini_.FullPath());
+  // The same environment stays current; only a newer file is applied again.
+  if (!envFile_.empty() && GetFileAttributesExW(envFile_.c_str(), GetFileExInfoStandard, &data) &&
+      CompareFileTime(&data.ftLastWriteTime, &before) > 0)
+    ApplyEnvironment();
 }
 
 void TViewer::Command(UINT id) {

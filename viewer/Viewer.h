@@ -82,8 +82,11 @@ class TViewer {
   void Editor1SelectionChange();
   // The print dialog and its loop (ViewerPrint.cpp).
   void PrintBtnClick();
-  // The settings sheet and the environment list are wired by their command
-  // rows once those dialogs exist (P1Click, FileEnvMnuClick).
+  void P1Click();
+  void FileEnvMnuClick();
+  // The environment file in use (chosen by the file's name when text opens).
+  const std::wstring& EnvironmentFile() const { return envFile_; }
+  const std::wstring& ShortCutText(UINT id) const { return shortCuts_[id - VwFirst]; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -102,6 +105,9 @@ class TViewer {
   void RefreshHighlight();
   void FitPicture();
   bool CommandBuilt(UINT id) const;
+  void ApplyEnvironment();
+  void RefreshShortCuts();
+  std::wstring CaptionOf(UINT id) const;
 
   HWND owner_;
   TIniGT& ini_;
@@ -128,4 +134,6 @@ class TViewer {
   bool toolBarShown_ = true;
   std::array<int, 5> marks_{-1, -1, -1, -1, -1};
   std::array<std::wstring, VwEnd - VwFirst> shortCuts_;
+  std::wstring envFile_;
+  FILETIME envTime_{};  // of envFile_ when it was last applied
 };

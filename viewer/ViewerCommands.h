@@ -28,8 +28,8 @@
   X(VwHighlight, &TViewer::K1Click, L"検索語強調(&K)", -1, nullptr, nullptr, nullptr) \
   /* 表示(&V) */ \
   X(VwToolBar, &TViewer::ToolBar1Click, L"標準(&S)", -1, nullptr, nullptr, nullptr) \
-  X(VwProperties, nullptr /* P1Click: the editor settings sheet */, L"現在の設定(&P)...", STD_PROPERTIES, L"現在の環境設定", nullptr, nullptr) \
-  X(VwFileEnv, nullptr /* FileEnvMnuClick: the environment list */, L"ﾌｧｲﾙ毎の設定(&E)...", STD_FILEOPEN, L"ﾌｧｲﾙ毎の環境設定", nullptr, nullptr)
+  X(VwProperties, &TViewer::P1Click, L"現在の設定(&P)...", STD_PROPERTIES, L"現在の環境設定", nullptr, nullptr) \
+  X(VwFileEnv, &TViewer::FileEnvMnuClick, L"ﾌｧｲﾙ毎の設定(&E)...", STD_FILEOPEN, L"ﾌｧｲﾙ毎の環境設定", nullptr, nullptr)
 // clang-format on
 
 enum TViewerCommandId : UINT {

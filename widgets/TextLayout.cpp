@@ -23,6 +23,7 @@ TWrapRules TWrapRules::From(const TEditorSettings& settings, int windowColumns) 
   rules.hangPunctuation = settings.hangPunctuation;
   rules.pushOut = settings.pushOut;
   rules.wordBreak = settings.wordBreak;
+  rules.hangReturn = settings.hangReturn;
   return rules;
 }
 
@@ -32,7 +33,7 @@ bool IsWordByte(char c) {
 }
 }  // namespace
 
-std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules& rules) {
+std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules& rules, bool lineBreak) {
   std::vector<uint32_t> rows{0};
   if (rules.columns <= 0) return rows;
   const char* end = line + length;
@@ -42,6 +43,7 @@ std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules
   size_t rowStart = 0;
   int column = 0;
   auto codeAt = [&](size_t offset) { return sjis::Code(line + offset, sjis::CharLength(line + offset, end)); };
+  bool full = false;  // the last row reaches the edge (or hangs past it)
   for (size_t i = 0; i < length;) {
     size_t n = sjis::CharLength(line + i, end);
     int width = CharColumns(line + i, n, column, rules.tabSize);
@@ -74,13 +76,19 @@ std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules
       while (wordCharBefore(w)) --w;
       if (w > rowStart) brk = w;  // a word longer than the row is cut
     }
-    if (brk >= length) break;
+    if (brk >= length) {
+      full = true;
+      break;
+    }
     rows.push_back(static_cast<uint32_t>(brk));
     rowStart = brk;
     i = brk;
     column = 0;
     chars.clear();
   }
+  // Without hanging, the line break's mark does not fit behind a full row.
+  if (!rules.hangReturn && lineBreak && length > 0 && (full || column >= rules.columns))
+    rows.push_back(static_cast<uint32_t>(length));
   return rows;
 }
 
@@ -94,6 +102,7 @@ bool TTextLayout::SingleRow(size_t line) const {
   if (rules_.columns <= 0) return true;
   size_t length = model_.LineLength(line);
   // Tabs may widen a short line past the edge; anything else fits.
+  if (length == static_cast<size_t>(rules_.columns) && !rules_.hangReturn && model_.HasLineBreak(line)) return false;
   return length <= static_cast<size_t>(rules_.columns) &&
          std::memchr(model_.Data() + model_.LineStart(line), '\t', length) == nullptr;
 }
@@ -103,7 +112,7 @@ const std::vector<uint32_t>& TTextLayout::RowStarts(size_t line) {
   auto found = rowCache_.find(line);
   if (found != rowCache_.end()) return found->second;
   if (rowCache_.size() > 4096) rowCache_.clear();  // only the lines near the screen matter
-  auto rows = WrapLine(model_.Data() + model_.LineStart(line), model_.LineLength(line), rules_);
+  auto rows = WrapLine(model_.Data() + model_.LineStart(line), model_.LineLength(line), rules_, model_.HasLineBreak(line));
   return rowCache_.emplace(line, std::move(rows)).first->second;
 }
 
@@ -112,7 +121,7 @@ size_t TTextLayout::RowsOfLine(size_t line) {
   auto found = rowCache_.find(line);
   if (found != rowCache_.end()) return found->second.size();
   // Counting alone does not keep the rows of lines far from the screen.
-  return WrapLine(model_.Data() + model_.LineStart(line), model_.LineLength(line), rules_).size();
+  return WrapLine(model_.Data() + model_.LineStart(line), model_.LineLength(line), rules_, model_.HasLineBreak(line)).size();
 }
 
 size_t TTextLayout::RowOfLine(size_t line) {

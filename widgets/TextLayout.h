@@ -39,6 +39,7 @@ struct TWrapRules {
   bool hangPunctuation = true;
   bool pushOut = true;
   bool wordBreak = true;
+  bool hangReturn = true;  // off: a full row's line break takes a row of its own
 
   // From the settings; windowColumns serves when the settings wrap at the window edge.
   static TWrapRules From(const TEditorSettings& settings, int windowColumns);
@@ -51,7 +52,8 @@ inline int CharColumns(const char* p, size_t length, int column, int tabSize) {
 }
 
 // Offsets (from the line start) where each row of a line begins; the first is 0.
-std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules& rules);
+// lineBreak: the line ends with a line break (its mark may need a row).
+std::vector<uint32_t> WrapLine(const char* line, size_t length, const TWrapRules& rules, bool lineBreak = false);
 
 // A row of the text: a stored line and the row's place in it.
 struct TRowPos {

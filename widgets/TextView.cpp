@@ -100,6 +100,12 @@ void TTextView::SetSettings(const TEditorSettings& settings) {
     vertical_ = horizontal_ = SCROLLINFO{};
     UpdateScrollBars();
     InvalidateRect(window_, nullptr, FALSE);
+    if (hasFocus_) {
+      // The caret's shape and height follow the settings at once.
+      DestroyCaret();
+      CreateCaret(window_, nullptr, settings_.editorCaret ? charWidth_ : 2, charHeight_);
+      ShowCaret(window_);
+    }
     UpdateCaret();
   }
 }
@@ -232,8 +238,41 @@ int TTextView::CaretColumn() { return layout_.ColumnOf(caret_) + caretExtra_; }
 
 void TTextView::SetCaretRow(size_t row) { MoveCaretToRow(layout_.RowPosOf(row), false); }
 
+int TTextView::ScreenRowOf(TRowPos row) {
+  TRowPos pos = top_;
+  for (int n = 0, visible = VisibleRows(); n < visible; ++n) {
+    if (pos == row) return n;
+    TRowPos next = layout_.Next(pos);
+    if (next == pos) break;
+    pos = next;
+  }
+  return -1;
+}
+
+int TTextView::TabWidthAt(size_t offset) {
+  if (offset >= model_.Size() || model_.Data()[offset] != '\t') return 0;
+  return CharColumns(model_.Data() + offset, 1, layout_.ColumnOf(offset), layout_.Rules().tabSize);
+}
+
+void TTextView::SelectRows(TRowPos from, TRowPos to) {
+  auto after = [&](TRowPos row) {
+    TRowPos next = layout_.Next(row);
+    return next == row ? model_.Size() : layout_.RowStart(next);
+  };
+  bool down = from.line < to.line || (from.line == to.line && from.subRow <= to.subRow);
+  if (down) Select(layout_.RowStart(from), after(to));
+  else Select(after(from), layout_.RowStart(to));
+}
+
 void TTextView::ScrollRows(long long rows) {
+  // A locked caret keeps its place in the window while the text moves under it.
+  int caretScreenRow = settings_.lockScroll && rows != 0 ? ScreenRowOf(layout_.RowOfOffset(caret_)) : -1;
   top_ = layout_.Move(top_, rows);
+  if (caretScreenRow >= 0) {
+    TRowPos keep = top_;  // placing the caret must not scroll again
+    PlaceCaret(layout_.Move(top_, caretScreenRow), desiredColumn_ >= 0 ? desiredColumn_ : CaretColumn(), false);
+    top_ = keep;
+  }
   UpdateScrollBars();
   if (window_) InvalidateRect(window_, nullptr, FALSE);
   UpdateCaret();
@@ -325,6 +364,18 @@ void TTextView::PlaceCaret(TRowPos row, int column, bool extend) {
   caret_ = offset;
   if (!extend) anchor_ = offset;
   caretExtra_ = settings_.freeCaret && offset == rowEnd ? std::max(0, column - layout_.ColumnOf(offset)) : 0;
+  if (settings_.inTab) {
+    // Inside a tab's blank cells the caret stays where it was put.
+    for (size_t tab : {PreviousChar(offset), offset}) {
+      int width = TabWidthAt(tab), start = width > 0 ? layout_.ColumnOf(tab) : 0;
+      if (width > 0 && layout_.RowOfOffset(tab) == row && column > start && column < start + width) {
+        caret_ = tab;
+        if (!extend) anchor_ = tab;
+        caretExtra_ = column - start;
+        break;
+      }
+    }
+  }
   EnsureCaretVisible();
   Changed(oldAnchor, oldCaret);
 }
@@ -333,7 +384,8 @@ void TTextView::MoveCaretToRow(TRowPos row, bool extend) {
   // The column the move started from is kept over short rows.
   int column = desiredColumn_ >= 0 ? desiredColumn_ : CaretColumn();
   PlaceCaret(row, column, extend);
-  desiredColumn_ = column;
+  // Kept, the column survives short rows and tabs on the way; otherwise the next move starts where this one landed.
+  desiredColumn_ = settings_.keepCaret ? column : -1;
 }
 
 void TTextView::Select(size_t start, size_t end) {
@@ -473,8 +525,16 @@ void TTextView::KeyDown(WPARAM key) {
         --caretExtra_;
         UpdateCaret();
         if (OnCaretMoved) OnCaretMoved();
+      } else if (!settings_.nextLine && caret_ == model_.LineStart(row.line) && !shift) {
+        break;  // the caret stays on its line
       } else {
         SetCaretOffset(PreviousChar(caret_), shift);
+        if (settings_.inTab && !shift && TabWidthAt(caret_) > 1) {
+          caretExtra_ = TabWidthAt(caret_) - 1;
+          EnsureCaretVisible();
+          UpdateCaret();
+          if (OnCaretMoved) OnCaretMoved();
+        }
       }
       break;
     case VK_RIGHT:
@@ -483,6 +543,13 @@ void TTextView::KeyDown(WPARAM key) {
         EnsureCaretVisible();
         UpdateCaret();
         if (OnCaretMoved) OnCaretMoved();
+      } else if (settings_.inTab && !shift && caretExtra_ + 1 < TabWidthAt(caret_)) {
+        ++caretExtra_;
+        EnsureCaretVisible();
+        UpdateCaret();
+        if (OnCaretMoved) OnCaretMoved();
+      } else if (!settings_.nextLine && caret_ == model_.LineEnd(row.line) && !shift) {
+        break;
       } else {
         SetCaretOffset(NextChar(caret_), shift);
       }
@@ -580,10 +647,23 @@ LRESULT TTextView::Handle(UINT message, WPARAM w, LPARAM l) {
       SetFocus(window_);
       SetCapture(window_);
       dragging_ = true;
-      MouseAt(GET_X_LPARAM(l), GET_Y_LPARAM(l), (w & MK_SHIFT) != 0);
+      rowDragging_ = settings_.rowSelect && GET_X_LPARAM(l) < TextLeft();
+      if (rowDragging_) {
+        int y = GET_Y_LPARAM(l);
+        rowAnchor_ = layout_.Move(top_, y < TextTop() ? -1 : (y - TextTop()) / lineHeight_);
+        SelectRows(rowAnchor_, rowAnchor_);
+      } else {
+        MouseAt(GET_X_LPARAM(l), GET_Y_LPARAM(l), (w & MK_SHIFT) != 0);
+      }
       return 0;
     case WM_MOUSEMOVE:
-      if (dragging_) MouseAt(GET_X_LPARAM(l), GET_Y_LPARAM(l), true);
+      if (dragging_ && rowDragging_) {
+        int y = GET_Y_LPARAM(l);
+        SelectRows(rowAnchor_, layout_.Move(top_, y < TextTop() ? -1 - (TextTop() - y) / lineHeight_
+                                                                : (y - TextTop()) / lineHeight_));
+      } else if (dragging_) {
+        MouseAt(GET_X_LPARAM(l), GET_Y_LPARAM(l), true);
+      }
       return 0;
     case WM_LBUTTONUP:
       if (dragging_) ReleaseCapture();
@@ -664,6 +744,15 @@ void TTextView::Paint(HDC dc, const RECT& client) {
     TRowPos next = layout_.Next(pos);
     if (next == pos) break;
     pos = next;
+  }
+  if (settings_.wrapLine && layout_.Rules().columns > 0) {
+    // Drawn where the rows wrap, in the ruler's colour.
+    int x = TextLeft() + (layout_.Rules().columns - leftColumn_) * ColumnWidth();
+    TPen pen(CreatePen(PS_SOLID, 1, settings_.barForeground));
+    HGDIOBJ old = SelectObject(dc, pen.get());
+    MoveToEx(dc, x, 0, nullptr);
+    LineTo(dc, x, client.bottom);
+    SelectObject(dc, old);
   }
   PaintGutterAndRuler(dc, client);
 }
@@ -749,7 +838,8 @@ void TTextView::PaintRow(HDC dc, TRowPos pos, int y, int right) {
     if (left + (column - leftColumn_) * colW > right) break;
   }
   flush(column);
-  bool lastRow = rowEnd == lineEnd;
+  // A line break that does not hang gets a row of its own, empty but for its mark.
+  bool lastRow = pos.subRow + 1 >= layout_.RowsOfLine(pos.line);
   if (lastRow) {
     // A selected line break shows as one selected cell.
     bool breakSelected = model_.HasLineBreak(pos.line) && lineEnd >= selStart && lineEnd < selEnd;

@@ -101,6 +101,11 @@ class TTextView {
   void UpdateCaret();
   void EnsureCaretVisible();
   void ScrollRows(long long rows);
+  // Rows from the top of the window to row, or -1 when it is not on screen.
+  int ScreenRowOf(TRowPos row);
+  // Tab cells the caret may stop in (inTab): the tab's width when offset holds one, else 0.
+  int TabWidthAt(size_t offset);
+  void SelectRows(TRowPos from, TRowPos to);
   void Changed(size_t oldAnchor, size_t oldCaret);
   // The caret to a display column of a row (with a free caret, past its end).
   void PlaceCaret(TRowPos row, int column, bool extend);
@@ -139,6 +144,8 @@ class TTextView {
   SCROLLINFO vertical_{};  // what the bars were last given
   SCROLLINFO horizontal_{};
   bool dragging_ = false;
+  bool rowDragging_ = false;  // a press in the left margin selects whole rows
+  TRowPos rowAnchor_;
 
   static constexpr size_t kLongLine = 65536;
   size_t coloredStart_ = static_cast<size_t>(-1);

@@ -82,6 +82,7 @@ const TBoolField kBools[] = {
     {L"WordWrap", L"PushOut", &TEditorSettings::pushOut},
     {L"WordWrap", L"WordBreak", &TEditorSettings::wordBreak},
     {L"WordWrap", L"HangReturn", &TEditorSettings::hangReturn},
+    {L"WordWrap", L"RightBar", &TEditorSettings::wrapLine},
 };
 
 const TIntField kInts[] = {

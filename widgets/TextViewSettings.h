@@ -89,6 +89,7 @@ class TEditorSettings {
   bool pushOut = true;
   bool wordBreak = true;             // English words are not cut
   bool hangReturn = true;
+  bool wrapLine = false;             // a line down the wrap column
 
   std::vector<std::wstring> reservedWords;
 

@@ -60,10 +60,21 @@ std::wstring UnixPath(const std::wstring& windowsPath) {
   return wide;
 }
 
+namespace {
+
+// xdotool's --sync waits (15 s) for a move that never comes when the pointer
+// is already there: a step beside the point first makes the last one a move.
+std::wstring SyncedMove(POINT point) {
+  return L"mousemove " + std::to_wstring(point.x + 1) + L" " + std::to_wstring(point.y) + L" mousemove --sync " +
+         std::to_wstring(point.x) + L" " + std::to_wstring(point.y);
+}
+
+}  // namespace
+
 void ClickAt(HWND window, int x, int y, const std::wstring& modifiers) {
   POINT point{x, y};
   ClientToScreen(window, &point);
-  std::wstring move = L"mousemove --sync " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y);
+  std::wstring move = SyncedMove(point);
   if (modifiers.empty()) {
     Xdotool(move + L" click 1");
   } else {
@@ -76,7 +87,7 @@ void PointAt(HWND window, bool click) {
   GetClientRect(window, &r);
   POINT point{r.right / 2, r.bottom / 2};
   ClientToScreen(window, &point);
-  std::wstring move = L"mousemove --sync " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y);
+  std::wstring move = SyncedMove(point);
   Xdotool(click ? move + L" click 1" : move);
 }
 

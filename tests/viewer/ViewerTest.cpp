@@ -3,11 +3,16 @@
 // by the program itself through /VIEW.
 #include "Viewer.h"
 
+#include "EditorPropDialogIds.h"
+#include "EnvTable.h"
+#include "FileEnvDialog.h"
+#include "FileEnvDialogIds.h"
 #include "FindDialogIds.h"
 
 #include "../dialogs/DialogDriver.h"
 #include "../support/XInput.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -343,6 +348,299 @@ TEST_F(ViewerTest, ViewSwitchShowsAJpegInThePictureControl) {
   if (!ended) TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+}
+
+
+TEST_F(ViewerTest, BadInputOpensWithoutLossOrIsRefused) {
+  struct Case {
+    const wchar_t* name;
+    std::string bytes;
+    bool keptAsRead;  // shown byte for byte
+  } cases[] = {
+      {L"empty.txt", "", true},
+      // Lone lead bytes (one at the very end), a lead byte before a line break, an undefined lead byte.
+      {L"bad-sjis.txt", "a\x82\r\n\x82\x0A" "b\x85\x40 c\x81", true},
+      // EUC with a lone byte at the end and a half-width prefix before a byte that is no kana.
+      {L"bad-euc.txt", "e " + kEuc + "\x8E\xA1\x8E\x21 \xA4", false},
+      // UTF-8 cut short, overlong and a surrogate: not one of the viewer's codes, shown all the same.
+      {L"bad-utf8.xyz", "u \xE3\x81\x82\xE3\x81 \xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80 end", false},
+      // A file of carriage returns only.
+      {L"returns.dat", std::string(4096, '\r'), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsiForTest(c.name));
+    TViewer viewer(nullptr, ini_, {});
+    std::wstring path = Write(c.name, c.bytes);
+    ASSERT_NO_THROW(viewer.Open(path));
+    EXPECT_NE(viewer.TextCode(), 1) << "not a binary dump";
+    if (c.keptAsRead) EXPECT_EQ(viewer.Editor().Model().Text(), c.bytes);
+    else EXPECT_FALSE(viewer.Editor().Model().Text().empty());
+    // Every row can be walked and located.
+    size_t rows = viewer.Editor().RowCount();
+    EXPECT_GE(rows, 1u);
+    viewer.Editor().SetCaretOffset(viewer.Editor().Model().Size());
+    EXPECT_EQ(viewer.Editor().CaretRow() + 1, rows);
+  }
+  // A binary file: the dump, whatever its bytes.
+  {
+    std::string binary;
+    for (int i = 0; i < 70000; ++i) binary += static_cast<char>((i * 131) & 0xFF);
+    TViewer viewer(nullptr, ini_, {});
+    ASSERT_NO_THROW(viewer.Open(Write(L"noise.bin", binary)));
+    EXPECT_EQ(viewer.TextCode(), 1);
+    EXPECT_EQ(viewer.StatusText(5), L"BINARY");
+  }
+}
+
+TEST_F(ViewerTest, AMegabyteLineAndInvalidBytesPaintAndScrollToTheirEnds) {
+  std::string text = "head\r\n";
+  while (text.size() < (1u << 20)) text += "0123456789abcdef" + kSjis + "\x82";  // cut characters included
+  text += " tail\r\n\x81";
+  TViewer viewer(nullptr, ini_, {});
+  std::wstring path = Write(L"long.log", text);
+  bool painted = false;
+  View(viewer, path, [&](HWND window) {
+    Keys(L"ctrl+End");
+    EXPECT_TRUE(WaitUntil([&] { return StatusOf(window, 2) == L"行:3"; })) << ToAnsiForTest(StatusOf(window, 2));
+    Keys(L"ctrl+Home End");
+    EXPECT_TRUE(WaitUntil([&] { return StatusOf(window, 2) == L"行:1"; }));
+    Keys(L"Down End Next Next");
+    painted = WaitUntil([&] { return !GetUpdateRect(viewer.Editor().Handle(), nullptr, FALSE); });
+    Screenshot(window, Shot(L"megabyte-line.png"));
+  });
+  EXPECT_TRUE(painted);
+  EXPECT_EQ(viewer.Editor().Model().Text(), text);
+}
+
+TEST_F(ViewerTest, AFileThatVanishesWhileShownCanStillBeSaved) {
+  std::string text = "still here " + kSjis + "\r\n";
+  TViewer viewer(nullptr, ini_, {});
+  std::wstring path = Write(L"vanish.txt", text);
+  bool deleted = false;
+  View(viewer, path, [&](HWND window) {
+    deleted = DeleteFileW(path.c_str()) != FALSE;
+    // The view keeps its text: it still scrolls and copies.
+    Keys(L"ctrl+End");
+    WaitUntil([&] { return StatusOf(window, 2) == L"行:2"; });
+    SaveAs(window, L"rescued.txt");
+  });
+  EXPECT_TRUE(deleted) << "the viewer kept the file open";
+  EXPECT_EQ(ReadAll(root_ + L"\\rescued.txt"), text);
+  EXPECT_EQ(viewer.FileName(), root_ + L"\\rescued.txt");
+}
+
+// --sync waits for a move: from where a former step left the pointer there would be none.
+void ClickScreen(POINT point) {
+  Xdotool(L"mousemove 0 0 mousemove --sync " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y) +
+          L" click 1");
+}
+void ClickControl(HWND control) {
+  RECT r{};
+  GetClientRect(control, &r);
+  POINT point{std::min<int>(r.right / 2, 20), r.bottom / 2};
+  ClientToScreen(control, &point);
+  ClickScreen(point);
+}
+HWND PageItem(HWND sheet, int id) {
+  for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    if (HWND item = GetDlgItem(child, id)) return item;
+  return nullptr;
+}
+bool OpenPage(HWND sheet, int index, int probeId) {
+  HWND tabs = GetDlgItem(sheet, IDC_EP_TABS);
+  RECT item{};
+  TabCtrl_GetItemRect(tabs, index, &item);
+  POINT point{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(tabs, &point);
+  ClickScreen(point);
+  return WaitUntil([&] { return IsWindowVisible(PageItem(sheet, probeId)) != FALSE; }, 20000);
+}
+COLORREF PixelOf(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  COLORREF color = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return color;
+}
+std::wstring ReadIni(const std::wstring& ini, const wchar_t* section, const wchar_t* key) {
+  wchar_t text[256] = {};
+  GetPrivateProfileStringW(section, key, L"<none>", text, 256, ini.c_str());
+  return text;
+}
+
+// Three environments: the default, C sources with line numbers on a pale
+// yellow ground, logs without wrapping and marks.
+class ViewerEnvTest : public ViewerTest {
+ protected:
+  void SetUp() override {
+    ViewerTest::SetUp();
+    TEnvTable table;
+    table.Row(0).file = root_ + L"\\default.env";
+    table.Row(1) = {L"C", root_ + L"\\c.env", L"*.c,*.h"};
+    table.Row(2) = {L"Log", root_ + L"\\log.env", L"*.LOG"};
+    table.Write(ini_);
+    TEditorSettings c;
+    c.lineNumbers = true;
+    c.barBackground = RGB(255, 255, 0);
+    c.colors[teDefault].background = RGB(255, 255, 224);
+    ASSERT_TRUE(c.Save(root_ + L"\\c.env"));
+    ASSERT_TRUE(WriteEnvironSection(root_ + L"\\c.env", L"C", L"*.c,*.h"));
+    TEditorSettings log;
+    log.wordWrap = false;
+    log.returnMark = false;
+    log.colors[teDefault].background = RGB(224, 240, 255);
+    ASSERT_TRUE(log.Save(root_ + L"\\log.env"));
+    ASSERT_TRUE(TEditorSettings().Save(root_ + L"\\default.env"));
+  }
+};
+
+TEST_F(ViewerEnvTest, EachFileTakesTheEnvironmentItsMasksChoose) {
+  std::string longLine(200, 'x');
+  struct Case {
+    const wchar_t* name;
+    const wchar_t* env;
+    COLORREF ground;
+    const wchar_t* png;
+  } cases[] = {{L"main.c", L"c.env", RGB(255, 255, 224), L"env-c.png"},
+               {L"run.log", L"log.env", RGB(224, 240, 255), L"env-log.png"},
+               {L"notes.txt", L"default.env", RGB(255, 255, 255), L"env-default.png"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsiForTest(c.name));
+    TViewer viewer(nullptr, ini_, {});
+    std::wstring path = Write(c.name, "int main(void) { return 0; }\r\n" + longLine + "\r\n");
+    COLORREF gutter = 0, ground = 0;
+    View(viewer, path, [&](HWND window) {
+      HWND editor = viewer.Editor().Handle();
+      RECT client{};
+      GetClientRect(editor, &client);
+      // The window paints what the environment says: the number bar at the
+      // left, the ground far right where no text reaches.
+      WaitUntil([&] { return PixelOf(editor, client.right - 3, client.bottom - 3) == c.ground; }, 10000);
+      gutter = PixelOf(editor, 1, client.bottom - 3);
+      ground = PixelOf(editor, client.right - 3, client.bottom - 3);
+      EXPECT_TRUE(Screenshot(window, Shot(c.png)));
+    });
+    EXPECT_EQ(viewer.EnvironmentFile(), root_ + L"\\" + c.env);
+    EXPECT_EQ(ground, c.ground);
+    EXPECT_EQ(gutter == RGB(255, 255, 0), std::wstring(c.env) == L"c.env");
+    // The log wraps nothing: its 200-byte line is one row.
+    EXPECT_EQ(viewer.Editor().RowCount(), std::wstring(c.env) == L"log.env" ? 3u : 5u);
+  }
+}
+
+// Environments that cannot serve: a file of garbage, a file that is gone,
+// masks of commas only or of 2,000 characters. The view keeps what it has.
+TEST_F(ViewerEnvTest, ABrokenOrMissingEnvironmentLeavesTheViewAsItWas) {
+  std::string garbage;
+  for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 97 + 13) & 0xFF);
+  Write(L"garbage.env", garbage);
+  std::wstring longMasks;
+  while (longMasks.size() < 2000) longMasks += L"*.none,";
+  TEnvTable table;
+  table.Read(ini_);
+  table.Row(3) = {L"Garbage", root_ + L"\\garbage.env", L"*.bad"};
+  table.Row(4) = {L"Gone", root_ + L"\\gone\\gone.env", L"*.gone"};
+  table.Row(5) = {L"Commas", root_ + L"\\c.env", L",,,,"};
+  table.Row(6) = {L"Long", root_ + L"\\c.env", longMasks + L"*.long"};
+  table.Write(ini_);
+  TEditorSettings defaults;
+  defaults.Clamp();
+  for (const wchar_t* name : {L"x.bad", L"x.gone", L"x.dat"}) {
+    SCOPED_TRACE(ToAnsiForTest(name));
+    TViewer viewer(nullptr, ini_, {});
+    ASSERT_NO_THROW(viewer.Open(Write(name, "text\r\n")));
+    EXPECT_EQ(viewer.Editor().Settings(), defaults);
+    EXPECT_EQ(viewer.Editor().Model().Text(), "text\r\n");
+  }
+  // The long list still finds its last mask.
+  TViewer viewer(nullptr, ini_, {});
+  ASSERT_NO_THROW(viewer.Open(Write(L"x.long", "long\r\n")));
+  EXPECT_EQ(viewer.EnvironmentFile(), root_ + L"\\c.env");
+  EXPECT_TRUE(viewer.Editor().Settings().lineNumbers);
+}
+
+TEST_F(ViewerEnvTest, TheSheetChangesTheViewTheFileAndTheKeysAndANewerFileIsApplied) {
+  TViewer viewer(nullptr, ini_, {});
+  std::wstring path = Write(L"keys.c", "int x;\r\n");
+  std::wstring sheetCaption, saveCaption;
+  bool saveDialogByNewKey = false;
+  int tabAfterList = 0;
+  View(viewer, path, [&](HWND window) {
+    // 表示 → 現在の設定: the sheet over the C environment.
+    Keys(L"alt+v");
+    Keys(L"p");
+    HWND sheet = WaitForWindow(L"C のプロパティ");
+    ASSERT_TRUE(sheet) << "no settings sheet";
+    sheetCaption = Text(sheet);
+    // 改行ﾏｰｸ off on the first display page.
+    ASSERT_TRUE(OpenPage(sheet, 1, IDC_EP_RETMARK));
+    HWND mark = PageItem(sheet, IDC_EP_RETMARK);
+    ClickControl(mark);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mark, BM_GETCHECK, 0, 0) != BST_CHECKED; }));
+    // 名前を付けて保存 (the first row of the key page) takes Ctrl+Shift+S.
+    ASSERT_TRUE(OpenPage(sheet, 6, IDC_EP_FUNCTIONS));
+    HWND hotKey = PageItem(sheet, IDC_EP_HOTKEY);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(hotKey) != FALSE; }));
+    ClickControl(hotKey);
+    Keys(L"ctrl+shift+s");
+    ASSERT_TRUE(WaitUntil([&] {
+      return SendMessageW(hotKey, HKM_GETHOTKEY, 0, 0) == ('S' | ((HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8));
+    }));
+    ClickControl(PageItem(sheet, IDC_EP_ASSIGN));
+    HWND functions = PageItem(sheet, IDC_EP_FUNCTIONS);
+    ASSERT_TRUE(WaitUntil([&] {
+      wchar_t text[64]{};
+      ListView_GetItemText(functions, 0, 1, text, 64);
+      return std::wstring(text).find(L"S") != std::wstring::npos;
+    }));
+    ClickControl(GetDlgItem(sheet, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(sheet) || !IsWindowVisible(sheet); }));
+    // The menu shows the new key once the viewer has taken the sheet's answer.
+    WaitUntil([&] {
+      wchar_t full[128] = {};
+      GetMenuStringW(GetMenu(window), VwSaveAs, full, 128, MF_BYCOMMAND);
+      saveCaption = full;
+      return saveCaption.find(L'\t') != std::wstring::npos;
+    }, 10000);
+    // The new key opens the save dialog.
+    PointAt(viewer.Editor().Handle());
+    Keys(L"ctrl+shift+s");
+    HWND save = WaitForWindow(L"名前を付けて保存", 20000);
+    saveDialogByNewKey = save != nullptr;
+    if (save) {
+      PointAt(save);
+      Keys(L"Escape");
+      WaitUntil([&] { return !IsWindow(save) || !IsWindowVisible(save); });
+    }
+
+    // 表示 → ﾌｧｲﾙ毎の設定: while the list is open, the C environment's file
+    // changes (as its 設定 button would change it); closing applies it.
+    PointAt(viewer.Editor().Handle());
+    Keys(L"alt+v");
+    Keys(L"e");
+    HWND list = WaitForWindow(L"ﾌｧｲﾙ毎の環境設定");
+    ASSERT_TRUE(list) << "no environment list";
+    TEditorSettings changed;
+    ASSERT_TRUE(changed.Load(root_ + L"\\c.env"));
+    changed.tabSize = 2;
+    ASSERT_TRUE(changed.Save(root_ + L"\\c.env"));
+    PressUntilGone(list, IDOK);
+    WaitUntil([&] { return viewer.Editor().Settings().tabSize == 2; }, 10000);
+    tabAfterList = viewer.Editor().Settings().tabSize;
+  });
+  EXPECT_EQ(sheetCaption, L"C のプロパティ");
+  EXPECT_FALSE(viewer.Editor().Settings().returnMark);
+  TEditorSettings saved;
+  ASSERT_TRUE(saved.Load(root_ + L"\\c.env"));
+  EXPECT_FALSE(saved.returnMark);
+  EXPECT_TRUE(saved.lineNumbers);  // the rest of the environment stays
+  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"SaveAs"), L"Shift+Ctrl+S");
+  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"Copy"), L"Ctrl+C");
+  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Viewer", L"FIndPrev"), L"Shift+F3");
+  EXPECT_EQ(saveCaption, L"名前を付けて保存(&A)...\tShift+Ctrl+S");
+  EXPECT_TRUE(saveDialogByNewKey);
+  EXPECT_EQ(tabAfterList, 2);
+  // The list wrote the table back when it closed.
+  EXPECT_EQ(ReadIni(ini_.FullPath(), L"Environ", L"EnvName2"), L"C");
 }
 
 }  // namespace

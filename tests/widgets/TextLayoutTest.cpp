@@ -35,6 +35,23 @@ TEST(Wrapping, ADoubleByteCharacterIsNeverSplitAtTheEdge) {
   EXPECT_EQ(Rows(Repeat(Sjis(L"ｱ"), 81)).size(), 2u);
 }
 
+TEST(Wrapping, ALineBreakHangsPastAFullRowOrTakesARowOfItsOwn) {
+  TEditorSettings settings;
+  std::string line = std::string(78, 'a') + Sjis(L"。");  // hangs: 80 columns, then the break
+  std::string exact = std::string(80, 'b');
+  for (bool hang : {true, false}) {
+    settings.hangReturn = hang;
+    TWrapRules rules = TWrapRules::From(settings, 0);
+    size_t extra = hang ? 0 : 1;
+    EXPECT_EQ(WrapLine(exact.data(), exact.size(), rules, true).size(), 1 + extra);
+    EXPECT_EQ(WrapLine(exact.data(), exact.size(), rules, false).size(), 1u);  // the last line has no break
+    EXPECT_EQ(WrapLine(line.data(), line.size(), rules, true).size(), 1 + extra);
+    std::string over = std::string(79, 'c') + Sjis(L"。");  // the mark hangs past the edge
+    EXPECT_EQ(WrapLine(over.data(), over.size(), rules, true).size(), 1 + extra);
+    EXPECT_EQ(WrapLine("short", 5, rules, true).size(), 1u);
+  }
+}
+
 TEST(Wrapping, PunctuationAtARowStartHangsPastTheEdge) {
   std::string full = Repeat(Sjis(L"あ"), 40);
   auto rows = Rows(full + Sjis(L"。いう"));

@@ -159,6 +159,145 @@ TEST_F(TextViewWindow, AMouseDragSelectsAndAFreeCaretGoesPastTheLineEnd) {
   EXPECT_FALSE(style & WS_HSCROLL);
 }
 
+// Each caret option of the settings changes what the keys and the mouse do to
+// the caret and the selection (the view is read-only: the typing options have
+// nothing to act on).
+TEST_F(TextViewWindow, CaretOptionsChangeWhereKeysAndClicksPutTheCaret) {
+  std::string text = "a\tb line zero\r\nab\r\n";
+  for (int i = 2; i < 200; ++i) text += "long line number " + std::to_string(i) + "\r\n";
+  view_.SetText(text);
+  FocusByClick();
+  TEditorSettings settings = view_.Settings();
+  settings.tabSize = 4;
+  settings.freeCaret = false;
+  auto apply = [&](auto change) {
+    change(settings);
+    view_.SetSettings(settings);
+  };
+  auto caretAt = [&](size_t line, int column) {
+    return PumpUntil([&] { return view_.CaretLine() == line && view_.CaretColumn() == column; }, 8000);
+  };
+
+  // 行末・行頭移動: Right at a line's end goes on to the next line only when on.
+  apply([](TEditorSettings& s) { s.nextLine = false; });
+  Keys(L"ctrl+Home End Right");
+  EXPECT_TRUE(caretAt(0, 15)) << view_.CaretLine() << ":" << view_.CaretColumn();
+  Keys(L"Down Home Left");
+  EXPECT_TRUE(caretAt(1, 0));
+  apply([](TEditorSettings& s) { s.nextLine = true; });
+  Keys(L"Left");
+  EXPECT_TRUE(caretAt(0, 15));
+  Keys(L"Right");
+  EXPECT_TRUE(caretAt(1, 0));
+
+  // タブ間の移動: the caret steps through a tab's blank cells only when on.
+  apply([](TEditorSettings& s) { s.inTab = false; });
+  Keys(L"ctrl+Home Right Right");
+  EXPECT_TRUE(caretAt(0, 4));
+  apply([](TEditorSettings& s) { s.inTab = true; });
+  Keys(L"Home Right Right");
+  EXPECT_TRUE(caretAt(0, 2));
+  Keys(L"Right");
+  EXPECT_TRUE(caretAt(0, 3));
+  Keys(L"Right");
+  EXPECT_TRUE(caretAt(0, 4));
+  Keys(L"Left");
+  EXPECT_TRUE(caretAt(0, 3));
+
+  // タブ位置保存: a column is kept over a short line only when on.
+  apply([](TEditorSettings& s) { s.keepCaret = false; });
+  Keys(L"ctrl+Home End Down Down");
+  EXPECT_TRUE(caretAt(2, 2));
+  apply([](TEditorSettings& s) { s.keepCaret = true; });
+  Keys(L"ctrl+Home End Down Down");
+  EXPECT_TRUE(caretAt(2, 15));
+
+  // スクロール時のカーソル固定: scrolling carries the caret along only when on.
+  apply([](TEditorSettings& s) { s.lockScroll = false; });
+  Keys(L"ctrl+Home Down Down Down");
+  ASSERT_TRUE(caretAt(3, 0));
+  Keys(L"ctrl+Down ctrl+Down ctrl+Down ctrl+Down");
+  EXPECT_TRUE(PumpUntil([&] { return view_.TopRow() == 4u; }, 8000)) << view_.TopRow();
+  EXPECT_TRUE(caretAt(3, 0));
+  apply([](TEditorSettings& s) { s.lockScroll = true; });
+  Keys(L"ctrl+Home Down Down Down");
+  ASSERT_TRUE(caretAt(3, 0));
+  ASSERT_TRUE(PumpUntil([&] { return view_.TopRow() == 0u; }, 8000));
+  Keys(L"ctrl+Down ctrl+Down");
+  EXPECT_TRUE(PumpUntil([&] { return view_.TopRow() == 2u; }, 8000)) << view_.TopRow();
+  EXPECT_TRUE(caretAt(5, 0)) << view_.CaretLine();
+
+  // 行の選択: a click in the left margin takes the whole row only when on.
+  apply([](TEditorSettings& s) {
+    s.marginLeft = 24;
+    s.rowSelect = false;
+  });
+  Keys(L"ctrl+Home");
+  ASSERT_TRUE(caretAt(0, 0));
+  // Each click on another row: two on one spot would make a double click.
+  auto clickMargin = [&](int line) {
+    POINT row{};
+    ASSERT_TRUE(view_.OffsetPoint(text.find("long line number " + std::to_string(line)), &row));
+    ClientToScreen(view_.Handle(), &row);
+    RECT r{};
+    GetWindowRect(view_.Handle(), &r);
+    ASSERT_EQ(Xdotool(L"mousemove 0 0 mousemove --sync " + std::to_wstring(r.left + 8) + L" " +
+                      std::to_wstring(row.y + 4) + L" click 1"),
+              0);
+  };
+  clickMargin(2);
+  EXPECT_TRUE(caretAt(2, 0));
+  EXPECT_FALSE(view_.HasSelection());
+  apply([](TEditorSettings& s) { s.rowSelect = true; });
+  Keys(L"ctrl+Home");
+  ASSERT_TRUE(caretAt(0, 0));
+  clickMargin(3);
+  EXPECT_TRUE(PumpUntil([&] { return view_.SelectedText() == "long line number 3\r\n"; }, 8000))
+      << view_.SelectedText();
+
+  // 改行文字ぶら下げ: a line that fills its row exactly keeps its line break
+  // mark past the edge, or gives it a row of its own.
+  std::string full = std::string(80, 'x') + "\r\nnext\r\n";
+  view_.SetText(full);
+  apply([](TEditorSettings& s) { s.hangReturn = true; s.wrapColumn = 80; s.wordWrap = true; });
+  EXPECT_EQ(view_.RowCount(), 3u);
+  apply([](TEditorSettings& s) { s.hangReturn = false; });
+  EXPECT_EQ(view_.RowCount(), 4u);
+  // The caret at the line's end sits on the break's own row.
+  view_.SetCaretOffset(80);
+  EXPECT_EQ(view_.CaretRow(), 1u);
+  EXPECT_EQ(view_.CaretLine(), 0u);
+}
+
+TEST_F(TextViewWindow, TheWrapLineIsDrawnDownTheWrapColumnWhenAsked) {
+  view_.SetText("0123456789\r\n");
+  TEditorSettings settings = view_.Settings();
+  settings.wrapColumn = 20;
+  settings.barForeground = RGB(255, 0, 0);
+  POINT first{}, tenth{};
+  auto redAtWrap = [&](bool on) {
+    settings.wrapLine = on;
+    view_.SetSettings(settings);
+    UpdateWindow(view_.Handle());
+    EXPECT_TRUE(view_.OffsetPoint(0, &first));
+    EXPECT_TRUE(view_.OffsetPoint(10, &tenth));
+    int x = first.x + (tenth.x - first.x) * 2;
+    RECT client{};
+    GetClientRect(view_.Handle(), &client);
+    bool red = false;
+    PumpUntil([&] {
+      HDC dc = GetDC(view_.Handle());
+      red = GetPixel(dc, x, client.bottom - 4) == RGB(255, 0, 0);
+      ReleaseDC(view_.Handle(), dc);
+      return red == on;
+    }, 5000);
+    return red;
+  };
+  PumpUntil([&] { return IsWindowVisible(view_.Handle()); }, 5000);
+  EXPECT_TRUE(redAtWrap(true));
+  EXPECT_FALSE(redAtWrap(false));
+}
+
 TEST_F(TextViewWindow, FindSelectsTheHitAndCentresItsRow) {
   std::string text;
   for (int i = 0; i < 200; ++i) text += (i == 150 ? Sjis(L"ここに ｹﾝｻｸ 語") : Sjis(L"ただの行")) + "\r\n";

@@ -1,5 +1,5 @@
 // Throughput of detection and conversion, built natively by
-// scripts/bench-textcode.sh. Arguments: the same text as Shift-JIS, EUC-JP
+// bench/textcode.sh. Arguments: the same text as Shift-JIS, EUC-JP
 // and ISO-2022-JP files. Prints MB/s for the whole text and for its first
 // tenth (near figures mean linear time).
 #include "TextCode.h"

@@ -24,7 +24,7 @@ if [ ! -f "$out/text.sjis" ] || [ "$(stat -c %s "$out/text.sjis")" -lt $((size_m
   iconv -f SHIFT_JIS -t ISO-2022-JP "$out/text.sjis" >"$out/text.jis"
 fi
 
-clang++ -std=c++20 -O2 -DNDEBUG -I"$root/viewer/textcode" "$root/tests/viewer/textcode/BenchTextCode.cpp" \
+clang++ -std=c++20 -O2 -DNDEBUG -I"$root/viewer/textcode" "$root/bench/TextCodeBench.cpp" \
   "$root/viewer/textcode/TextCode.cpp" -o "$out/bench-textcode"
 "$out/bench-textcode" "$out/text.sjis" "$out/text.euc" "$out/text.jis"
 

@@ -1,7 +1,6 @@
 // Opening, scrolling and searching a large Shift-JIS file in the text view
-// (scripts/bench-textview.sh makes the file and runs this).
+// (bench/textview.sh makes the file and runs this).
 #include "TextView.h"
-#include "TextTestSupport.h"
 
 #include <psapi.h>
 
@@ -9,6 +8,8 @@
 #include <cstdio>
 
 namespace {
+
+std::string Sjis(const std::wstring& text) { return sjis::FromWide(text); }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
