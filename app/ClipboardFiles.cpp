@@ -36,6 +36,8 @@ bool PlainParts(const std::wstring& text, bool slashToo) {
 HGLOBAL MakeFileDropBlock(const std::vector<std::wstring>& paths) {
   size_t characters = 1;  // the empty name that ends the list
   for (const std::wstring& path : paths) characters += path.size() + 1;
+  // Readers skip a first name before they look for the end.
+  if (paths.empty()) characters = 2;
   size_t size = sizeof(DROPFILES) + characters * sizeof(wchar_t);
   TGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
   if (!memory) return nullptr;

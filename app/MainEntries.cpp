@@ -14,7 +14,7 @@
 namespace {
 
 UINT DropEffectFormat() {
-  static const UINT format = RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT);
+  static const UINT format = RegisterClipboardFormatW(L"Preferred DropEffect");
   return format;
 }
 
@@ -182,17 +182,30 @@ void TTavixMain::RenderCopiedFiles() {
   names.reserve(state_.copyList.size());
   for (const std::wstring& path : state_.copyList) names.push_back(WideToAnsi(path));
   EnsureWorkFolder();
-  {
-    // The entries come from the archive they were copied in, whichever is shown now.
+  if (state_.copyArchive == state_.archivePath) {
+    ExtractStep(names, state_.workFolder, TExtractMode::WithFolders);
+  } else {
+    // The entries come from the archive they were copied in, not from the one shown now.
     std::wstring shown = state_.archivePath;
-    TScopeExit back([&] { state_.archivePath = shown; });
+    std::string shownFile = arc_->FileName();
     state_.archivePath = state_.copyArchive;
+    TScopeExit back([&] {
+      state_.archivePath = shown;
+      try {
+        if (arc_->FileName() != shownFile) arc_->SetFileName(shownFile);
+      } catch (const EArchiver&) {
+        // The next command selects the shown archive again and tells.
+      }
+    });
     ExtractStep(names, state_.workFolder, TExtractMode::WithFolders);
   }
-  // The extraction tells of its own failures; the list names every entry.
+  // The extraction tells of its own failures; a file it did not write is
+  // left out, or the target's copy would stop at it.
   std::vector<std::wstring> files;
   files.reserve(state_.copyList.size());
-  for (const std::wstring& path : state_.copyList) files.push_back(EntryFile(state_.workFolder, path));
+  for (const std::wstring& path : state_.copyList)
+    if (std::wstring file = EntryFile(state_.workFolder, path); IsFile(file)) files.push_back(file);
+  if (files.empty()) return;
   PutOnClipboard(CF_HDROP, MakeFileDropBlock(files));
   PutOnClipboard(DropEffectFormat(), CopyEffectBlock());
 }

@@ -40,7 +40,7 @@ int wmain(int argc, wchar_t** argv) {
     if (HANDLE data = GetClipboardData(CF_HDROP)) {
       answered = true;
       long effect = -1;
-      if (HANDLE effectData = GetClipboardData(RegisterClipboardFormatW(CFSTR_PREFERREDDROPEFFECT))) {
+      if (HANDLE effectData = GetClipboardData(RegisterClipboardFormatW(L"Preferred DropEffect"))) {
         if (auto* value = static_cast<DWORD*>(GlobalLock(effectData))) {
           effect = static_cast<long>(*value);
           GlobalUnlock(effectData);

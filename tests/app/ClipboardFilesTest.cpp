@@ -71,13 +71,11 @@ TEST(FileDropBlock, FiveThousandLongNamesAreAllOfferedWhole) {
   GlobalFree(block);
 }
 
-TEST(FileDropBlock, OneNameAndNoName) {
+TEST(FileDropBlock, OneName) {
   HGLOBAL one = MakeFileDropBlock({L"C:\\w\\a.txt"});
   EXPECT_EQ(DroppedNames(one), std::vector<std::wstring>{L"C:\\w\\a.txt"});
+  EXPECT_EQ(GlobalSize(one), sizeof(DROPFILES) + 12 * sizeof(wchar_t));
   GlobalFree(one);
-  HGLOBAL none = MakeFileDropBlock({});
-  EXPECT_EQ(DroppedNames(none), std::vector<std::wstring>{});
-  GlobalFree(none);
 }
 
 TEST(FileDropList, NarrowAndWideNamesEndAtTheEmptyName) {

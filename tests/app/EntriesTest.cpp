@@ -166,6 +166,8 @@ class Entries : public ::testing::Test {
               ERROR_SUCCESS);
   }
   void TearDown() override {
+    // A pasted-into new archive asks to be saved on closing: no.
+    TMessageBoxAnswerer answerer(IDNO);
     if (main_ && IsWindow(main_->Handle())) {
       SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
       Pump(*main_, 50);
@@ -371,15 +373,16 @@ TEST_F(Entries, CopyWritesNothingForTheFirstThreeRequestsThenOffersTheFiles) {
   Select(main, {L"readme.txt", L"note.tvxrec"});
   Keys(main, L"ctrl+c");
   ASSERT_TRUE(PumpUntil(main, [] { return IsClipboardFormatAvailable(CF_HDROP) != FALSE; }, 10000));
-  EXPECT_EQ(main.State().copyList, (std::vector<std::wstring>{L"readme.txt", L"docs/sub/note.tvxrec"}));
+  // In list order.
+  EXPECT_EQ(main.State().copyList, (std::vector<std::wstring>{L"docs/sub/note.tvxrec", L"readme.txt"}));
 
   EXPECT_EQ(Read(main, 3), std::vector<std::wstring>{L"empty 3"});
   EXPECT_EQ(main.State().copyRenderCount, 3);
   EXPECT_EQ(FilesBelow(work), std::vector<std::wstring>{});
 
   std::vector<std::wstring> read = Read(main, 10);
-  std::vector<std::wstring> expected = {L"empty 0", L"effect 1", work + L"\\readme.txt",
-                                        work + L"\\docs\\sub\\note.tvxrec"};
+  std::vector<std::wstring> expected = {L"empty 0", L"effect 1", work + L"\\docs\\sub\\note.tvxrec",
+                                        work + L"\\readme.txt"};
   EXPECT_EQ(read, expected);
   EXPECT_EQ(ReadAll(work + L"\\readme.txt"), "read me");
   EXPECT_EQ(ReadAll(work + L"\\docs\\sub\\note.tvxrec"), "note");
