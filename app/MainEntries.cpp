@@ -134,11 +134,9 @@ void TTavixMain::Install_PopMnuClick() {
   std::vector<int> selected = arcList_.SelectedItems();
   if (selected.empty() || selected[0] < 0 || selected[0] >= static_cast<int>(state_.records.size())) return;
   std::wstring installer = EntryPath(state_.records[selected[0]]);
-  std::vector<std::string> everything;
-  everything.reserve(state_.records.size());
-  for (const TListRecord& record : state_.records) everything.push_back(WideToAnsi(EntryPath(record)));
   EnsureWorkFolder();
-  ExtractStep(everything, state_.workFolder, TExtractMode::WithFolders);
+  // The whole archive: the library finds every entry at once instead of name by name.
+  ExtractStep({"*.*"}, state_.workFolder, TExtractMode::WithFolders);
   // An installer in a folder of the archive starts where its files are, in
   // its own folder; a name that would lead out of the work folder is taken
   // from the archive once more into the work folder itself.
@@ -179,8 +177,13 @@ void TTavixMain::RenderCopiedFiles() {
     return;
   }
   std::vector<std::string> names;
-  names.reserve(state_.copyList.size());
-  for (const std::wstring& path : state_.copyList) names.push_back(WideToAnsi(path));
+  // Every entry copied: the library finds them all at once instead of name by name.
+  if (state_.copyArchive == state_.archivePath && state_.copyList.size() == state_.records.size()) {
+    names.push_back("*.*");
+  } else {
+    names.reserve(state_.copyList.size());
+    for (const std::wstring& path : state_.copyList) names.push_back(WideToAnsi(path));
+  }
   EnsureWorkFolder();
   if (state_.copyArchive == state_.archivePath) {
     ExtractStep(names, state_.workFolder, TExtractMode::WithFolders);
