@@ -39,6 +39,7 @@ TCommandStates CommandRules(const TCommandContext& c) {
   set(CmdOpenEntry, !c.listEmpty && c.selectedCount > 0);
   set(CmdDelete, lhaOrZip && !c.listEmpty && !c.readOnlyView && c.selectedCount > 0);
   set(CmdCopy, c.selectedCount > 0);
+  set(CmdSelectAll, !c.listEmpty);
   set(CmdPaste, !c.readOnlyView && c.clipboardHasFiles);
   const bool install = c.selectedCount == 1 && c.installerSelected;
   set(CmdInstall, install);

@@ -31,11 +31,11 @@
   X(CmdArchiveProperties, &TTavixMain::Property1Click, L"書庫のﾌﾟﾛﾊﾟﾃｨ(&P)...", 4, L"書庫のﾌﾟﾛﾊﾟﾃｨ|書庫の情報を表示します.", DropNone, 16, L"", 58) \
   X(CmdExit, &TTavixMain::Quit_BtnClick, L"終了(&X)", 18, L"Tavixの終了|Tavixを終了します", DropNone, 11, L"Ctrl+Q", 5) \
   /* 編集(&E) and the list's pop-up menu */ \
-  X(CmdCopy, nullptr, L"ｺﾋﾟｰ(&C)", 5, L"ｺﾋﾟｰ|選択中のﾌｧｲﾙをｺﾋﾟｰします", DropNone, 12, L"Ctrl+C", 5) \
-  X(CmdPaste, nullptr, L"貼付け(&P)", 6, L"貼付け|ｸﾘｯﾌﾟﾎﾞｰﾄﾞからﾌｧｲﾙを貼付けます.", DropNone, 13, L"Ctrl+V", 5) \
+  X(CmdCopy, &TTavixMain::Copy1Click, L"ｺﾋﾟｰ(&C)", 5, L"ｺﾋﾟｰ|選択中のﾌｧｲﾙをｺﾋﾟｰします", DropNone, 12, L"Ctrl+C", 5) \
+  X(CmdPaste, &TTavixMain::Paste1Click, L"貼付け(&P)", 6, L"貼付け|ｸﾘｯﾌﾟﾎﾞｰﾄﾞからﾌｧｲﾙを貼付けます.", DropNone, 13, L"Ctrl+V", 5) \
   X(CmdSelectAll, &TTavixMain::SelAll1Click, L"全て選択(&L)", -1, nullptr, DropNone, 15, L"", 5) \
-  X(CmdInstall, nullptr, L"ｲﾝｽﾄｰﾙ(&I)", 12, L"ｲﾝｽﾄｰﾙ|作業ﾌｫﾙﾀﾞを使用してｲﾝｽﾄｰﾙを実行します.", DropNone, 8, L"Ctrl+I", 5) \
-  X(CmdOpenEntry, nullptr, L"開く(&O)", 11, L"ﾌｧｲﾙを開く|選択中のﾌｧｲﾙを開く.", DropNone, 4, L"Ctrl+X", 5) \
+  X(CmdInstall, &TTavixMain::Install_PopMnuClick, L"ｲﾝｽﾄｰﾙ(&I)", 12, L"ｲﾝｽﾄｰﾙ|作業ﾌｫﾙﾀﾞを使用してｲﾝｽﾄｰﾙを実行します.", DropNone, 8, L"Ctrl+I", 5) \
+  X(CmdOpenEntry, &TTavixMain::FileOpen_PopClick, L"開く(&O)", 11, L"ﾌｧｲﾙを開く|選択中のﾌｧｲﾙを開く.", DropNone, 4, L"Ctrl+X", 5) \
   X(CmdExtract, &TTavixMain::FIleMelt_BtnClick, L"解凍(&M)", 7, L"ﾌｧｲﾙを解凍する|書庫内のﾌｧｲﾙを解凍します", DropExtract, 2, L"Ctrl+M", 19) \
   X(CmdDelete, &TTavixMain::FileDelete_BtnClick, L"削除(&D)", 9, L"ﾌｧｲﾙを削除する|選択中のﾌｧｲﾙを削除します", DropNone, 6, L"Ctrl+D", 5) \
   X(CmdAdd, &TTavixMain::FileAdd_BtnClick, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \

@@ -197,7 +197,7 @@ int TTavixMain::RunLibrary(const std::function<int()>& call) {
   return code;
 }
 
-bool TTavixMain::AddStep(const std::vector<std::wstring>& files) {
+bool TTavixMain::AddStep(const std::vector<std::wstring>& files, const std::wstring& sharedFolder) {
   EnsureWorkFolder();
   if (state_.readOnlyView || !state_.addingSupported || files.empty()) return false;
   // 1: a new archive named after the first file.
@@ -233,7 +233,11 @@ bool TTavixMain::AddStep(const std::vector<std::wstring>& files) {
   options.ji = arc_->ArchiverType() == atLha && state_.shortNames ? 1 : -1;
   // Files from several folders go in one call per folder: cut to the first
   // file's folder, the others would be stored under wrong names.
-  TAddPlan plan = PlanAdd(files, settings_.PackDirOption, state_.baseFolder, IsFolder);
+  // The base folder the user set wins where it covers the shared one.
+  std::wstring base = state_.baseFolder;
+  if (!sharedFolder.empty() && BaseFolderRule(base, sharedFolder) == BaseFolderRule(L"", sharedFolder))
+    base = sharedFolder;
+  TAddPlan plan = PlanAdd(files, settings_.PackDirOption, base, IsFolder);
   options.x = plan.x;
   options.jf = plan.jf;
   // 8-10

@@ -347,7 +347,9 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
       options.x = 1, options.jf = 0, options.y = 1;
       break;
   }
-  bool overwrite = settings_.ExistFileMode != 0;
+  // The work folder is ours: a file that an earlier entry of the same name
+  // left there must not stand in for this one.
+  bool overwrite = settings_.ExistFileMode != 0 || mode != TExtractMode::User;
   options.c = overwrite ? 1 : 0;
   options.m = overwrite ? 0 : 1;
   state_.cancelRequested = false;

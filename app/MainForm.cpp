@@ -164,6 +164,17 @@ LRESULT TTavixMain::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       // The window comes up even when a start-up step failed (and said so).
       Guarded([&] { FormCreate(); });
       idleInstalled_ = true;
+      // The paste command follows the clipboard.
+      AddClipboardFormatListener(window_);
+      return 0;
+    case WM_CLIPBOARDUPDATE:
+      ClipboardChanged();
+      return 0;
+    case WM_RENDERFORMAT:
+      if (w == CF_HDROP) Guarded([&] { RenderCopiedFiles(); });
+      return 0;
+    case WM_RENDERALLFORMATS:
+      // Closing with an offer pending: the entries are not written any more.
       return 0;
     case WM_SHOWWINDOW:
       if (w && !state_.firstShowDone && !closing_) FormShow();
@@ -189,6 +200,8 @@ LRESULT TTavixMain::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       OnMouseWheel(static_cast<short>(HIWORD(w)));
       return 0;
     case WM_INITMENUPOPUP:
+      // The clipboard and the selection may have changed since the last idle moment.
+      ApplyCommandStates();
       if (reinterpret_cast<HMENU>(w) == DropDown(1)) MeltToPopPopup();
       if (reinterpret_cast<HMENU>(w) == DropDown(DropAdd)) OpenDlgMnuPopup();
       break;
@@ -215,6 +228,7 @@ LRESULT TTavixMain::HandleMessage(UINT message, WPARAM w, LPARAM l) {
       DestroyWindow(window_);
       return 0;
     case WM_DESTROY:
+      RemoveClipboardFormatListener(window_);
       FormDestroy();
       PostQuitMessage(0);
       return 0;

@@ -475,7 +475,9 @@ void TTavixMain::Property1Click() {
 void TTavixMain::SelAll1Click() { arcList_.SelectAll(); }
 
 void TTavixMain::ArcListODblClick() {
-  if (arcList_.SelectedCount() == 0) return;
+  if (state_.archivePath.empty() || arcList_.SelectedCount() == 0) return;
   if (settings_.FIleOpenMode) FileView_PopClick();
   else FileOpen_PopClick();
+  // The double click's presses began no drag.
+  state_.dragging = false;
 }

@@ -78,6 +78,11 @@ inline constexpr wchar_t DeletingWorkFiles[] = L"作業ファイルを削除し�
 inline constexpr wchar_t OutOfMemory[] = L"ﾒﾓﾘが不足しています.";
 inline constexpr wchar_t UnexpectedError[] = L"予期しないｴﾗｰが発生しました.";
 
+// Viewing and opening entries.
+inline constexpr wchar_t EntryNotOpened[] = L"を開くことに失敗しました.";  // after the entry's name
+inline constexpr wchar_t NoApplication[] = L"このﾌｧｲﾙを開くｱﾌﾟﾘｹｰｼｮﾝはありません: ";  // then the error number
+inline constexpr wchar_t CannotOpenFile[] = L"このﾌｧｲﾙを開く事に失敗しました: ";  // then the error number
+
 // Creating archives, adding, deleting and Save As.
 inline constexpr wchar_t AddTitle[] = L"書庫に追加するファイルの選択";
 inline constexpr wchar_t AddFilter[] = L"全てのﾌｧｲﾙ(*.*)|*.*";

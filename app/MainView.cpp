@@ -1,4 +1,6 @@
 // Viewing an entry: extracted to the work folder, shown in the viewer, deleted after.
+#include "app/ClipboardFiles.h"
+#include "app/MainTexts.h"
 #include "app/TavixMain.h"
 #include "engine/TextUtil.h"
 #include "viewer/Viewer.h"
@@ -38,23 +40,32 @@ bool TTavixMain::ViewFile(const std::wstring& path) {
 }
 
 void TTavixMain::FileView_PopClick() {
+  if (state_.busy) return;
   std::vector<int> selected = arcList_.SelectedItems();
   if (selected.empty() || selected[0] < 0 || selected[0] >= static_cast<int>(state_.records.size())) return;
-  const TListRecord& record = state_.records[selected[0]];
+  // Copies: the list may change while the library works.
+  const TListRecord record = state_.records[selected[0]];
+  if (record.name.empty()) return;
   if (ListedSize(record) > TViewer::kMaxFileSize) {
     Message(record.name + L"\r\n" + viewer_texts::TooLarge, MB_ICONWARNING | MB_OK);
     return;
   }
-  EnsureWorkFolder();
-  std::wstring folder = state_.workFolder;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  std::wstring path = folder + record.name;
-  bool failed = ExtractStep({WideToAnsi(EntryPath(record))}, state_.workFolder, TExtractMode::Temporary);
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (!failed || !state_.extractFailureShown) Message(path + L"\r\nファイルを取り出せませんでした.", MB_ICONWARNING | MB_OK);
+  // Only a plain name is looked for in the work folder (and deleted there after).
+  if (!IsPlainRelativePath(record.name)) {
+    ShowError(record.name + texts::EntryNotOpened);
     return;
   }
-  ViewFile(path);
+  EnsureWorkFolder();
+  std::wstring path = state_.workFolder + L"\\" + record.name;
+  TArchiverOptions& options = arc_->Options();
+  int keptX = options.x;
+  bool failed = ExtractStep({WideToAnsi(EntryPath(record))}, state_.workFolder, TExtractMode::Temporary);
+  options.x = keptX;
+  if (failed || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    ShowError(record.name + texts::EntryNotOpened);
+  } else {
+    ViewFile(path);
+  }
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
 }

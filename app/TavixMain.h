@@ -94,6 +94,7 @@ struct TMainState {
   bool dragging = false;
   bool dropping = false;
   std::vector<std::wstring> copyList;
+  std::wstring copyArchive;  // the archive the copy list's entries are in
   int copyRenderCount = 0;
 
   TArchiverType currentKind = atLha;
@@ -164,9 +165,10 @@ class TTavixMain {
   void EnsureWorkFolder();
   void EnterNewArchiveMode();
   // The shared add step (MainAdd.cpp): adds files to the shown archive; false
-  // when nothing was added. Save As moves a new archive to its final place;
-  // false when it did not.
-  bool AddStep(const std::vector<std::wstring>& files);
+  // when nothing was added. Files below sharedFolder keep their folders below
+  // it (unless the base folder covers it). Save As moves a new archive to its
+  // final place; false when it did not.
+  bool AddStep(const std::vector<std::wstring>& files, const std::wstring& sharedFolder = {});
   bool SaveAs();
   // The new-archive command; false when its dialog was cancelled.
   bool NewArchiveCommand();
@@ -300,6 +302,13 @@ class TTavixMain {
   void Paste1Click();
   void Install_PopMnuClick();
   void FileOpen_PopClick();
+  // Entries (MainEntries.cpp): opens an entry with its application; asks the
+  // shell to open a file (errors told); writes the copied entries when the
+  // clipboard asks for them; follows changes of the clipboard.
+  void OpenEntry(const std::wstring& entryPath);
+  void ShellOpen(const std::wstring& file, const std::wstring& folder);
+  void RenderCopiedFiles();
+  void ClipboardChanged();
   void FIleMelt_BtnClick();
   void ToDtpMnuClick();
   void ToArcMnuClick();
