@@ -9,6 +9,7 @@
 #include "ShortCutText.h"
 #include "TextCode.h"
 #include "ViewerTexts.h"
+#include "help/HelpService.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -781,6 +782,9 @@ LRESULT TViewer::Handle(UINT message, WPARAM w, LPARAM l) {
       }
       break;
     }
+    case WM_HELP:
+      ShowHelpTopic(window_, 14);
+      return TRUE;
     case WM_CLOSE:
       FormCloseQuery();
       closed_ = true;
