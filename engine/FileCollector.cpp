@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -132,6 +133,23 @@ class TListings {
   std::map<std::string, std::vector<TFound>> listings_;
 };
 
+// A folder as the file system knows it, whatever path reaches it.
+struct TFolderIdentity {
+  DWORD volume = 0, high = 0, low = 0;
+  bool operator<(const TFolderIdentity& other) const {
+    return std::tie(volume, high, low) < std::tie(other.volume, other.high, other.low);
+  }
+};
+
+bool FolderIdentityOf(const std::string& folder, TFolderIdentity& identity) {
+  TFileHandle handle(CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
+
 bool IsAbsolute(const std::string& path) {
   return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
@@ -181,8 +199,10 @@ class TCollector {
       : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings) {
     lower_ = DateTextToLocalTime(options.jo, "000000");
     upper_ = DateTextToLocalTime(options.job, "235959");
-    // Folders are never taken; hidden and system files only when asked.
+    // Folders are taken only when empty (the files stand for the others);
+    // hidden and system files only when asked.
     excluded_ = FILE_ATTRIBUTE_DIRECTORY;
+    emptyFolders_ = options.x != 0;
     if (options.a <= 0) excluded_ |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   }
 
@@ -219,6 +239,12 @@ class TCollector {
     const std::vector<TFound>* files = nullptr;
     if (descend && mask == "*.*") {
       files = all = &listings_.All(folder, keepListings_, storage);
+      // An empty folder has no file to stand for it: it is handed on itself,
+      // so that it comes back on extraction.
+      if (emptyFolders_ && !folder.empty() && IsEmptyListing(*all) && IsDirectory(folder)) {
+        Take(options_.jf == -2 && !base_.empty() ? RelativeToBase(folder) : folder);
+        return;
+      }
     } else {
       storage = FindAll(Join(folder, mask));
       files = &storage;
@@ -236,13 +262,27 @@ class TCollector {
     for (const auto& match : *all)
       if ((match.attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(match.name))
         folders.push_back(PathOf(folder, match));
+    // A junction or link may lead back to a folder being searched: that
+    // folder is not entered again, or the search would never end.
+    TFolderIdentity self;
+    bool known = FolderIdentityOf(folder.empty() ? "." : folder, self);
+    if (known && !ancestors_.insert(self).second) return;
     for (const auto& sub : folders) {
-      if (cancel_) return;
+      if (cancel_) break;
+      TFolderIdentity child;
+      if (FolderIdentityOf(sub, child) && ancestors_.count(child) != 0) continue;
       Scan(sub, mask);
     }
+    if (known) ancestors_.erase(self);
   }
 
   static bool IsDots(const std::string& name) { return name == "." || name == ".."; }
+
+  static bool IsEmptyListing(const std::vector<TFound>& listing) {
+    for (const auto& match : listing)
+      if (!IsDots(match.name)) return false;
+    return true;
+  }
 
   bool InDateWindow(const FILETIME& written) const {
     if (lower_ == 0 && upper_ == 0) return true;
@@ -300,6 +340,8 @@ class TCollector {
   bool keepListings_;
   ULONGLONG lower_ = 0, upper_ = 0;
   DWORD excluded_ = 0;
+  bool emptyFolders_ = false;
+  std::set<TFolderIdentity> ancestors_;  // the folders the search is inside of
   std::map<std::string, std::string>* result_ = nullptr;
   const std::set<std::string>* exclusions_ = nullptr;
   const TCollectProgress* progress_ = nullptr;

@@ -16,6 +16,16 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderIsEmpty(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  TFindHandle find(FindFirstFileW(JoinPath(path, L"*").c_str(), &data));
+  if (!find) return false;
+  do {
+    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) return false;
+  } while (FindNextFileW(find.get(), &data));
+  return true;
+}
+
 std::wstring FullPath(const std::wstring& path) {
   if (path.empty()) return path;
   // Usually one call: the full path is rarely much longer than the given one.
