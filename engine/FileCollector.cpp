@@ -167,11 +167,17 @@ class TDirectoryVisit {
       DWORD length = GetFullPathNameA(drive, static_cast<DWORD>(full.size()), full.data(), nullptr);
       if (length > 0 && length < full.size()) driveSaved_ = full.substr(0, length);
     }
-    if (!SetCurrentDirectoryA(folder.c_str()))
+    if (!SetCurrentDirectoryA(folder.c_str())) {
+      // The current folder cannot be longer than MAX_PATH: a deeper base is
+      // joined to each relative name instead.
+      if (folder.size() >= MAX_PATH - 1 && IsDirectory(folder)) return;
       // Collecting elsewhere would add the wrong files.
       throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+    }
     entered_ = true;
   }
+  // The folder that relative names are joined to: empty when it was entered.
+  std::string Prefix(const std::string& folder) const { return entered_ || folder.empty() ? std::string() : folder; }
   ~TDirectoryVisit() {
     if (!entered_) return;
     if (!driveSaved_.empty()) SetCurrentDirectoryA(driveSaved_.c_str());
@@ -195,8 +201,9 @@ class TDirectoryVisit {
 class TCollector {
  public:
   TCollector(const TArchiverOptions& options, const std::string& baseDirectory, bool& cancel, TListings& listings,
-             bool keepListings)
-      : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings) {
+             bool keepListings, const std::string& prefix = {})
+      : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings),
+        prefix_(prefix) {
     lower_ = DateTextToLocalTime(options.jo, "000000");
     upper_ = DateTextToLocalTime(options.job, "235959");
     // Folders are taken only when empty (the files stand for the others);
@@ -219,14 +226,15 @@ class TCollector {
       // "-gb<name>": the rest is the file's own name, not a pattern; no
       // file name holds a wildcard character.
       bool literal = IsLiteralNameMark(given);
-      const std::string name = literal ? given.substr(3) : given;
+      std::string name = literal ? given.substr(3) : given;
+      if (!prefix_.empty() && !name.empty() && !IsAbsolute(name)) name = Join(prefix_, name);
       if (literal && HasWildcard(name)) continue;
       if (options_.r > 1 && !name.empty() && IsDirectory(name))
         Scan(name, "*.*");
       else
         Scan(DirectoryPart(name), name.substr(NameStart(name)));
     }
-    if (names.empty() && emptyListFallback) Scan("", "*.*");
+    if (names.empty() && emptyListFallback) Scan(prefix_, "*.*");
   }
 
  private:
@@ -338,6 +346,7 @@ class TCollector {
   bool& cancel_;
   TListings& listings_;
   bool keepListings_;
+  std::string prefix_;  // the base, when relative names cannot be taken from the current folder
   ULONGLONG lower_ = 0, upper_ = 0;
   DWORD excluded_ = 0;
   bool emptyFolders_ = false;
@@ -398,13 +407,14 @@ std::vector<std::string> CollectFiles(TArchiverOptions& options, const std::stri
   std::vector<std::string> names = FlattenNames(files, true);
   TDirectoryVisit visit(baseDirectory);
   TListings listings;
-  TCollector collector(options, baseDirectory, cancel, listings, false);
+  std::string prefix = visit.Prefix(baseDirectory);
+  TCollector collector(options, baseDirectory, cancel, listings, false, prefix);
 
   std::map<std::string, std::string> excluded;
   bool noCancel = false;
   {
     // The exclusion search never reports and is never cancelled.
-    TCollector exclusionCollector(options, baseDirectory, noCancel, listings, true);
+    TCollector exclusionCollector(options, baseDirectory, noCancel, listings, true, prefix);
     exclusionCollector.Search(options.jx, excluded, nullptr, nullptr, false);
   }
   std::set<std::string> exclusions;
