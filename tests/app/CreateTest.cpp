@@ -575,7 +575,7 @@ TEST_F(Creating, ALinkLoopUnderAnAddedFolderEndsWithEachFileOnce) {
 // Ctrl+A in the main window, the file's name typed, Return.
 TEST_F(Creating, AddThroughTheOpenDialogTypedByTheUser) {
   Setting(L"PackDirOption", L"0");
-  Setting(L"LastOpen", data_);
+  WritePrivateProfileStringW(L"DeksTop", L"LastOpen", data_.c_str(), ini_.c_str());
   Setting(L"CmnOpenDlg", L"1");
   Setting(L"ExtOpenDlg", L"0");
   TTavixMain& main = Start();
@@ -602,7 +602,7 @@ TEST_F(Creating, AddThroughTheOpenDialogTypedByTheUser) {
 // in the file list adds the whole folder it shows, empty folder included.
 TEST_F(Creating, AddThroughThePickerTakesTheWholeFolder) {
   Setting(L"PackDirOption", L"2");
-  Setting(L"LastOpen", data_);
+  WritePrivateProfileStringW(L"DeksTop", L"LastOpen", data_.c_str(), ini_.c_str());
   Setting(L"CmnOpenDlg", L"0");
   Setting(L"ExtOpenDlg", L"1");
   TTavixMain& main = Start();
