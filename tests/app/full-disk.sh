@@ -12,7 +12,7 @@ if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
   cp "$XAUTHORITY" "$small.xauth"
   export XAUTHORITY="$small.xauth"
 fi
-exec unshare -rm sh -c '
+exec unshare -rm bash -c '
   set -eu
   runner=$1 program=$2 small=$3
   mount -t tmpfs -o size=4m tmpfs "$small"
@@ -25,6 +25,6 @@ exec unshare -rm sh -c '
   status=0
   "$runner" "$program" || status=$?
   . "$(dirname "$runner")/wine-env.sh"
-  wineserver -k 2>/dev/null || true
+  wineserver -k || echo "the Wine server of the test did not stop" >&2
   exit $status
 ' full-disk "$runner" "$program" "$small"
