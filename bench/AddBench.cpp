@@ -1,7 +1,9 @@
 // Adding a folder to a new LZH archive through the main window (the add
 // step, progress on) against the library's own command alone, on the same
-// corpus: Tavix's share of the time. Arguments: the corpus folder and a
-// scratch folder (Windows paths); the caller removes the scratch folder.
+// corpus: Tavix's share of the time. Arguments: the corpus folder, a scratch
+// folder (Windows paths; the caller removes it), the number of rounds
+// (default 4) and, optionally, where to leave one archive made through the
+// window for the caller to judge.
 #include "app/TavixMain.h"
 #include "engine/TextUtil.h"
 
@@ -39,10 +41,12 @@ void PumpUntil(TTavixMain& main, const std::function<bool()>& done) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::printf("usage: add_bench CORPUS SCRATCH\n");
+    std::printf("usage: add_bench CORPUS SCRATCH [ROUNDS [KEEP-ARCHIVE]]\n");
     return 2;
   }
   std::wstring corpus = argv[1], scratch = argv[2];
+  int rounds = argc > 3 ? std::max(1, _wtoi(argv[3])) : 4;
+  std::wstring keep = argc > 4 ? argv[4] : L"";
   while (!corpus.empty() && corpus.back() == L'\\') corpus.pop_back();
   CreateDirectoryW(scratch.c_str(), nullptr);
   std::wstring ini = scratch + L"\\Tavix.ini";
@@ -69,7 +73,7 @@ int wmain(int argc, wchar_t** argv) {
   double best[2] = {1e9, 1e9};
   int entries = 0;
   std::string lastLine;
-  for (int round = 0; round < 4; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     // Alternating which goes first, so neither gains from the other's cache.
     bool windowFirst = round % 2 == 0;
     for (int turn = 0; turn < 2; ++turn) {
@@ -85,6 +89,7 @@ int wmain(int argc, wchar_t** argv) {
         double seconds = Seconds(t0);
         best[0] = std::min(best[0], seconds);
         main.State().modified = false;
+        if (!keep.empty()) CopyFileW(main.State().archivePath.c_str(), keep.c_str(), FALSE);
         DeleteFileW(main.State().archivePath.c_str());
       } else {
         auto library = reinterpret_cast<Unlha>(GetProcAddress(GetModuleHandleW(L"UNLHA32.DLL"), "Unlha"));
