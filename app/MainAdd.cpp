@@ -64,6 +64,21 @@ std::vector<std::string> Ansi(const std::vector<std::wstring>& names) {
 
 }  // namespace
 
+std::wstring TTavixMain::LibraryReport(int code) {
+  // What the library wrote about the failure: the files it names and why.
+  std::wstring report = AnsiToWide(arc_->OutputText());
+  while (!report.empty() && (report.back() == L'\n' || report.back() == L'\r' || report.back() == L' '))
+    report.pop_back();
+  constexpr size_t Room = 2000;  // a message box with many lines still fits the screen
+  if (report.size() > Room) report = report.substr(0, Room) + L"\r\n...";
+  if (report.empty()) {
+    wchar_t hex[32];
+    swprintf(hex, std::size(hex), L"(0x%X)", code);
+    report = hex;
+  }
+  return report;
+}
+
 void TTavixMain::EnterNewArchiveMode() {
   state_.newArchivePath = state_.workFolder + L"\\Newfile.lzh";
   state_.archivePath = state_.newArchivePath;
@@ -254,8 +269,13 @@ bool TTavixMain::AddStep(const std::vector<std::wstring>& files, const std::wstr
     code = RunLibrary([&] { return arc_->Add(window_, nullptr, WideToAnsi(call.base), TNameList{Ansi(call.names)}); });
     if (code != 0) break;
   }
-  if (code != 0) statusBar1_.SetText(0, texts::AddFailed);
-  else statusBar1_.SetText(0, L" " + std::to_wstring(given) + L" " + texts::AddedEnd);
+  if (code != 0) {
+    statusBar1_.SetText(0, texts::AddFailed);
+    // The panel alone would not say which file was left out, nor why; a
+    // failure raised as an exception has been shown already.
+    if (code != -1 && code != ERROR_USER_CANCEL)
+      Message(std::wstring(texts::AddFailed) + L".\r\n" + LibraryReport(code), MB_ICONWARNING | MB_OK);
+  } else statusBar1_.SetText(0, L" " + std::to_wstring(given) + L" " + texts::AddedEnd);
   // 11-12
   options.r = 0;
   state_.archiveBaseFolder = keptBase;
@@ -337,7 +357,9 @@ void TTavixMain::FileDelete_BtnClick() {
   if (failedCode != 0 && failedCode != -1) {
     wchar_t hex[16];
     swprintf(hex, std::size(hex), L"0x%X", failedCode);
-    Message(texts::DeleteFailed + std::wstring(hex) + L").", MB_ICONWARNING | MB_OK);
+    std::wstring report = AnsiToWide(arc_->OutputText());
+    Message(texts::DeleteFailed + std::wstring(hex) + L")." + (report.empty() ? L"" : L"\r\n" + LibraryReport(failedCode)),
+            MB_ICONWARNING | MB_OK);
   }
   if (removed > 0) {
     statusBar1_.SetText(0, L" " + std::to_wstring(removed) + L" " + texts::DeletedEnd);

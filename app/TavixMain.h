@@ -335,6 +335,8 @@ class TTavixMain {
   void OnDropFiles(HDROP drop);
   // Runs a library call with the window busy and disabled; -1 when it raised (and was told).
   int RunLibrary(const std::function<int()>& call);
+  // The library's own words on a failed command, for the message that tells the user.
+  std::wstring LibraryReport(int code);
   void FileView_PopClick();
   // The viewer on a file, modal; false when it could not be shown (the user was told).
   bool ViewFile(const std::wstring& path);

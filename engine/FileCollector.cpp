@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -132,6 +133,23 @@ class TListings {
   std::map<std::string, std::vector<TFound>> listings_;
 };
 
+// A folder as the file system knows it, whatever path reaches it.
+struct TFolderIdentity {
+  DWORD volume = 0, high = 0, low = 0;
+  bool operator<(const TFolderIdentity& other) const {
+    return std::tie(volume, high, low) < std::tie(other.volume, other.high, other.low);
+  }
+};
+
+bool FolderIdentityOf(const std::string& folder, TFolderIdentity& identity) {
+  TFileHandle handle(CreateFileW(LongPath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
+
 bool IsAbsolute(const std::string& path) {
   return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
@@ -149,11 +167,17 @@ class TDirectoryVisit {
       DWORD length = GetFullPathNameA(drive, static_cast<DWORD>(full.size()), full.data(), nullptr);
       if (length > 0 && length < full.size()) driveSaved_ = full.substr(0, length);
     }
-    if (!SetCurrentDirectoryA(folder.c_str()))
+    if (!SetCurrentDirectoryA(folder.c_str())) {
+      // The current folder cannot be longer than MAX_PATH: a deeper base is
+      // joined to each relative name instead.
+      if (folder.size() >= MAX_PATH - 1 && IsDirectory(folder)) return;
       // Collecting elsewhere would add the wrong files.
       throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+    }
     entered_ = true;
   }
+  // The folder that relative names are joined to: empty when it was entered.
+  std::string Prefix(const std::string& folder) const { return entered_ || folder.empty() ? std::string() : folder; }
   ~TDirectoryVisit() {
     if (!entered_) return;
     if (!driveSaved_.empty()) SetCurrentDirectoryA(driveSaved_.c_str());
@@ -177,12 +201,15 @@ class TDirectoryVisit {
 class TCollector {
  public:
   TCollector(const TArchiverOptions& options, const std::string& baseDirectory, bool& cancel, TListings& listings,
-             bool keepListings)
-      : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings) {
+             bool keepListings, const std::string& prefix = {})
+      : options_(options), base_(baseDirectory), cancel_(cancel), listings_(listings), keepListings_(keepListings),
+        prefix_(prefix) {
     lower_ = DateTextToLocalTime(options.jo, "000000");
     upper_ = DateTextToLocalTime(options.job, "235959");
-    // Folders are never taken; hidden and system files only when asked.
+    // Folders are taken only when empty (the files stand for the others);
+    // hidden and system files only when asked.
     excluded_ = FILE_ATTRIBUTE_DIRECTORY;
+    emptyFolders_ = options.x != 0;
     if (options.a <= 0) excluded_ |= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   }
 
@@ -199,14 +226,15 @@ class TCollector {
       // "-gb<name>": the rest is the file's own name, not a pattern; no
       // file name holds a wildcard character.
       bool literal = IsLiteralNameMark(given);
-      const std::string name = literal ? given.substr(3) : given;
+      std::string name = literal ? given.substr(3) : given;
+      if (!prefix_.empty() && !name.empty() && !IsAbsolute(name)) name = Join(prefix_, name);
       if (literal && HasWildcard(name)) continue;
       if (options_.r > 1 && !name.empty() && IsDirectory(name))
         Scan(name, "*.*");
       else
         Scan(DirectoryPart(name), name.substr(NameStart(name)));
     }
-    if (names.empty() && emptyListFallback) Scan("", "*.*");
+    if (names.empty() && emptyListFallback) Scan(prefix_, "*.*");
   }
 
  private:
@@ -219,6 +247,12 @@ class TCollector {
     const std::vector<TFound>* files = nullptr;
     if (descend && mask == "*.*") {
       files = all = &listings_.All(folder, keepListings_, storage);
+      // An empty folder has no file to stand for it: it is handed on itself,
+      // so that it comes back on extraction.
+      if (emptyFolders_ && !folder.empty() && IsEmptyListing(*all) && IsDirectory(folder)) {
+        Take(options_.jf == -2 && !base_.empty() ? RelativeToBase(folder) : folder);
+        return;
+      }
     } else {
       storage = FindAll(Join(folder, mask));
       files = &storage;
@@ -236,13 +270,27 @@ class TCollector {
     for (const auto& match : *all)
       if ((match.attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(match.name))
         folders.push_back(PathOf(folder, match));
+    // A junction or link may lead back to a folder being searched: that
+    // folder is not entered again, or the search would never end.
+    TFolderIdentity self;
+    bool known = FolderIdentityOf(folder.empty() ? "." : folder, self);
+    if (known && !ancestors_.insert(self).second) return;
     for (const auto& sub : folders) {
-      if (cancel_) return;
+      if (cancel_) break;
+      TFolderIdentity child;
+      if (FolderIdentityOf(sub, child) && ancestors_.count(child) != 0) continue;
       Scan(sub, mask);
     }
+    if (known) ancestors_.erase(self);
   }
 
   static bool IsDots(const std::string& name) { return name == "." || name == ".."; }
+
+  static bool IsEmptyListing(const std::vector<TFound>& listing) {
+    for (const auto& match : listing)
+      if (!IsDots(match.name)) return false;
+    return true;
+  }
 
   bool InDateWindow(const FILETIME& written) const {
     if (lower_ == 0 && upper_ == 0) return true;
@@ -298,8 +346,11 @@ class TCollector {
   bool& cancel_;
   TListings& listings_;
   bool keepListings_;
+  std::string prefix_;  // the base, when relative names cannot be taken from the current folder
   ULONGLONG lower_ = 0, upper_ = 0;
   DWORD excluded_ = 0;
+  bool emptyFolders_ = false;
+  std::set<TFolderIdentity> ancestors_;  // the folders the search is inside of
   std::map<std::string, std::string>* result_ = nullptr;
   const std::set<std::string>* exclusions_ = nullptr;
   const TCollectProgress* progress_ = nullptr;
@@ -356,13 +407,14 @@ std::vector<std::string> CollectFiles(TArchiverOptions& options, const std::stri
   std::vector<std::string> names = FlattenNames(files, true);
   TDirectoryVisit visit(baseDirectory);
   TListings listings;
-  TCollector collector(options, baseDirectory, cancel, listings, false);
+  std::string prefix = visit.Prefix(baseDirectory);
+  TCollector collector(options, baseDirectory, cancel, listings, false, prefix);
 
   std::map<std::string, std::string> excluded;
   bool noCancel = false;
   {
     // The exclusion search never reports and is never cancelled.
-    TCollector exclusionCollector(options, baseDirectory, noCancel, listings, true);
+    TCollector exclusionCollector(options, baseDirectory, noCancel, listings, true, prefix);
     exclusionCollector.Search(options.jx, excluded, nullptr, nullptr, false);
   }
   std::set<std::string> exclusions;

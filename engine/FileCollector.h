@@ -17,7 +17,9 @@ constexpr int CollectProgressState = 2053;
 using TCollectProgress = std::function<void(int state, LPEXTRACTINGINFOEX record, bool& abort)>;
 
 // Collects the files named by files (paths or patterns, absolute or relative
-// to baseDirectory), reading options a, r, p, ji, jf, jo, job and jx. The
+// to baseDirectory), reading options a, r, p, x, ji, jf, jo, job and jx. An
+// empty folder met on the way is taken itself when folder names are stored
+// (x not 0), so that it is not lost; other folders never are. The
 // result is sorted and free of duplicates, both case-insensitively. At the
 // end the options hold r = -1, p = 1 and empty jo and job, so the library
 // neither recurses nor filters dates again.

@@ -209,6 +209,7 @@ std::unique_ptr<EntryReader> OpenLibarchiveStream(std::function<size_t(void*, si
 // ---- files and paths ----
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+bool FolderIsEmpty(const std::wstring& path);  // an existing folder with nothing in it
 std::wstring FullPath(const std::wstring& path);
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 std::wstring FolderOf(const std::wstring& path);  // without trailing '\'
@@ -331,6 +332,8 @@ struct CollectOptions {
   bool includeHidden = false;   // hidden and system files too
   bool shortNames = false;      // 8.3 names where a file has one
   bool folders = false;         // also report the folders passed on the way (ZIP folder entries)
+  bool namedFolders = false;    // a folder named on its own is reported as a folder
+  std::vector<std::wstring>* unmatched = nullptr;  // receives the plain names that found nothing
   int64_t notBefore = 0, notAfter = 0;  // local-time bounds as Unix-like seconds, 0 = none
   PatternSet exclusions;        // against the relative path and the file name, case-blind
 };

@@ -22,6 +22,17 @@ class Collector {
   }
 
   void Name(const std::wstring& name) {
+    matched_ = false;
+    Find(name);
+    // A plain name that found nothing (a file gone since it was chosen) is
+    // told to the caller rather than passed over.
+    if (!matched_ && options_.unmatched && !HasWildcard(name)) options_.unmatched->push_back(name);
+  }
+
+  std::vector<FoundFile> Result() { return std::move(found_); }
+
+ private:
+  void Find(const std::wstring& name) {
     std::wstring path = IsAbsolute(name) ? name : JoinPath(base_, name);
     for (auto& c : path) {
       if (c == L'/') c = L'\\';
@@ -29,6 +40,10 @@ class Collector {
     if (options_.recursion > 1 && !HasWildcard(path) && DirectoryExists(path)) {
       if (options_.folders) AddFolder(FullPath(path));
       Scan(FullPath(path), L"*.*");
+      return;
+    }
+    if (options_.namedFolders && !HasWildcard(path) && DirectoryExists(path)) {
+      AddFolder(FullPath(path));
       return;
     }
     size_t cut = path.find_last_of(L'\\');
@@ -40,9 +55,6 @@ class Collector {
     Scan(FullPath(folder), mask);
   }
 
-  std::vector<FoundFile> Result() { return std::move(found_); }
-
- private:
   bool InDateWindow(const FILETIME& time) const {
     int64_t local = IsZero(time) ? 0 : LocalSeconds(time);
     if (options_.notBefore != 0 && local < options_.notBefore) return false;
@@ -63,6 +75,7 @@ class Collector {
   }
 
   void Add(const std::wstring& full, const WIN32_FIND_DATAW& data, bool directory) {
+    matched_ = true;
     if (!seen_.insert(Lower(full)).second) return;
     FoundFile file;
     file.fullPath = full;
@@ -123,6 +136,7 @@ class Collector {
   const CollectOptions& options_;
   std::vector<FoundFile> found_;
   std::unordered_set<std::wstring> seen_;
+  bool matched_ = false;
 };
 
 }  // namespace

@@ -16,6 +16,16 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderIsEmpty(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  TFindHandle find(FindFirstFileW(JoinPath(path, L"*").c_str(), &data));
+  if (!find) return false;
+  do {
+    if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) return false;
+  } while (FindNextFileW(find.get(), &data));
+  return true;
+}
+
 std::wstring FullPath(const std::wstring& path) {
   if (path.empty()) return path;
   // Usually one call: the full path is rarely much longer than the given one.
@@ -176,13 +186,14 @@ void WriteAll(HANDLE file, const void* data, size_t size, const std::wstring& ta
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), done = 0;
-    if (!WriteFile(file, bytes, chunk, &done, nullptr) || done != chunk) {
+    // A short write is what a filling disk gives first: the next one tells why.
+    if (!WriteFile(file, bytes, chunk, &done, nullptr) || done == 0) {
       DWORD error = GetLastError();
       throw Error{error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ERROR_DISK_SPACE : ERROR_CANNOT_WRITE,
                   target};
     }
-    bytes += chunk;
-    size -= chunk;
+    bytes += done;
+    size -= done;
   }
 }
 

@@ -95,6 +95,13 @@ std::wstring StoredName(const arc::FoundFile& file, bool folders, bool fromRoot)
   return name;
 }
 
+// Folder entries are read back with a trailing '/'; compared without it.
+std::wstring NameKey(const std::wstring& name) {
+  std::wstring key = arc::Lower(name);
+  while (!key.empty() && key.back() == L'/') key.pop_back();
+  return key;
+}
+
 std::string MethodFor(int jm) {
   switch (jm) {
     case 0: return "-lh0-";
@@ -167,6 +174,7 @@ class EntryWriter {
     bool lossy = false;
     arc::ToCodePage(stored, 932, &lossy);
     if (lossy) return Warn(ERROR_INVALID_PATH, file.fullPath, output, warning);
+    if (file.isDirectory) return AddFolder(file, stored, output);
     TFileHandle sourceFile(CreateFileW(file.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!sourceFile) return Warn(ERROR_FILE_OPEN, file.fullPath, output, warning);
@@ -258,6 +266,22 @@ class EntryWriter {
   }
 
  private:
+  // A folder entry: a header without data.
+  bool AddFolder(const arc::FoundFile& file, const std::wstring& stored, arc::Output& output) {
+    lha::NewEntry entry;
+    entry.name = stored;
+    entry.method = "-lhd-";
+    entry.isDirectory = true;
+    entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    entry.writeTime = file.writeTime;
+    entry.createTime = file.createTime;
+    entry.accessTime = file.accessTime;
+    std::vector<uint8_t> header = lha::BuildHeader(entry);
+    out_.Write(header.data(), header.size());
+    output.Line(L"+ " + stored + L"/");
+    return true;
+  }
+
   static bool Warn(int code, const std::wstring& name, arc::Output& output, int& warning) {
     output.Message(code, name);
     if (warning == 0) warning = code;
@@ -351,7 +375,16 @@ int Modify(const Request& request, arc::Output& output) {
     if (jo.present) collect.notBefore = arc::ParseDateBound(jo.value, false);
     if (job.present) collect.notAfter = arc::ParseDateBound(job.value, true);
     collect.exclusions = Patterns(sw.All(L"jx"), false);
+    // A folder named on its own becomes a folder entry, so that an empty one
+    // comes back on extraction.
+    collect.namedFolders = sw.Number(L"x", 1) > 0;
+    std::vector<std::wstring> unmatched;
+    collect.unmatched = &unmatched;
     files = arc::CollectFiles(request.base, request.names, collect);
+    for (const auto& name : unmatched) {
+      output.Message(ERROR_NOT_FIND_FILE, name);
+      if (warning == 0) warning = ERROR_NOT_FIND_FILE;
+    }
     std::wstring self = arc::Lower(request.archive);
     files.erase(std::remove_if(files.begin(), files.end(),
                                [&](const arc::FoundFile& f) { return arc::Lower(arc::FullPath(f.fullPath)) == self; }),
@@ -363,13 +396,14 @@ int Modify(const Request& request, arc::Output& output) {
     std::map<std::wstring, size_t> byName;  // lower-case stored name -> file index
     std::vector<std::wstring> storedNames(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
+      if (files[i].isDirectory && !folders) continue;
       storedNames[i] = StoredName(files[i], folders, fromRoot);
       if (storedNames[i].empty()) continue;
-      byName.emplace(arc::Lower(storedNames[i]), i);  // the first of two same names wins
+      byName.emplace(NameKey(storedNames[i]), i);  // the first of two same names wins
     }
     std::vector<bool> used(files.size(), false);
     for (const auto& header : old) {
-      auto found = byName.find(arc::Lower(header.name));
+      auto found = byName.find(NameKey(header.name));
       if (found == byName.end()) {
         items.push_back({&header, nullptr, header.name});
         continue;
@@ -386,7 +420,7 @@ int Modify(const Request& request, arc::Output& output) {
     }
     if (command != L'f') {
       for (size_t i = 0; i < files.size(); ++i) {
-        if (used[i] || storedNames[i].empty() || byName[arc::Lower(storedNames[i])] != i) continue;
+        if (used[i] || storedNames[i].empty() || byName[NameKey(storedNames[i])] != i) continue;
         items.push_back({nullptr, &files[i], storedNames[i]});
         changed = true;
       }
@@ -432,6 +466,10 @@ int Modify(const Request& request, arc::Output& output) {
   }
   if (command == L'm') {
     for (const auto* file : added) {
+      if (file->isDirectory) {
+        RemoveDirectoryW(file->fullPath.c_str());  // only when nothing was put into it meanwhile
+        continue;
+      }
       SetFileAttributesW(file->fullPath.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (!DeleteFileW(file->fullPath.c_str())) output.Message(ERROR_CANNOT_WRITE, file->fullPath);
     }

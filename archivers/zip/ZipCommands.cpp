@@ -208,7 +208,12 @@ class Collector {
       WIN32_FILE_ATTRIBUTE_DATA data;
       if (!GetFileAttributesExW(literal.c_str(), GetFileExInfoStandard, &data)) return false;
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        AddFolder(literal, data);
+        // -D leaves out the folder entries that files imply; an empty folder
+        // named on its own has nothing else to stand for it.
+        if (options_.noFolders && !options_.junkPaths && arc::FolderIsEmpty(literal))
+          Push(Make(literal, data, true));
+        else
+          AddFolder(literal, data);
         if (options_.recurse) Walk(literal, L"*");
       } else {
         AddFile(literal, data);

@@ -4,6 +4,7 @@
 #include "WindowDriver.h"
 
 #include "app/ButtonQuestion.h"
+#include "dialogs/BrowseDialogIds.h"
 #include "dialogs/NewOptionDialogIds.h"
 #include "engine/TextUtil.h"
 
@@ -11,6 +12,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -192,6 +194,7 @@ class Creating : public ::testing::Test {
     EXPECT_TRUE(fs::exists(root / "data" / "zero.bin"));
     EXPECT_EQ(fs::file_size(root / "data" / "zero.bin"), 0u);
     EXPECT_EQ(ReadAll(root / "data" / "sub" / "big.txt"), ReadAll(fs::path(UnixPath(data_ + L"\\sub\\big.txt"))));
+    EXPECT_TRUE(fs::is_directory(root / "data" / "empty"));
   }
 
   struct NoHelp : THelpService {
@@ -247,7 +250,12 @@ TEST_F(Creating, NewZipFromTheDialogKeepsItsLevelAndUnzipReadsIt) {
   EXPECT_EQ(Tool(L"unzip -v '" + UnixPath(target) + L"' | grep -q 'Defl:X'", out), 0);
   EXPECT_EQ(Tool(L"unzip -q '" + UnixPath(target) + L"'", out), 0);
   EXPECT_EQ(ReadAll(fs::path(UnixPath(out)) / "data" / "-readme.txt"), "read me first\n");
+  EXPECT_TRUE(fs::is_directory(fs::path(UnixPath(out)) / "data" / "empty"));
   EXPECT_EQ(Tool(L"bsdtar -tf '" + UnixPath(target) + L"' | grep -q 'data/sub/big.txt'", out), 0);
+  EXPECT_EQ(Tool(L"bsdtar -tf '" + UnixPath(target) + L"' | grep -qx 'data/empty/'", out), 0);
+  std::wstring bsdOut = Out(L"out-bsdtar");
+  EXPECT_EQ(Tool(L"bsdtar -xf '" + UnixPath(target) + L"'", bsdOut), 0);
+  EXPECT_TRUE(fs::is_directory(fs::path(UnixPath(bsdOut)) / "data" / "empty"));
 }
 
 // AutoNaming names the new archive after the first file added.
@@ -399,6 +407,227 @@ TEST_F(Creating, DroppingAboveTheListOpensTheArchive) {
   Drop(fresh.Handle(), above, {target});
   EXPECT_TRUE(PumpUntil(fresh, [&] { return fresh.State().archivePath == target && fresh.State().entryCount == 2; }, 20000));
   EXPECT_FALSE(fresh.State().newArchiveMode);
+}
+
+// A new CAB archive (no folder names) is read back by cabextract and gcab,
+// the Shift-JIS name and the 0-byte file included.
+TEST_F(Creating, NewCabIsReadByCabextractAndGcab) {
+  TTavixMain& main = Start();
+  std::thread user([] {
+    HWND dialog = WaitForDialog(L"新規作成ｵﾌﾟｼｮﾝ");
+    if (!dialog) return;
+    SendMessageW(GetDlgItem(dialog, IDC_NEWOPTION_KIND_CAB), BM_CLICK, 0, 0);
+    PointAt(GetDlgItem(dialog, IDC_NEWOPTION_OK), true);
+  });
+  SendMessageW(main.Handle(), WM_COMMAND, CmdNewArchive, 0);
+  user.join();
+  ASSERT_EQ(main.Arc().ArchiverType(), atCab);
+  DropAndWait({data_ + L"\\" + JapaneseName, data_ + L"\\zero.bin", data_ + L"\\-readme.txt",
+               data_ + L"\\sub\\big.txt"},
+              4);
+  std::wstring target = folder_ + L"\\made.cab";
+  ASSERT_TRUE(SaveAsWithDialog(target));
+  std::string big = ReadAll(fs::path(UnixPath(data_ + L"\\sub\\big.txt")));
+  std::wstring viaCabextract = Out(L"out-cabextract"), viaGcab = Out(L"out-gcab");
+  EXPECT_EQ(Tool(L"cabextract -t '" + UnixPath(target) + L"'", viaCabextract), 0);
+  EXPECT_EQ(Tool(L"cabextract -q '" + UnixPath(target) + L"'", viaCabextract), 0);
+  EXPECT_EQ(Tool(L"gcab -x -C . '" + UnixPath(target) + L"'", viaGcab), 0);
+  for (const std::wstring& out : {viaCabextract, viaGcab}) {
+    fs::path root(UnixPath(out));
+    EXPECT_EQ(ReadAll(root / "-readme.txt"), "read me first\n") << root;
+    EXPECT_EQ(ReadAll(root / "big.txt"), big) << root;
+    EXPECT_TRUE(fs::exists(root / "zero.bin")) << root;
+    EXPECT_EQ(ReadAll(root / fs::u8path("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt")), "nihongo\r\n") << root;
+  }
+}
+
+// A file that another program holds open without sharing is left out: the
+// user is told which one, the other files are added, and nothing is lost.
+TEST_F(Creating, ALockedFileIsNamedAndTheOthersAreAdded) {
+  Setting(L"PackDirOption", L"0");
+  TTavixMain& main = Start();
+  std::wstring locked = data_ + L"\\-readme.txt";
+  HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  std::vector<std::wstring> texts;
+  {
+    TMessageBoxAnswerer answers(IDOK);
+    DropAndWait({data_ + L"\\zero.bin", locked}, 1);
+    PumpUntil(main, [&] { return !answers.Texts().empty(); }, 20000);
+    texts = answers.Texts();
+  }
+  CloseHandle(hold);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find(L"ファイル追加に失敗しました"), std::wstring::npos) << texts[0];
+  EXPECT_NE(texts[0].find(L"-readme.txt"), std::wstring::npos) << texts[0];
+  EXPECT_EQ(Names(), std::vector<std::wstring>{L"zero.bin"});
+  EXPECT_EQ(ReadAll(fs::path(UnixPath(locked))), "read me first\n");
+  // Once it is free, it is added to the same archive.
+  DropAndWait({locked}, 2);
+  EXPECT_EQ(main.State().entryCount, 2);
+}
+
+// Deleting from an archive whose file is read-only: the library refuses,
+// the user is told why, the entry stays listed and the archive is whole.
+TEST_F(Creating, DeletingFromAReadOnlyArchiveKeepsTheEntryAndTheBytes) {
+  Setting(L"PackDirOption", L"0");
+  TTavixMain& main = Start();
+  DropAndWait({data_ + L"\\zero.bin", data_ + L"\\-readme.txt"}, 2);
+  std::wstring target = folder_ + L"\\kept.lzh";
+  ASSERT_TRUE(SaveAsWithDialog(target));
+  ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+  std::string before = ReadAll(fs::path(UnixPath(target)));
+  std::vector<std::wstring> texts;
+  {
+    TMessageBoxAnswerer answers(IDOK);
+    main.ArcList().SelectAll();
+    SetForegroundWindow(main.Handle());
+    SetFocus(main.ArcList().Handle());
+    PointAt(main.ArcList().Handle());
+    Xdotool(L"key --clearmodifiers Delete");
+    PumpUntil(main, [&] { return answers.Texts().size() >= 3; }, 20000);
+    Pump(main, 100);
+    texts = answers.Texts();
+  }
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_NE(texts.back().find(L"読み出し専用"), std::wstring::npos) << texts.back();
+  EXPECT_EQ(main.ArcList().ItemCount(), 2);
+  EXPECT_EQ(main.State().entryCount, 2);
+  EXPECT_EQ(ReadAll(fs::path(UnixPath(target))), before);
+}
+
+// A dropped file whose path is longer than MAX_PATH (and than the 255
+// characters of the old drop buffer) is added under its own name.
+TEST_F(Creating, AFileBeyondMaxPathIsAddedWholeUnderItsOwnName) {
+  Setting(L"PackDirOption", L"0");
+  TTavixMain& main = Start();
+  std::wstring deep = folder_;
+  while (deep.size() < 300) {
+    deep += L"\\" + std::wstring(60, L'd');
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+  }
+  std::wstring name = std::wstring(200, L'n') + L".txt";
+  std::wstring file = deep + L"\\" + name;
+  ASSERT_GT(file.size(), 500u);
+  WriteText(L"\\\\?\\" + file, "deep down");
+  ASSERT_TRUE(Exists(L"\\\\?\\" + file));
+  std::vector<std::wstring> texts;
+  {
+    TMessageBoxAnswerer answers(IDOK);
+    DropAndWait({file}, 1);
+    texts = answers.Texts();
+  }
+  EXPECT_TRUE(texts.empty()) << texts.front();
+  EXPECT_EQ(Names(), std::vector<std::wstring>{name});
+  std::wstring out = Out(L"out-deep");
+  EXPECT_EQ(Tool(L"lhasa -x '" + UnixPath(main.State().archivePath) + L"'", out), 0);
+  EXPECT_EQ(ReadAll(fs::path(UnixPath(out)) / std::string(name.begin(), name.end())), "deep down");
+}
+
+// Ten thousand files dropped at once all go into the archive.
+TEST_F(Creating, TenThousandDroppedFilesAreAllAdded) {
+  Setting(L"PackDirOption", L"0");
+  TTavixMain& main = Start();
+  std::wstring many = folder_ + L"\\many";
+  CreateDirectoryW(many.c_str(), nullptr);
+  ASSERT_EQ(RunUnix(L"cd", L"'" + UnixPath(many) + L"' && seq -f 'f%05.0f.txt' 0 9999 | xargs touch"), 0);
+  std::vector<std::wstring> files;
+  for (int i = 0; i < 10000; ++i) {
+    wchar_t name[32];
+    swprintf(name, std::size(name), L"\\f%05d.txt", i);
+    files.push_back(many + name);
+  }
+  Drop(main.Handle(), OnTheList(), files);
+  EXPECT_TRUE(PumpUntil(main, [&] { return main.State().entryCount == 10000 && !main.State().busy; }, 100000))
+      << main.State().entryCount;
+  std::wstring out = Out(L"out-many");
+  EXPECT_EQ(Tool(L"lhasa -l '" + UnixPath(main.State().archivePath) + L"' | grep ' f[0-9]*.txt$' | wc -l | grep -qx 10000",
+                 out),
+            0);
+}
+
+// A folder that holds a link back to itself: the add ends, and every file is
+// stored once.
+TEST_F(Creating, ALinkLoopUnderAnAddedFolderEndsWithEachFileOnce) {
+  Setting(L"PackDirOption", L"2");
+  TTavixMain& main = Start();
+  std::wstring loop = UnixPath(data_ + L"\\sub") + L"/loop";
+  ASSERT_EQ(RunUnix(L"ln", L"-s .. '" + loop + L"'"), 0);
+  // The link goes again at the end, so that the folder can be removed.
+  struct TRemove {
+    std::wstring link;
+    ~TRemove() { RunUnix(L"rm", L"-f '" + link + L"'"); }
+  } remove{loop};
+  DWORD attributes = GetFileAttributesW((data_ + L"\\sub\\loop\\sub").c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  DropAndWait({data_}, 4);
+  EXPECT_TRUE(PumpUntil(main, [&] { return !main.State().busy; }, 60000));
+  std::vector<std::wstring> names = Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+  EXPECT_EQ(std::count(names.begin(), names.end(), L"big.txt"), 1);
+  EXPECT_LE(main.State().entryCount, 6);
+}
+
+// The add command through the system's open dialog, as a user does it:
+// Ctrl+A in the main window, the file's name typed, Return.
+TEST_F(Creating, AddThroughTheOpenDialogTypedByTheUser) {
+  Setting(L"PackDirOption", L"0");
+  WritePrivateProfileStringW(L"DeksTop", L"LastOpen", data_.c_str(), ini_.c_str());
+  Setting(L"CmnOpenDlg", L"1");
+  Setting(L"ExtOpenDlg", L"0");
+  TTavixMain& main = Start();
+  bool typed = false;
+  std::thread user([&] {
+    HWND dialog = WaitForDialog(L"書庫に追加するファイルの選択");
+    HWND box = dialog ? FileNameBox(dialog) : nullptr;
+    if (!box) return;
+    PointAt(box, true);
+    for (wchar_t c : std::wstring(L"zero.bin")) Xdotool(L"type '" + std::wstring(1, c) + L"'");
+    typed = Xdotool(L"key --clearmodifiers Return") == 0;
+  });
+  SetForegroundWindow(main.Handle());
+  PointAt(main.ArcList().Handle());
+  Xdotool(L"key --clearmodifiers ctrl+a");
+  EXPECT_TRUE(PumpUntil(main, [&] { return main.State().entryCount == 1 && !main.State().busy; }, 30000));
+  user.join();
+  EXPECT_TRUE(typed);
+  EXPECT_EQ(Names(), std::vector<std::wstring>{L"zero.bin"});
+  EXPECT_EQ(main.State().lastOpenFolder, data_);
+}
+
+// The add command through the program's own picker: OK with nothing chosen
+// in the file list adds the whole folder it shows, empty folder included.
+TEST_F(Creating, AddThroughThePickerTakesTheWholeFolder) {
+  Setting(L"PackDirOption", L"2");
+  WritePrivateProfileStringW(L"DeksTop", L"LastOpen", data_.c_str(), ini_.c_str());
+  Setting(L"CmnOpenDlg", L"0");
+  Setting(L"ExtOpenDlg", L"1");
+  TTavixMain& main = Start();
+  bool clicked = false;
+  std::thread user([&] {
+    HWND dialog = WaitForDialog(L"ﾌｧｲﾙやﾌｫﾙﾀﾞの参照");
+    if (!dialog) return;
+    HWND list = GetDlgItem(dialog, IDC_BROWSE_FILES);
+    for (int waited = 0; waited < 20000 && ListView_GetItemCount(list) < 5; waited += 20) Sleep(20);
+    HWND ok = GetDlgItem(dialog, IDC_BROWSE_OK);
+    RECT r{};
+    GetClientRect(ok, &r);
+    ClickAt(ok, r.right / 2, r.bottom / 2);
+    for (int waited = 0; waited < 20000 && IsWindow(dialog); waited += 20) Sleep(20);
+    clicked = !IsWindow(dialog);
+  });
+  SetForegroundWindow(main.Handle());
+  PointAt(main.ArcList().Handle());
+  Xdotool(L"key --clearmodifiers ctrl+a");
+  EXPECT_TRUE(PumpUntil(main, [&] { return main.State().entryCount >= 4 && !main.State().busy; }, 30000));
+  user.join();
+  EXPECT_TRUE(clicked);
+  std::wstring out = Out(L"out-picker");
+  EXPECT_EQ(Tool(L"lhasa -x '" + UnixPath(main.State().archivePath) + L"'", out), 0);
+  ExpectDataIn(out);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // create, list, extract, delete, self-extractor, cancel and bad input.
 #include "engine/ArchiveFile.h"
 #include "drivers/Lha.h"
+#include "engine/FileCollector.h"
 
 #include <gtest/gtest.h>
 
@@ -226,6 +227,46 @@ TEST_F(LhaArchive, ProbesAnswerNoForAnythingThatIsNotAnArchive) {
         << name;
   }
   CloseHandle(lock);
+}
+
+// A file that goes away between collecting and the library call: the library
+// names it and reports the failure, and the other files are added all the same.
+TEST_F(LhaArchive, FileGoneBeforeTheLibraryCallIsNamedAndTheRestIsAdded) {
+  file_.SetFileName(archive_);
+  bool removed = false;
+  file_.OnProgress = [&](TArchiveFile*, int state, LPEXTRACTINGINFOEX info, bool&) {
+    if (state == CollectProgressState && std::string(info->szSourceFileName).find("a.txt") != std::string::npos)
+      removed = DeleteFileA(info->szSourceFileName) != FALSE;
+  };
+  TArchiverOptions options;
+  options.r = 2;
+  options.x = 1;
+  options.jx = {"*.bak"};
+  int code = file_.Add(nullptr, &options, root_.string() + "\\", {"src\\*.*"});
+  ASSERT_TRUE(removed);
+  EXPECT_NE(code, 0);
+  EXPECT_NE(std::string(file_.OutputText()).find("a.txt"), std::string::npos) << file_.OutputText();
+  EXPECT_EQ(List(), (Names{"src\\b.txt", "src\\sub\\c.txt", "src\\sub\\d.dat"}));
+}
+
+// An empty folder under an added folder becomes a folder entry (so that it
+// comes back); with folder names off it is left out.
+TEST_F(LhaArchive, EmptyFolderIsStoredWhenFolderNamesAre) {
+  fs::create_directories(root_ / "src" / "empty");
+  Create();
+  Names listed = List();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), "empty"), listed.end()) << ::testing::PrintToString(listed);
+  TArchiverOptions options;
+  options.x = 1;
+  ASSERT_EQ(file_.Extract(nullptr, &options, (root_ / "out").string(), {}), 0) << file_.OutputText();
+  EXPECT_TRUE(fs::is_directory(root_ / "out" / "empty"));
+
+  fs::remove(archive_);
+  TArchiverOptions flat;
+  flat.r = 2;
+  flat.x = 0;
+  ASSERT_EQ(file_.Add(nullptr, &flat, (root_ / "src").string(), {"*.*"}), 0) << file_.OutputText();
+  EXPECT_EQ(List().size(), 5u);  // a, b, skip.bak, c, d: no folder
 }
 
 }  // namespace
