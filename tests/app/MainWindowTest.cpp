@@ -151,20 +151,19 @@ TEST_F(MainWindow, CommandsNotBuiltYetStayDisabledAndRunNothing) {
   main.SelectArchive(main.State().archivePath);
   // The single installer selected: the state that enables the most commands.
   ListView_SetItemState(main.ArcList().Handle(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  const UINT menus[] = {CmdCopy, CmdPaste, CmdInstall, CmdOpenEntry, CmdSfxWizard};
+  const UINT menus[] = {CmdCopy, CmdPaste, CmdInstall, CmdOpenEntry};
   for (UINT id : menus) EXPECT_FALSE(MenuEnabled(main.MainMenu(), id)) << id;
   for (UINT id : {CmdInstall, CmdOpenEntry, CmdCopy, CmdPaste})
     EXPECT_FALSE(MenuEnabled(main.ListPopup(), id)) << id;
-  EXPECT_FALSE(MenuEnabled(main.DropDown(DropSfx), CmdSfxWizard));
   for (UINT id : {CmdCopy, CmdPaste, CmdOpenEntry, CmdInstall})
     EXPECT_FALSE(main.FileBar().Enabled(id)) << id;
   // What is built stays available.
   EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdExtract));
   EXPECT_TRUE(MenuEnabled(main.MainMenu(), CmdOpenArchive));
   EXPECT_TRUE(main.FileBar().Enabled(CmdExtract));
-  // Their shortcuts (Ctrl+C, Ctrl+V, Ctrl+I, Ctrl+X, Ctrl+S) arrive as commands and run nothing.
+  // Their shortcuts (Ctrl+C, Ctrl+V, Ctrl+I, Ctrl+X) arrive as commands and run nothing.
   TMessageBoxAnswerer answer;
-  for (UINT id : {CmdCopy, CmdPaste, CmdInstall, CmdOpenEntry, CmdSfxWizard})
+  for (UINT id : {CmdCopy, CmdPaste, CmdInstall, CmdOpenEntry})
     SendMessageW(main.Handle(), WM_COMMAND, id, 0);
   EXPECT_TRUE(answer.Texts().empty());
   EXPECT_EQ(main.State().entryCount, 2);
