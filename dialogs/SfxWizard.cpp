@@ -32,7 +32,15 @@ const TPageButtons PageButtons[PageCount] = {
 constexpr int AllButtons[] = {IDC_SFXWIZ_READ, IDC_SFXWIZ_SAVE, IDC_SFXWIZ_HELP, IDC_SFXWIZ_BACK,
                               IDC_SFXWIZ_NEXT, IDC_SFXWIZ_FINISH, IDC_SFXWIZ_CANCEL};
 
-int PageOf(int id) { return id >= 3910 && id < 3980 ? (id - 3900) / 10 : 0; }
+// The page a control belongs to (0: the buttons, on every page).
+int PageOf(int id) {
+  const int firsts[PageCount + 1] = {IDC_SFXWIZ_INTRO,     IDC_SFXWIZ_DIALOGTITLE_LABEL, IDC_SFXWIZ_ASSIGN_TEXT,
+                                     IDC_SFXWIZ_MELT_TEXT, IDC_SFXWIZ_MENU_TEXT,         IDC_SFXWIZ_CREATE_TEXT,
+                                     IDC_SFXWIZ_CREATE_TEXT + 10};
+  for (int page = 0; page < PageCount; ++page)
+    if (id >= firsts[page] && id < firsts[page + 1]) return page + 1;
+  return 0;
+}
 
 std::wstring NameOf(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/:");
@@ -55,7 +63,7 @@ std::wstring ProgramFolder() {
 }
 
 // A name the installer takes as a file of the installation: relative, and
-// never climbing out of the folder.
+// without any ".." step (the simple rule that surely stays inside).
 bool InsideInstallation(const std::wstring& name) {
   if (name.empty()) return true;
   if (name[0] == L'\\' || name[0] == L'/' || name.find(L':') != std::wstring::npos) return false;
@@ -117,6 +125,8 @@ INT_PTR CALLBACK TSFXWizard::DialogProc(HWND dialog, UINT message, WPARAM w, LPA
       TCellGrid* grid = self->Grid();
       grid->SetColumns({{L"タイトル名", 130}, {L"ファイル名", 140}}, GridRows);
       grid->SetChoices(1, self->ComboBox1);
+      SIZE size = grid->FullSize();
+      SetWindowPos(grid->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       for (const wchar_t* item : FolderItems)
         SendDlgItemMessageW(dialog, IDC_SFXWIZ_EXTRACTFOLDER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
       RECT area{};
@@ -244,13 +254,14 @@ void TSFXWizard::ShowPage(int page) {
   SendDlgItemMessageW(dialog_, buttons.defaultButton, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
   // The focus stays on the page: the first control that takes it.
   if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus) || PageOf(GetDlgCtrlID(focus)) != page_) {
-    HWND first = GetNextDlgTabItem(dialog_, nullptr, FALSE);
+    HWND first = nullptr;
     for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
       if (PageOf(GetDlgCtrlID(child)) == page_ && IsWindowVisible(child) && IsWindowEnabled(child) &&
           (GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP)) {
         first = child;
         break;
       }
+    // A page of text only: its default button (any other button would take Enter).
     if (first == nullptr) first = GetDlgItem(dialog_, buttons.defaultButton);
     SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
   }

@@ -1,5 +1,6 @@
-// Control IDs of the self-extractor wizard. A page's controls share the
-// page's range (page n: 3900 + 10 * n ... + 9); the buttons serve every page.
+// Control IDs of the self-extractor wizard. Each page's controls lie between
+// its first ID and the next page's first (page 3 takes 3930-3949); the buttons
+// serve every page.
 #pragma once
 
 #define IDD_SFXWIZARD 3900

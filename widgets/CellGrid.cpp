@@ -52,6 +52,14 @@ void TCellGrid::SetCell(int row, int column, const std::wstring& text) {
   InvalidateRect(window_, &cell, TRUE);
 }
 
+SIZE TCellGrid::FullSize() const {
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, GetWindowLongW(window_, GWL_STYLE), FALSE, GetWindowLongW(window_, GWL_EXSTYLE));
+  int width = 0;
+  for (int column : widths_) width += column;
+  return SIZE{width + frame.right - frame.left, (Rows() + 1) * RowHeight() + frame.bottom - frame.top};
+}
+
 void TCellGrid::SetChoices(int column, const std::vector<std::wstring>& choices) {
   if (column < 0 || column >= Columns()) return;
   choices_[column] = choices;
@@ -171,10 +179,17 @@ LRESULT CALLBACK TCellGrid::EditorProc(HWND window, UINT message, WPARAM w, LPAR
       }
       break;
     case WM_KEYDOWN:
-      // An open drop-down list takes its own Enter and Escape.
-      if ((w == VK_RETURN || w == VK_ESCAPE) && self->combo_ && IsChild(self->combo_, window) &&
-          SendMessageW(self->combo_, CB_GETDROPPEDSTATE, 0, 0))
-        break;
+      // With the drop-down list open, Enter takes its item and Escape only closes it.
+      if ((w == VK_RETURN || w == VK_ESCAPE) && IsChild(self->combo_, window) &&
+          SendMessageW(self->combo_, CB_GETDROPPEDSTATE, 0, 0)) {
+        LRESULT index = SendMessageW(self->combo_, CB_GETCURSEL, 0, 0);
+        std::wstring chosen = TextOf(self->combo_);
+        if (w == VK_RETURN && index >= 0 && index < static_cast<LRESULT>(self->choices_[self->column_].size()))
+          chosen = self->choices_[self->column_][index];
+        SendMessageW(self->combo_, CB_SHOWDROPDOWN, FALSE, 0);
+        if (w == VK_RETURN) SetWindowTextW(self->combo_, chosen.c_str());
+        return 0;
+      }
       if (self->EditorKey(w)) return 0;
       break;
     case WM_CHAR:

@@ -24,6 +24,8 @@ class TCellGrid {
 
   // Titles and pixel widths; replaces every cell.
   void SetColumns(const std::vector<std::pair<std::wstring, int>>& columns, int rows);
+  // The window size that shows every cell and nothing more.
+  SIZE FullSize() const;
   int Rows() const { return static_cast<int>(cells_.size()); }
   int Columns() const { return static_cast<int>(titles_.size()); }
   // Data rows count from 0 (the title row is not one of them).

@@ -76,7 +76,7 @@ TEST_F(LibrarySelfExtractors, LzhInstallerIntoAMissingFolder) {
   Command lha = LoadCommand(L"UNLHA32.DLL", "Unlha");
   ASSERT_NE(lha, nullptr) << "UNLHA32.DLL is built with the tests and must load";
   std::string output;
-  ASSERT_EQ(Call(lha, L"a -r2 -x1 " + Quote(scratch / L"a.lzh") + L" " + Quote(scratch / L"src\") + L" readme.txt docs",
+  ASSERT_EQ(Call(lha, L"a -r2 -x1 " + Quote(scratch / L"a.lzh") + L" " + Quote(scratch / L"src\\") + L" readme.txt docs",
                 &output),
             0)
       << output;
