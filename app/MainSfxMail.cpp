@@ -55,12 +55,17 @@ bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& l
          written == text.size();
 }
 
-// The extension in upper case with one blank after it, looked up in a list of them.
-bool ExtensionIn(const std::wstring& name, const wchar_t* list) {
+std::wstring UpperExtension(const std::wstring& name) {
   size_t dot = name.rfind(L'.');
   std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
   for (wchar_t& c : extension) c = towupper(c);
-  return std::wstring(list).find(extension + L" ") != std::wstring::npos;
+  return extension;
+}
+
+// The extension in upper case with one blank after it, looked up in a list of
+// them: a name without extension matches any blank.
+bool ExtensionIn(const std::wstring& name, const wchar_t* list) {
+  return std::wstring(list).find(UpperExtension(name) + L" ") != std::wstring::npos;
 }
 
 }  // namespace
@@ -185,7 +190,7 @@ void TTavixMain::SFXWizard1Click() {
   for (const TListRecord& record : state_.records) {
     wizard.ComboBox1.push_back(record.name);
     if (ExtensionIn(record.name, L".EXE .COM .BAT .HLP .TXT .DOC ")) wizard.AutoExecuteItems.push_back(record.name);
-    if (ExtensionIn(record.name, L".EXE ")) wizard.AttachedAppItems.push_back(record.name);
+    if (UpperExtension(record.name) == L".EXE") wizard.AttachedAppItems.push_back(record.name);
   }
   if (wizard.ShowModal() != IDOK) return;
   const TSfxWizardData& data = wizard.Data();
