@@ -41,7 +41,7 @@
   X(CmdAdd, &TTavixMain::FileAdd_BtnClick, L"追加(&A)...", 8, L"ﾌｧｲﾙを追加する|書庫にﾌｧｲﾙを追加します", DropAdd, 5, L"Ctrl+A", 22) \
   X(CmdView, &TTavixMain::FileView_PopClick, L"閲覧(&V)", 10, L"ﾌｧｲﾙを閲覧する|選択中のﾌｧｲﾙを閲覧します", DropNone, 3, L"Ctrl+W", 14) \
   X(CmdMakeSfx, &TTavixMain::MakeSfxBtnClick, nullptr, 13, L"SFX作成|自己解凍書庫を作成します.", DropSfx, -1, nullptr, 60) \
-  X(CmdSfxWizard, nullptr, L"&SFX Wizard...", -1, nullptr, DropNone, 9, L"Ctrl+S", 60) \
+  X(CmdSfxWizard, &TTavixMain::SFXWizard1Click, L"&SFX Wizard...", -1, nullptr, DropNone, 9, L"Ctrl+S", 60) \
   X(CmdSfxDos16, &TTavixMain::MakeSfxVariantClick, L"&Dos16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
   X(CmdSfxWin16, &TTavixMain::MakeSfxVariantClick, L"Win&16 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \
   X(CmdSfxWin32, &TTavixMain::MakeSfxVariantClick, L"Win&32 SFX...", -1, nullptr, DropNone, -1, nullptr, 60) \

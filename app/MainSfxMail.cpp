@@ -2,6 +2,8 @@
 #include "app/MailSend.h"
 #include "app/MainTexts.h"
 #include "app/TavixMain.h"
+#include "dialogs/SfxWizard.h"
+#include "engine/Handles.h"
 #include "engine/Archiver.h"
 #include "engine/TextUtil.h"
 
@@ -42,6 +44,29 @@ constexpr TSfxVariant SfxVariants[] = {
     {CmdSfxWin32, 1, 1},
     {CmdSfxWin32M, 2, 2},
 };
+
+// Writes text lines in the ANSI code page, as the installer reads them.
+bool WriteAnsiLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
+  std::string text;
+  for (const std::wstring& line : lines) text += WideToAnsi(line) + "\r\n";
+  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+std::wstring UpperExtension(const std::wstring& name) {
+  size_t dot = name.rfind(L'.');
+  std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot);
+  for (wchar_t& c : extension) c = towupper(c);
+  return extension;
+}
+
+// The extension in upper case with one blank after it, looked up in a list of
+// them: a name without extension matches any blank.
+bool ExtensionIn(const std::wstring& name, const wchar_t* list) {
+  return std::wstring(list).find(UpperExtension(name) + L" ") != std::wstring::npos;
+}
 
 }  // namespace
 
@@ -151,4 +176,86 @@ void TTavixMain::Send1Click() {
   mail.attachments = &attachments;
   mail.showDialog = true;
   if (!SendMail(mail)) Message(texts::MailFailed, MB_ICONWARNING | MB_OK);
+}
+
+void TTavixMain::SFXWizard1Click() {
+  if (state_.busy || state_.entryCount == 0) return;
+  if (!SaveBeforeSfx()) return;
+  state_.sfxChecked = CmdSfxWizard;
+  state_.sfxButton = 3;
+  ApplyCommandStates();
+
+  const std::wstring original = state_.archivePath;
+  TSFXWizard wizard(window_, original);
+  for (const TListRecord& record : state_.records) {
+    wizard.ComboBox1.push_back(record.name);
+    if (ExtensionIn(record.name, L".EXE .COM .BAT .HLP .TXT .DOC ")) wizard.AutoExecuteItems.push_back(record.name);
+    if (UpperExtension(record.name) == L".EXE") wizard.AttachedAppItems.push_back(record.name);
+  }
+  if (wizard.ShowModal() != IDOK) return;
+  const TSfxWizardData& data = wizard.Data();
+
+  // The definition and the message go into a copy of the archive in the work
+  // folder; the copy becomes the self-extractor beside the original.
+  EnsureWorkFolder();
+  const std::wstring definition = state_.workFolder + L"\\$", message = state_.workFolder + L"\\!";
+  std::vector<std::wstring> files{definition};
+  bool written = WriteAnsiLines(definition, InstallerDefinitionLines(data));
+  DeleteFileW(message.c_str());
+  // The message is shown only when its box is checked: unchecked, its text is no message.
+  std::vector<std::wstring> lines = data.showMsgBox ? MessageLines(data) : std::vector<std::wstring>{};
+  if (written && !lines.empty()) {
+    written = WriteAnsiLines(message, lines);
+    files.push_back(message);
+  }
+  const std::wstring copy = state_.workFolder + L"\\" + NameOf(original);
+  if (!written || !CopyFileW(original.c_str(), copy.c_str(), FALSE)) {
+    Message(texts::SfxFailed, MB_ICONWARNING | MB_OK);
+    return;
+  }
+  SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const std::wstring builtExe = SfxResultPath(copy, 3);
+  DeleteFileW(builtExe.c_str());  // an old one must not pass for the new one
+
+  const bool keptReadOnly = state_.readOnlyView, keptAdding = state_.addingSupported, keptModified = state_.modified;
+  const int keptDirOption = settings_.PackDirOption;
+  const bool keptAutoNaming = settings_.AutoNaming;
+  const std::wstring keptBase = state_.baseFolder;
+  state_.readOnlyView = false;
+  state_.addingSupported = true;
+  settings_.PackDirOption = 0;
+  settings_.AutoNaming = false;
+  state_.baseFolder.clear();
+  state_.archivePath = copy;
+  bool built = false;
+  try {
+    arc_->SetFileName(WideToAnsi(copy));
+    if (AddStep(files)) {
+      state_.modified = false;  // the copy is saved; no Save As for it
+      built = SfxRun(3);
+    }
+  } catch (const EArchiver& error) {
+    ShowError(error.Message());
+  }
+  settings_.AutoNaming = keptAutoNaming;
+  state_.baseFolder = keptBase;
+
+  // The result replaces an .exe of the same name beside the archive.
+  const std::wstring target = SfxResultPath(original, 3);
+  bool copied = built && CopyFileW(builtExe.c_str(), target.c_str(), FALSE);
+  if (built && !copied) Message(texts::SfxFailed, MB_ICONWARNING | MB_OK);
+  DeleteFileW(builtExe.c_str());
+  DeleteFileW(copy.c_str());
+  state_.readOnlyView = keptReadOnly;
+  state_.addingSupported = keptAdding;
+  state_.modified = keptModified;
+  settings_.PackDirOption = keptDirOption;
+  // Without a new self-extractor the window goes back to the archive it showed.
+  state_.archivePath = copied ? target : original;
+  try {
+    ReadEntries(state_.archivePath);
+    SelectArchive(state_.archivePath);
+  } catch (const EArchiver& error) {
+    ShowError(error.Message());
+  }
 }

@@ -8,13 +8,13 @@ include(GoogleTest)
 # where Wine can execute 32-bit programs (scripts/wine-run32 --check).
 set(TAVIX_RUN_TESTS ON)
 
-# tavix_add_test(name [WINDOWS] SOURCES ... [LIBRARIES ...] [PATH dir ...] [DEPENDS target ...])
+# tavix_add_test(name [WINDOWS] SOURCES ... [LIBRARIES ...] [PATH dir ...] [DEPENDS target ...] [TIMEOUT seconds])
 # PATH folders go on the Windows PATH of the test (see scripts/wine-run).
 # WINDOWS: the tests show windows on the shared X display. They run one at a
 # time: a window shown by one would take the keyboard focus from another
 # that is typing or pressing keys through xdotool, and the keys would be lost.
 function(tavix_add_test name)
-  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBRARIES;PATH;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS" "TIMEOUT" "SOURCES;LIBRARIES;PATH;DEPENDS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE tavix_common gtest_main ${T_LIBRARIES})
   target_compile_definitions(${name} PRIVATE
@@ -25,10 +25,13 @@ function(tavix_add_test name)
   if(TAVIX_RUN_TESTS)
     string(REPLACE ";" ":" _path "${T_PATH}")
     set(_lock)
+    if(NOT T_TIMEOUT)
+      set(T_TIMEOUT 120)
+    endif()
     if(T_WINDOWS)
       set(_lock RESOURCE_LOCK display)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "TAVIX_PATH=${_path}" TIMEOUT 120 ${_lock})
+      PROPERTIES ENVIRONMENT "TAVIX_PATH=${_path}" TIMEOUT ${T_TIMEOUT} ${_lock})
   endif()
 endfunction()

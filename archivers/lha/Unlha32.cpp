@@ -490,7 +490,10 @@ int MakeSfx(const Request& request, arc::Output& output) {
   const auto& sw = request.switches;
   // -gw: 32-bit GUI modules (1 plain, 3 with options, 4 installer); -jw: 16-bit Windows; neither: DOS.
   int gw = sw.Number(L"gw", 0), jw = sw.Number(L"jw", 0);
-  std::wstring stub = gw > 0 ? L"lhasfx32.dat" : jw > 0 ? L"lhasfx16.dat" : L"lhasfxd.dat";
+  std::wstring stub = gw == 4  ? L"sfxinst.dat"
+                      : gw > 0 ? L"lhasfx32.dat"
+                      : jw > 0 ? L"lhasfx16.dat"
+                               : L"lhasfxd.dat";
   std::wstring stubPath = arc::JoinPath(ModuleFolder(), stub);
   if (!arc::FileExists(stubPath)) throw Error{ERROR_NOT_SUPPORT, L"自己解凍モジュール " + stub + L" がありません。"};
   lha::ReadAllHeaders(request.archive);  // a damaged archive makes no self-extractor
@@ -499,6 +502,8 @@ int MakeSfx(const Request& request, arc::Output& output) {
   name = (dot == std::wstring::npos ? name : name.substr(0, dot)) + L".exe";
   std::wstring folder = request.base.empty() ? arc::FolderOf(request.archive) : request.base;
   std::wstring target = arc::JoinPath(folder, name);
+  // An output folder that is not there yet is made, as for extraction.
+  if (!arc::CreateFolders(folder)) throw Error{ERROR_MAKEDIRECTORY, folder};
   arc::AtomicFile out(target);
   for (const auto& part : {stubPath, request.archive}) {
     arc::InputFile in(part);

@@ -3,6 +3,9 @@
 // mail to a stand-in MAPI32.DLL that records what a mail client would get.
 #include "WindowDriver.h"
 
+#include "CellGrid.h"
+#include "dialogs/SfxWizardIds.h"
+
 #include "engine/ArchiveFile.h"
 #include "engine/TextUtil.h"
 
@@ -13,6 +16,10 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -204,6 +211,168 @@ TEST_F(SfxAndMail, ReadOnlyFolderGivesTheFailureAndLeavesTheArchive) {
   EXPECT_EQ(ReadAll(archive), before);
   EXPECT_TRUE(IsWindowEnabled(main.Handle()));
   EXPECT_EQ(main.Arc().Options().gw, 0);
+}
+
+// The wizard's window, once it is up (at most a minute).
+HWND WaitForWizard() {
+  for (int waited = 0; waited < 60000; waited += 20) {
+    HWND wizard = FindWindowW(L"#32770", L"SFX Wizard");
+    if (wizard && IsWindowVisible(wizard)) return wizard;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 20000) {
+  for (int waited = 0; waited < milliseconds; waited += 20) {
+    if (condition()) return true;
+    Sleep(20);
+  }
+  return condition();
+}
+
+void ClickControl(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  RECT r{};
+  GetClientRect(control, &r);
+  ClickAt(control, std::min<int>(r.right / 2, 20), r.bottom / 2);
+}
+
+// Next through the pages with the mouse, from page 1 to 6.
+bool ClickThroughToTheLastPage(HWND wizard) {
+  for (int page = 2; page <= 6; ++page) {
+    ClickControl(wizard, IDC_SFXWIZ_NEXT);
+    if (!WaitFor([&] { return IsWindowVisible(GetDlgItem(wizard, IDC_SFXWIZ_FINISH)) || page < 6; })) return false;
+  }
+  return WaitFor([&] { return IsWindowVisible(GetDlgItem(wizard, IDC_SFXWIZ_FINISH)) != FALSE; });
+}
+
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[600] = {};
+    SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    items.push_back(text);
+  }
+  return items;
+}
+
+// The wizard from the menu, on a real archive: the installer definition and
+// message go into the self-extractor, which replaces the .exe beside the
+// archive, extracts every file byte for byte and keeps the two files out.
+TEST_F(SfxAndMail, WizardBuildsAnInstallerBesideTheArchive) {
+  std::wstring archive = MakeArchive(L"tool.lzh");
+  std::string before = ReadAll(archive);
+  WriteText(folder_ + L"\\tool.exe", "an old program of the same name");
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  std::vector<std::wstring> autoExecute, attachedApp, entries;
+  std::unique_ptr<TMessageBoxAnswerer> answerer;
+  std::atomic<bool> answering{false};
+  std::thread menu = ChooseSfxMenuItem(main, L"s");
+  std::thread user([&] {
+    HWND wizard = WaitForWizard();
+    if (!wizard) return;
+    PointAt(wizard);
+    autoExecute = ComboItems(GetDlgItem(wizard, IDC_SFXWIZ_AUTOEXECUTE));
+    attachedApp = ComboItems(GetDlgItem(wizard, IDC_SFXWIZ_ATTACHEDAPP));
+    entries = TCellGrid::FromHandle(GetDlgItem(wizard, IDC_SFXWIZ_ADDFILES))->Choices(1);
+    ClickControl(wizard, IDC_SFXWIZ_SHOWMSGBOX);
+    if (!WaitFor([&] { return IsWindowEnabled(GetDlgItem(wizard, IDC_SFXWIZ_MESSG)) != FALSE; })) return;
+    if (!ClickThroughToTheLastPage(wizard)) return;
+    ClickControl(wizard, IDC_SFXWIZ_FINISH);
+    if (!WaitFor([&] { return !IsWindow(wizard); })) return;
+    answerer = std::make_unique<TMessageBoxAnswerer>();
+    answering = true;
+  });
+  PumpUntil(main, [&] { return answering && !answerer->Texts().empty() && !main.State().busy; }, 120000);
+  menu.join();
+  user.join();
+  // In the archive's order; a name without extension is offered to run.
+  std::sort(autoExecute.begin(), autoExecute.end());
+  EXPECT_EQ(autoExecute, (std::vector<std::wstring>{L"README", L"a.txt", L"d.txt", L"setup.exe"}));
+  EXPECT_EQ(attachedApp, (std::vector<std::wstring>{L"setup.exe"}));
+  EXPECT_EQ(entries.size(), 4u);
+  ASSERT_TRUE(answering);
+  ASSERT_EQ(answerer->Texts().size(), 1u);
+  EXPECT_EQ(answerer->Texts()[0], L"SFX書庫を作成しました。");
+  answerer.reset();
+
+  // The window shows the new program; the archive itself is as it was.
+  const std::wstring program = folder_ + L"\\tool.exe";
+  EXPECT_EQ(main.State().archivePath, program);
+  EXPECT_EQ(ReadAll(archive), before);
+  EXPECT_TRUE(MenuChecked(main.DropDown(DropSfx), CmdSfxWizard));
+  EXPECT_FALSE(MenuChecked(main.DropDown(DropSfx), CmdSfxWin32));
+
+  // The installer stub, then an LZH archive that an independent reader takes,
+  // with "$" and "!" as the wizard's fields made them.
+  wchar_t stub[MAX_PATH] = {};
+  ASSERT_NE(SearchPathW(nullptr, L"sfxinst.dat", nullptr, MAX_PATH, stub, nullptr), 0u);
+  std::string stubBytes = ReadAll(stub), programBytes = ReadAll(program);
+  ASSERT_GT(programBytes.size(), stubBytes.size());
+  EXPECT_TRUE(programBytes.compare(0, stubBytes.size(), stubBytes) == 0);
+  WriteText(folder_ + L"\\tail.lzh", programBytes.substr(stubBytes.size()));
+  CreateDirectoryW((folder_ + L"\\judged").c_str(), nullptr);
+  ASSERT_EQ(RunUnix(L"bsdtar", L"-xf '" + UnixPath(folder_ + L"\\tail.lzh") + L"' -C '" +
+                                   UnixPath(folder_ + L"\\judged") + L"'"),
+            0);
+  EXPECT_EQ(ReadAll(folder_ + L"\\judged\\$"),
+            WideToAnsi(L"$WindowTitle=tool のインストール\r\n$InstallTitle=tool のインストール先\r\n"
+                       L"$InstallDir=%ProgramFiles%\\tool\r\n$Flag=6402\r\n"));
+  EXPECT_EQ(ReadAll(folder_ + L"\\judged\\!"), WideToAnsi(L"tool のインストールを開始します。\r\n"));
+  for (auto& [path, content] : contents_) EXPECT_EQ(ReadAll(folder_ + L"\\judged\\" + path), content);
+
+  ExpectExtractsByteForByte(program, folder_ + L"\\out");
+  EXPECT_FALSE(Exists(folder_ + L"\\out\\$"));
+  EXPECT_FALSE(Exists(folder_ + L"\\out\\!"));
+}
+
+// With the message box left unchecked no "!" goes into the program; a wizard
+// cancelled builds nothing.
+TEST_F(SfxAndMail, WizardWithoutMessageWritesNoMessageFileAndCancelBuildsNothing) {
+  std::wstring archive = MakeArchive(L"plain.lzh");
+  TTavixMain& main = Start(archive);
+  ASSERT_EQ(main.State().entryCount, 4);
+  for (bool finish : {false, true}) {
+    std::unique_ptr<TMessageBoxAnswerer> answerer;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      HWND wizard = WaitForWizard();
+      if (!wizard) return;
+      PointAt(wizard);
+      if (finish) {
+        if (!ClickThroughToTheLastPage(wizard)) return;
+        ClickControl(wizard, IDC_SFXWIZ_FINISH);
+      } else {
+        ClickControl(wizard, IDC_SFXWIZ_CANCEL);
+      }
+      if (!WaitFor([&] { return !IsWindow(wizard); })) return;
+      if (finish) answerer = std::make_unique<TMessageBoxAnswerer>();
+      done = true;
+    });
+    // The tool-bar button runs the wizard once it was chosen.
+    if (finish) ClickSfxButton(main);
+    else PostMessageW(main.Handle(), WM_COMMAND, CmdSfxWizard, 0);
+    PumpUntil(main, [&] { return done && (!finish || !answerer->Texts().empty()) && !main.State().busy; }, 120000);
+    user.join();
+    ASSERT_TRUE(done) << finish;
+    if (!finish) {
+      EXPECT_FALSE(Exists(folder_ + L"\\plain.exe"));
+      EXPECT_EQ(main.State().archivePath, archive);
+      EXPECT_EQ(main.State().sfxButton, 3);
+    } else {
+      ASSERT_EQ(answerer->Texts().size(), 1u);
+      EXPECT_EQ(answerer->Texts()[0], L"SFX書庫を作成しました。");
+    }
+  }
+  // "$" is there, "!" is not: the listing of the new program says so.
+  std::vector<std::wstring> names;
+  for (int i = 0; i < main.State().entryCount; ++i) names.push_back(ItemText(main, i, 0));
+  EXPECT_NE(std::find(names.begin(), names.end(), L"$"), names.end());
+  EXPECT_EQ(std::find(names.begin(), names.end(), L"!"), names.end());
+  ExpectExtractsByteForByte(folder_ + L"\\plain.exe", folder_ + L"\\out");
 }
 
 // The value the availability check reads, in this test's own Wine prefix.

@@ -70,6 +70,28 @@ TEST_F(LibrarySelfExtractors, Lzh) {
   ExpectExtractsTheSource(scratch / L"a.exe");
 }
 
+// "-gw4" joins the installer stub itself, and an output folder that is not
+// there yet is made.
+TEST_F(LibrarySelfExtractors, LzhInstallerIntoAMissingFolder) {
+  Command lha = LoadCommand(L"UNLHA32.DLL", "Unlha");
+  ASSERT_NE(lha, nullptr) << "UNLHA32.DLL is built with the tests and must load";
+  std::string output;
+  ASSERT_EQ(Call(lha, L"a -r2 -x1 " + Quote(scratch / L"a.lzh") + L" " + Quote(scratch / L"src\\") + L" readme.txt docs",
+                &output),
+            0)
+      << output;
+  fs::path folder = scratch / L"made\\later";
+  ASSERT_FALSE(fs::exists(folder));
+  ASSERT_EQ(Call(lha, L"s -gw4 -n1 " + Quote(scratch / L"a.lzh") + L" " + Quote(folder / L""), &output), 0) << output;
+  wchar_t stub[MAX_PATH];
+  ASSERT_NE(SearchPathW(nullptr, sfx::InstallerStub, nullptr, MAX_PATH, stub, nullptr), 0u);
+  std::string stubBytes = ReadFile(stub), program = ReadFile(folder / L"a.exe");
+  ASSERT_GT(program.size(), stubBytes.size());
+  EXPECT_TRUE(program.compare(0, stubBytes.size(), stubBytes) == 0) << "the installer stub heads the program";
+  EXPECT_EQ(program.substr(stubBytes.size()), ReadFile(scratch / L"a.lzh"));
+  ExpectExtractsTheSource(folder / L"a.exe");
+}
+
 TEST_F(LibrarySelfExtractors, Cab) {
   Command cab = LoadCommand(L"CAB32.DLL", "Cab");
   ASSERT_NE(cab, nullptr) << "CAB32.DLL is built with the tests and must load";
