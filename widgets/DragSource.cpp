@@ -123,11 +123,6 @@ class TFileDropSource : public IDropSource {
     // The drag began with the left button; the other one cancels it.
     if (keys & MK_RBUTTON) return DRAGDROP_S_CANCEL;
     if (!(keys & MK_LBUTTON)) return DRAGDROP_S_DROP;
-    // A release that came while the window was disabled (the entries being
-    // extracted before the drag) never reaches the keys the drag is told of;
-    // the drag would go on until the next click. The button itself decides.
-    int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-    if (!(GetAsyncKeyState(button) & 0x8000)) return DRAGDROP_S_DROP;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
