@@ -501,6 +501,16 @@ void TTavixMain::OnDropFiles(HDROP drop) {
   }
 }
 
-void TTavixMain::InstallDropHandling() { DragAcceptFiles(window_, TRUE); }
+// WM_DROPFILES serves the shell's and the desktop's drops; the OLE target
+// takes drags from other programs (Wine's drag and drop reaches registered
+// targets only) and hands them to the same road. A drag of our own is
+// refused on our own window.
+void TTavixMain::InstallDropHandling() {
+  DragAcceptFiles(window_, TRUE);
+  dropTarget_.Register(window_, [this] { return state_.dragging || state_.busy; });
+}
 
-void TTavixMain::RemoveDropHandling() { DragAcceptFiles(window_, FALSE); }
+void TTavixMain::RemoveDropHandling() {
+  DragAcceptFiles(window_, FALSE);
+  dropTarget_.Revoke();
+}

@@ -132,6 +132,7 @@ void TTavixMain::BuildChildren() {
                    {L"%", 44, LVCFMT_CENTER},
                    {texts::ColumnCompressed, 60, LVCFMT_RIGHT},
                    {texts::ColumnFolder, 120, LVCFMT_LEFT}});
+  InstallDragOut();
   statusBar1_.Create(window_, IDC_STATUSBAR, {200, 60, 120, 20, 20}, 2, {3});
   ApplyCommandStates();
 }

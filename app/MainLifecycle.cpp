@@ -341,6 +341,8 @@ void TTavixMain::SaveMainBounds() {
 }
 
 void TTavixMain::FormDestroy() {
+  // A window destroyed without closing (tests, the end of the session) leaves no target behind.
+  RemoveDropHandling();
   state_.records.clear();
   state_.records.shrink_to_fit();
 }

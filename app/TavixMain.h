@@ -21,6 +21,8 @@
 #include "settings/IniGT.h"
 #include "settings/MainSettings.h"
 #include "widgets/DockToolBar.h"
+#include "widgets/DragSource.h"
+#include "widgets/FileDropTarget.h"
 #include "widgets/ProgressStatusBar.h"
 #include "widgets/VirtualListView.h"
 
@@ -91,8 +93,9 @@ struct TMainState {
   bool cancelRequested = false;
   bool pendingJob = false;
   bool firstShowDone = false;
-  bool dragging = false;
-  bool dropping = false;
+  bool dragging = false;  // a drag out of the list is in progress
+  bool dropping = false;  // the mouse went down in the list: a drag may follow
+  POINT mouseDownPoint{};
   std::vector<std::wstring> copyList;
   std::wstring copyArchive;  // the archive the copy list's entries are in
   int copyRenderCount = 0;
@@ -141,6 +144,7 @@ class TTavixMain {
   TMainState& State() { return state_; }
   TMainSettings& Settings() { return settings_; }
   TArchiveFile& Arc() { return *arc_; }
+  TDropSourceEx& DropSourceEx1() { return dropSourceEx1_; }
   TVirtualListView& ArcList() { return arcList_; }
   TProgressStatusBar& StatusBar1() { return statusBar1_; }
   TDockToolBar& FileBar() { return fileBar_; }
@@ -333,6 +337,13 @@ class TTavixMain {
   void ExtDlgMnuClick();
   void OpenDlgMnuPopup();
   void OnDropFiles(HDROP drop);
+  // Dragging entries out of the list (MainDrag.cpp).
+  static LRESULT CALLBACK ArcListMouseProc(HWND list, UINT message, WPARAM w, LPARAM l, UINT_PTR id, DWORD_PTR data);
+  void InstallDragOut();
+  void ArcListOMouseDown(int x, int y);
+  bool ArcListOMouseMove(WPARAM keys, int x, int y);
+  void ArcListOMouseUp();
+  void DragOut();
   // Runs a library call with the window busy and disabled; -1 when it raised (and was told).
   int RunLibrary(const std::function<int()>& call);
   // The library's own words on a failed command, for the message that tells the user.
@@ -388,6 +399,8 @@ class TTavixMain {
   TToolDock docks_;
   TDockToolBar fileBar_;
   TDockToolBar meltOpBar_;
+  TDropSourceEx dropSourceEx1_;
+  TFileDropTarget dropTarget_;
   std::array<TShortCut, 21> shortCuts_{};
   std::wstring applicationTitle_;
   std::wstring helpFile_;
