@@ -111,7 +111,7 @@ bool TTavixMain::SaveBeforeSfx() {
   return !(state_.newArchiveMode && state_.modified);
 }
 
-bool TTavixMain::SfxRun(int variant) {
+bool TTavixMain::SfxRun(int variant, bool announce) {
   if (state_.entryCount == 0) return false;
   if (!SaveBeforeSfx()) return false;
   std::string archive = WideToAnsi(state_.archivePath);
@@ -155,7 +155,7 @@ bool TTavixMain::SfxRun(int variant) {
     return false;
   }
   if (FileExists(SfxResultPath(state_.archivePath, variant))) {
-    Message(texts::SfxMade, MB_OK);
+    if (announce) Message(texts::SfxMade, MB_OK);
     return true;
   }
   Message(variant == 4 ? texts::SfxNotMadeDos16 : texts::SfxNotMade, MB_OK);
@@ -232,7 +232,7 @@ void TTavixMain::SFXWizard1Click() {
     arc_->SetFileName(WideToAnsi(copy));
     if (AddStep(files)) {
       state_.modified = false;  // the copy is saved; no Save As for it
-      built = SfxRun(3);
+      built = SfxRun(3, false);
     }
   } catch (const EArchiver& error) {
     ShowError(error.Message());
@@ -243,7 +243,8 @@ void TTavixMain::SFXWizard1Click() {
   // The result replaces an .exe of the same name beside the archive.
   const std::wstring target = SfxResultPath(original, 3);
   bool copied = built && CopyFileW(builtExe.c_str(), target.c_str(), FALSE);
-  if (built && !copied) Message(texts::SfxFailed, MB_ICONWARNING | MB_OK);
+  // Made is told only once the program is where the user will look for it.
+  if (built) Message(copied ? texts::SfxMade : texts::SfxFailed, copied ? MB_OK : MB_ICONWARNING | MB_OK);
   DeleteFileW(builtExe.c_str());
   DeleteFileW(copy.c_str());
   state_.readOnlyView = keptReadOnly;

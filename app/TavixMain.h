@@ -354,7 +354,8 @@ class TTavixMain {
   void MakeSfxBtnClick();
   void MakeSfxVariantClick(UINT id);
   void SFXWizard1Click();
-  bool SfxRun(int variant);
+  // announce: tell "made" itself (the wizard tells it after its last copy).
+  bool SfxRun(int variant, bool announce = true);
   bool SaveBeforeSfx();
   void RunStartUpJob();
   void RunHandOverExtractJob();
