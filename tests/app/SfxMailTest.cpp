@@ -375,9 +375,9 @@ TEST_F(SfxAndMail, WizardWithoutMessageWritesNoMessageFileAndCancelBuildsNothing
   ExpectExtractsByteForByte(folder_ + L"\\plain.exe", folder_ + L"\\out");
 }
 
-// The wizard's program cannot be written (a folder of its name is in the
-// way), in a folder whose name holds a blank and Japanese: the failure is
-// told, and the window and the archive stay as they were.
+// In a folder whose name holds a blank and Japanese: while the program
+// cannot be written (a folder of its name is in the way) the failure is told
+// and the window and the archive stay as they were; then it is made.
 TEST_F(SfxAndMail, WizardThatCannotWriteItsProgramKeepsTheArchive) {
   CreateDirectoryW((folder_ + L"\\作業 フォルダ").c_str(), nullptr);
   std::wstring archive = MakeArchive(L"作業 フォルダ\\data.lzh");
@@ -385,29 +385,36 @@ TEST_F(SfxAndMail, WizardThatCannotWriteItsProgramKeepsTheArchive) {
   CreateDirectoryW((folder_ + L"\\作業 フォルダ\\data.exe").c_str(), nullptr);
   TTavixMain& main = Start(archive);
   ASSERT_EQ(main.State().entryCount, 4);
-  std::unique_ptr<TMessageBoxAnswerer> answerer;
-  std::atomic<bool> done{false};
-  std::thread user([&] {
-    HWND wizard = WaitForWizard();
-    if (!wizard) return;
-    PointAt(wizard);
-    if (!ClickThroughToTheLastPage(wizard)) return;
-    ClickControl(wizard, IDC_SFXWIZ_FINISH);
-    if (!WaitFor([&] { return !IsWindow(wizard); })) return;
-    answerer = std::make_unique<TMessageBoxAnswerer>();
-    done = true;
-  });
-  PostMessageW(main.Handle(), WM_COMMAND, CmdSfxWizard, 0);
-  PumpUntil(main, [&] { return done && !answerer->Texts().empty() && !main.State().busy; }, 120000);
-  user.join();
-  ASSERT_TRUE(done);
-  ASSERT_EQ(answerer->Texts().size(), 1u);
-  EXPECT_EQ(answerer->Texts()[0], L"SFX書庫の作成に失敗しました。");
-  answerer.reset();
-  EXPECT_EQ(ReadAll(archive), before);
-  EXPECT_EQ(main.State().archivePath, archive);
-  EXPECT_EQ(main.State().entryCount, 4);
-  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  // Blocked, then with the way cleared.
+  for (bool blocked : {true, false}) {
+    if (!blocked) ASSERT_TRUE(RemoveDirectoryW((folder_ + L"\\作業 フォルダ\\data.exe").c_str()));
+    std::unique_ptr<TMessageBoxAnswerer> answerer;
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      HWND wizard = WaitForWizard();
+      if (!wizard) return;
+      PointAt(wizard);
+      if (!ClickThroughToTheLastPage(wizard)) return;
+      ClickControl(wizard, IDC_SFXWIZ_FINISH);
+      if (!WaitFor([&] { return !IsWindow(wizard); })) return;
+      answerer = std::make_unique<TMessageBoxAnswerer>();
+      done = true;
+    });
+    PostMessageW(main.Handle(), WM_COMMAND, CmdSfxWizard, 0);
+    PumpUntil(main, [&] { return done && !answerer->Texts().empty() && !main.State().busy; }, 120000);
+    user.join();
+    ASSERT_TRUE(done) << blocked;
+    ASSERT_EQ(answerer->Texts().size(), 1u) << blocked;
+    EXPECT_EQ(answerer->Texts()[0], blocked ? L"SFX書庫の作成に失敗しました。" : L"SFX書庫を作成しました。");
+    answerer.reset();
+    EXPECT_EQ(ReadAll(archive), before);
+    EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+    if (blocked) {
+      EXPECT_EQ(main.State().archivePath, archive);
+      EXPECT_EQ(main.State().entryCount, 4);
+    }
+  }
+  ExpectExtractsByteForByte(folder_ + L"\\作業 フォルダ\\data.exe", folder_ + L"\\out");
 }
 
 // The value the availability check reads, in this test's own Wine prefix.
