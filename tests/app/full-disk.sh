@@ -2,25 +2,28 @@
 # Runs a test program with a small file system of its own at SMALL-FOLDER: a
 # user namespace gives the mount without the machine's root. The Wine server
 # is the one that opens files, so the test gets a server of its own inside the
-# namespace: fresh /tmp and /dev/shm hide the running servers' sockets (the X
-# display's socket and authority are carried over).
+# namespace: fresh /tmp and /dev/shm hide the running servers' sockets. What
+# the test needs from the old /tmp comes back through a handle kept on it: the
+# display's socket and authority, and the build tree when it lives there.
 # Usage: full-disk.sh RUNNER PROGRAM SMALL-FOLDER
 set -eu
 runner=$1 program=$2 small=$3
-mkdir -p "$small" "$small.x11"
-if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
-  cp "$XAUTHORITY" "$small.xauth"
-  export XAUTHORITY="$small.xauth"
-fi
+mkdir -p "$small"
 exec unshare -rm bash -c '
   set -eu
   runner=$1 program=$2 small=$3
   mount -t tmpfs -o size=4m tmpfs "$small"
-  mount --bind /tmp/.X11-unix "$small.x11"
+  exec 3</tmp
   mount -t tmpfs tmpfs /tmp
   mount -t tmpfs tmpfs /dev/shm
-  mkdir /tmp/.X11-unix
-  mount --bind "$small.x11" /tmp/.X11-unix
+  for path in /tmp/.X11-unix "${XAUTHORITY:-}" "$runner" "$program" "$small"; do
+    case $path in /tmp/?*) ;; *) continue ;; esac
+    top=${path#/tmp/}
+    top=${top%%/*}
+    [ -e "/tmp/$top" ] && continue
+    if [ -d "/proc/$$/fd/3/$top" ]; then mkdir "/tmp/$top"; else touch "/tmp/$top"; fi
+    mount --no-canonicalize --rbind "/proc/$$/fd/3/$top" "/tmp/$top"
+  done
   export TAVIX_SMALL_DISK="$small"
   status=0
   "$runner" "$program" || status=$?
