@@ -1,5 +1,5 @@
 # The release folder: the program, the shell extension, our archiver libraries
-# with the self-extractor stubs, the image plug-ins and a first Tavix.ini side
+# with the self-extractor stubs, the image plug-ins, the help pages and a first Tavix.ini side
 # by side, as a user installs them. `cmake --install <build> --prefix DIR`
 # fills DIR; the target `release` fills <build>/release.
 set(TAVIX_RELEASE_DIR ${CMAKE_BINARY_DIR}/release)
@@ -9,6 +9,7 @@ install(DIRECTORY ${TAVIX_ARCHIVERS_DIR}/ DESTINATION .
   FILES_MATCHING PATTERN "*.DLL" PATTERN "*.dll" PATTERN "*.dat" PATTERN "kmtarsef.exe")
 install(DIRECTORY ${TAVIX_IMAGEPLUGINS_DIR}/ DESTINATION imageplugins
   FILES_MATCHING PATTERN "*.spi" PATTERN "*.sph")
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/pages/ DESTINATION help)
 # The settings the extension reads before the program has ever run.
 install(FILES ${CMAKE_SOURCE_DIR}/app/res/Tavix.ini DESTINATION .)
 
