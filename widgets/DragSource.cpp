@@ -1,5 +1,7 @@
 #include "DragSource.h"
 
+#include "widgets/ComObject.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -24,27 +26,10 @@ HGLOBAL CopyBlock(HGLOBAL source) {
   return copy.release();
 }
 
-class TFileDataObject : public IDataObject {
+class TFileDataObject : public TComObject<IDataObject, &IID_IDataObject> {
  public:
   TFileDataObject(TGlobalMemory files, TGlobalMemory effect) : files_(std::move(files)), effect_(std::move(effect)) {}
-  virtual ~TFileDataObject() = default;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-      *out = static_cast<IDataObject*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (!format || !medium) return E_INVALIDARG;
@@ -94,30 +79,12 @@ class TFileDataObject : public IDataObject {
     return nullptr;
   }
 
-  LONG references_ = 1;
   TGlobalMemory files_;
   TGlobalMemory effect_;
 };
 
-class TFileDropSource : public IDropSource {
+class TFileDropSource : public TComObject<IDropSource, &IID_IDropSource> {
  public:
-  virtual ~TFileDropSource() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
-      *out = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
     if (escape) return DRAGDROP_S_CANCEL;
     // The drag began with the left button; the other one cancels it.
@@ -126,9 +93,6 @@ class TFileDropSource : public IDropSource {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
- private:
-  LONG references_ = 1;
 };
 
 }  // namespace

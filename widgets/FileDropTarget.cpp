@@ -1,5 +1,7 @@
 #include "FileDropTarget.h"
 
+#include "widgets/ComObject.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -32,27 +34,10 @@ HGLOBAL SafeCopy(HGLOBAL source, POINT client, bool inClient) {
   return copy.release();
 }
 
-class TDropTargetObject : public IDropTarget {
+class TDropTargetObject : public TComObject<IDropTarget, &IID_IDropTarget> {
  public:
   TDropTargetObject(HWND window, std::function<bool()> refuses) : window_(window), refuses_(std::move(refuses)) {}
-  virtual ~TDropTargetObject() = default;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
-      *out = static_cast<IDropTarget*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     FORMATETC format = FileDropFormat();
@@ -96,7 +81,6 @@ class TDropTargetObject : public IDropTarget {
     return S_OK;
   }
 
-  LONG references_ = 1;
   HWND window_;
   std::function<bool()> refuses_;
   bool hasFiles_ = false;

@@ -49,8 +49,7 @@ std::string RunJudge(const std::string& command, const std::string& folder) {
     return "<the shell did not start>";
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // A poll for the answer file, at most 60 s; no answer is returned as a text the caller's check fails on.
-  for (int waited = 0; waited < 600 && !Exists(done); ++waited) Sleep(100);
+  for (int waited = 0; waited < 600 && !Exists(done); ++waited) Sleep(100);  // a poll, at most 60 s; no answer fails below
   if (!Exists(done)) return "<no answer from: " + command + ">";
   return ReadBytes(done);
 }
