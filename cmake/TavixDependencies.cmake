@@ -1,11 +1,19 @@
-# Cross-built dependencies (scripts/build-deps.sh) and mingw's static zlib.
+# Cross-built dependencies (scripts/build-deps.sh).
 set(_deps ${TAVIX_DEPS_PREFIX})
 if(NOT EXISTS ${_deps}/lib/libarchive.a)
   message(FATAL_ERROR "Dependencies missing in ${_deps}: run scripts/setup.sh first")
 endif()
 
+# zlib built from source by build-deps.sh (the same version as mingw's, whose
+# packaged build deflates slower under Wine); mingw's until that has run.
 add_library(tavix_zlib STATIC IMPORTED)
-set_target_properties(tavix_zlib PROPERTIES IMPORTED_LOCATION /usr/${TAVIX_TRIPLET}/lib/libz.a)
+if(EXISTS ${_deps}/lib/libz.a)
+  set_target_properties(tavix_zlib PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libz.a
+    INTERFACE_INCLUDE_DIRECTORIES ${_deps}/include/zlib)
+else()
+  message(STATUS "zlib: mingw's packaged library (run scripts/build-deps.sh for the faster own build)")
+  set_target_properties(tavix_zlib PROPERTIES IMPORTED_LOCATION /usr/${TAVIX_TRIPLET}/lib/libz.a)
+endif()
 
 add_library(tavix_bz2 STATIC IMPORTED)
 set_target_properties(tavix_bz2 PROPERTIES IMPORTED_LOCATION ${_deps}/lib/libbz2.a

@@ -1,5 +1,6 @@
 #include "archivers/zip/ZipCommands.h"
 
+#include "archivers/zip/ZipAhead.h"
 #include "archivers/zip/ZipFormat.h"
 #include "archivers/zip/ZipReader.h"
 #include "engine/SystemText.h"
@@ -502,7 +503,24 @@ int Modify(const ZipOptions& o, const Words& words, arc::Output& output) {
     FILETIME t = e.WriteTime();
     if (CompareFileTime(&t, &newest) > 0) newest = t;
   };
-  for (const Item& item : plan) {
+  // Files that fit in memory are compressed on worker threads ahead of this
+  // one (deflate is most of the time); large and encrypted ones are streamed here.
+  constexpr uint64_t AheadBudget = 64 << 20, AheadFile = AheadBudget / 2;
+  constexpr size_t NoJob = static_cast<size_t>(-1);
+  std::vector<size_t> jobOf(plan.size(), NoJob);
+  std::unique_ptr<Ahead> ahead;
+  if (o.password.empty() && Ahead::Processors() > 1) {
+    std::vector<Ahead::Job> jobs;
+    for (size_t k = 0; k < plan.size(); ++k) {
+      const Source* s = plan[k].source;
+      if (s == nullptr || s->folder || s->size > AheadFile) continue;
+      jobOf[k] = jobs.size();
+      jobs.push_back({s->path, s->size});
+    }
+    if (jobs.size() > 1) ahead = std::make_unique<Ahead>(std::move(jobs), o.level, AheadBudget, 4);
+  }
+  for (size_t k = 0; k < plan.size(); ++k) {
+    const Item& item = plan[k];
     if (item.source == nullptr) {
       if (!writer.CopyRaw(oldFile, *item.old, item.old->localOffset + old.bias))
         throw arc::Error{ERROR_HEADER_BROKEN, item.old->WideName()};
@@ -511,27 +529,53 @@ int Modify(const ZipOptions& o, const Words& words, arc::Output& output) {
     }
     const Source& s = *item.source;
     Entry entry = NewEntry(s);
-    File input;
-    if (!s.folder && !input.OpenRead(s.path)) {
+    auto openFailed = [&]() {
       output.Message(ERROR_FILE_OPEN, s.path);
       warning = ERROR_FILE_OPEN;
       if (item.old != nullptr && !writer.CopyRaw(oldFile, *item.old, item.old->localOffset + old.bias))
         throw arc::Error{ERROR_HEADER_BROKEN, item.old->WideName()};
-      continue;
-    }
+    };
     arc::EntryInfo info = Describe(entry);
-    if (!progress.Begin(info, s.path)) throw arc::Error{ERROR_USER_CANCEL, L""};
     uint64_t reported = 0;
     auto advance = [&](uint64_t done) {
       bool go = progress.Advance(done - reported);
       reported = done;
       return go;
     };
-    switch (writer.Add(entry, s.folder ? nullptr : &input, o.level, o.password, advance)) {
-      case Writer::AddResult::Ok: break;
-      case Writer::AddResult::Cancelled: throw arc::Error{ERROR_USER_CANCEL, L""};
-      case Writer::AddResult::ReadError: throw arc::Error{ERROR_CANNOT_READ, s.path};
-      case Writer::AddResult::WriteError: throw arc::Error{ERROR_CANNOT_WRITE, archive};
+    if (ahead && jobOf[k] != NoJob) {
+      size_t job = jobOf[k];
+      bool begun = false;
+      auto tick = [&](bool opened, uint64_t read) {
+        if (!opened) return true;
+        if (!begun) {
+          begun = true;
+          if (!progress.Begin(info, s.path)) return false;
+        }
+        return read <= reported || advance(read);
+      };
+      switch (ahead->Wait(job, tick)) {
+        case Ahead::State::Done: break;
+        case Ahead::State::OpenError: openFailed(); continue;
+        case Ahead::State::Cancelled: throw arc::Error{ERROR_USER_CANCEL, L""};
+        default: throw arc::Error{ERROR_CANNOT_READ, s.path};
+      }
+      const Packed& packed = ahead->Result(job);
+      if (!tick(true, packed.size)) throw arc::Error{ERROR_USER_CANCEL, L""};
+      if (!writer.AddPacked(entry, packed, o.level)) throw arc::Error{ERROR_CANNOT_WRITE, archive};
+      ahead->Release(job);
+    } else {
+      File input;
+      if (!s.folder && !input.OpenRead(s.path)) {
+        openFailed();
+        continue;
+      }
+      if (!progress.Begin(info, s.path)) throw arc::Error{ERROR_USER_CANCEL, L""};
+      switch (writer.Add(entry, s.folder ? nullptr : &input, o.level, o.password, advance)) {
+        case Writer::AddResult::Ok: break;
+        case Writer::AddResult::Cancelled: throw arc::Error{ERROR_USER_CANCEL, L""};
+        case Writer::AddResult::ReadError: throw arc::Error{ERROR_CANNOT_READ, s.path};
+        case Writer::AddResult::WriteError: throw arc::Error{ERROR_CANNOT_WRITE, archive};
+      }
     }
     if (!progress.Finish()) throw arc::Error{ERROR_USER_CANCEL, L""};
     const Entry& added = writer.Entries().back();

@@ -501,12 +501,18 @@ std::string Writer::LocalHeader(const Entry& e, bool zip64) {
   return h;
 }
 
-struct Writer::Buffers {
+namespace {
+
+// The deflate state and buffers an entry needs, kept from entry to entry:
+// for small files a new state and new buffers cost more than their data.
+struct DataState {
   std::unique_ptr<unsigned char[]> in{new unsigned char[BlockSize]}, out{new unsigned char[BlockSize]};
-  std::string pending;  // a small entry's data, written with its header at once
   z_stream z{};
   int level = -1;  // of the live deflate state; -1: none
-  ~Buffers() {
+  DataState() = default;
+  DataState(const DataState&) = delete;
+  DataState& operator=(const DataState&) = delete;
+  ~DataState() {
     if (level >= 0) deflateEnd(&z);
   }
   // A state that writes exactly what a new one would.
@@ -521,6 +527,94 @@ struct Writer::Buffers {
   }
 };
 
+enum class DataResult { Ok, ReadError, WriteError, Cancelled };
+
+// Reads source from its start to its end, deflated at `level` (0 stores) and
+// encrypted when there is a cipher, and hands the output to `write`.
+template <typename Write>
+DataResult PassData(DataState& state, File& source, int level, Cipher* cipher, const Write& write,
+                    const std::function<bool(uint64_t)>& progress, uint32_t& crcOut, uint64_t& totalOut) {
+  if (!source.Seek(0)) return DataResult::ReadError;
+  const auto& in = state.in;
+  const auto& out = state.out;
+  z_stream* z = level > 0 ? state.Deflater(level) : nullptr;
+  if (level > 0 && z == nullptr) return DataResult::WriteError;
+  uLong crc = crc32(0, nullptr, 0);
+  uint64_t total = 0;
+  for (bool end = false; !end;) {
+    size_t got = source.ReadSome(in.get(), ProgressBlock);
+    if (got == 0) {
+      if (source.Failed()) return DataResult::ReadError;
+      end = true;
+    }
+    crc = crc32(crc, in.get(), static_cast<uInt>(got));
+    total += got;
+    if (z == nullptr) {
+      if (cipher) cipher->Encrypt(in.get(), got);
+      if (got && !write(in.get(), got)) return DataResult::WriteError;
+    } else {
+      z->next_in = in.get();
+      z->avail_in = static_cast<uInt>(got);
+      int flush = end ? Z_FINISH : Z_NO_FLUSH;
+      do {
+        z->next_out = out.get();
+        z->avail_out = static_cast<uInt>(BlockSize);
+        deflate(z, flush);
+        size_t have = BlockSize - z->avail_out;
+        if (cipher) cipher->Encrypt(out.get(), have);
+        if (have && !write(out.get(), have)) return DataResult::WriteError;
+      } while (z->avail_out == 0);
+    }
+    if (progress && !progress(total)) return DataResult::Cancelled;
+  }
+  crcOut = static_cast<uint32_t>(crc);
+  totalOut = total;
+  return DataResult::Ok;
+}
+
+uint16_t DeflateKind(int level) { return level >= 8 ? 2 : level == 2 ? 4 : level == 1 ? 6 : 0; }
+
+}  // namespace
+
+struct Writer::Buffers {
+  DataState state;
+  std::string pending;  // a small entry's data, written with its header at once
+};
+
+struct Packer::State {
+  DataState state;
+};
+
+Packer::Packer() : state_(std::make_unique<State>()) {}
+
+Packer::~Packer() = default;
+
+Packer::Result Packer::Pack(File& source, int level, uint64_t limit, Packed& packed,
+                            const std::function<bool(uint64_t)>& progress) {
+  packed.method = level > 0 ? 8 : 0;
+  for (;;) {  // a second round stores data that deflate could not shrink
+    packed.data.clear();
+    auto write = [&](const void* data, size_t size) {
+      if (packed.data.size() + size > limit) return false;
+      packed.data.append(static_cast<const char*>(data), size);
+      return true;
+    };
+    switch (PassData(state_->state, source, packed.method == 8 ? level : 0, nullptr, write, progress, packed.crc,
+                     packed.size)) {
+      case DataResult::Ok: break;
+      case DataResult::ReadError: return Result::ReadError;
+      case DataResult::WriteError: return Result::TooLarge;
+      case DataResult::Cancelled: return Result::Cancelled;
+    }
+    if (packed.size > limit) return Result::TooLarge;
+    if (packed.method == 8 && packed.data.size() > packed.size) {
+      packed.method = 0;
+      continue;
+    }
+    return Result::Ok;
+  }
+}
+
 Writer::Writer(Sink& out) : out_(out) {}
 
 Writer::~Writer() = default;
@@ -532,7 +626,7 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
   e.localOffset = out_.Tell();
   e.method = (source == nullptr || level == 0) ? 0 : 8;
   e.flags &= static_cast<uint16_t>(~6);
-  if (e.method == 8) e.flags |= level >= 8 ? 2 : level == 2 ? 4 : level == 1 ? 6 : 0;  // deflate kind for listings
+  if (e.method == 8) e.flags |= DeflateKind(level);  // deflate kind for listings
   if (encrypt) e.flags |= FlagEncrypted | FlagDescriptor;
   e.needed = zip64 ? 45 : 20;
   e.crc = 0;
@@ -562,50 +656,15 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
       cipher->Encrypt(header, sizeof header);
       if (!write(header, sizeof header)) return AddResult::WriteError;
     }
-    if (!source->Seek(0)) return AddResult::ReadError;
-    const auto& in = buffers_->in;
-    const auto& out = buffers_->out;
-    z_stream* deflater = e.method == 8 ? buffers_->Deflater(level) : nullptr;
-    if (e.method == 8 && deflater == nullptr) return AddResult::WriteError;
-    z_stream& z = e.method == 8 ? *deflater : buffers_->z;
-    uLong crc = crc32(0, nullptr, 0);
+    uint32_t crc = 0;
     uint64_t total = 0;
-    AddResult result = AddResult::Ok;
-    bool end = false;
-    while (result == AddResult::Ok && !end) {
-      size_t got = source->ReadSome(in.get(), ProgressBlock);
-      if (got == 0) {
-        if (source->Failed()) {
-          result = AddResult::ReadError;
-          break;
-        }
-        end = true;
-      }
-      crc = crc32(crc, in.get(), static_cast<uInt>(got));
-      total += got;
-      if (e.method == 0) {
-        if (cipher) cipher->Encrypt(in.get(), got);
-        if (got && !write(in.get(), got)) result = AddResult::WriteError;
-      } else {
-        z.next_in = in.get();
-        z.avail_in = static_cast<uInt>(got);
-        int flush = end ? Z_FINISH : Z_NO_FLUSH;
-        do {
-          z.next_out = out.get();
-          z.avail_out = static_cast<uInt>(BlockSize);
-          deflate(&z, flush);
-          size_t have = BlockSize - z.avail_out;
-          if (cipher) cipher->Encrypt(out.get(), have);
-          if (have && !write(out.get(), have)) {
-            result = AddResult::WriteError;
-            break;
-          }
-        } while (z.avail_out == 0);
-      }
-      if (result == AddResult::Ok && progress && !progress(total)) result = AddResult::Cancelled;
+    switch (PassData(buffers_->state, *source, e.method == 8 ? level : 0, cipher.get(), write, progress, crc, total)) {
+      case DataResult::Ok: break;
+      case DataResult::ReadError: return AddResult::ReadError;
+      case DataResult::WriteError: return AddResult::WriteError;
+      case DataResult::Cancelled: return AddResult::Cancelled;
     }
-    if (result != AddResult::Ok) return result;
-    e.crc = static_cast<uint32_t>(crc);
+    e.crc = crc;
     e.size = total;
     e.compressedSize = buffered ? pending.size() : out_.Tell() - dataStart;
     if (e.method == 8 && e.compressedSize > total + (encrypt ? 12 : 0)) {
@@ -639,6 +698,27 @@ Writer::AddResult Writer::Add(Entry e, File* source, int level, const std::strin
   }
   written_.push_back(std::move(e));
   return AddResult::Ok;
+}
+
+bool Writer::AddPacked(Entry e, const Packed& packed, int level) {
+  // What Add writes for the same file without a password, byte for byte.
+  e.localOffset = out_.Tell();
+  e.method = packed.method;
+  e.flags &= static_cast<uint16_t>(~6);
+  if (e.method == 8) e.flags |= DeflateKind(level);
+  e.needed = 20;
+  e.crc = packed.crc;
+  e.size = packed.size;
+  e.compressedSize = packed.data.size();
+  std::string h = LocalHeader(e, false);
+  if (packed.data.size() <= BufferedEntry) {
+    h += packed.data;
+    if (!out_.Write(h.data(), h.size())) return false;
+  } else if (!out_.Write(h.data(), h.size()) || !out_.Write(packed.data.data(), packed.data.size())) {
+    return false;
+  }
+  written_.push_back(std::move(e));
+  return true;
 }
 
 bool Writer::Finish(const std::string& comment) {

@@ -117,6 +117,29 @@ class Cipher {
   uint32_t keys_[3] = {0x12345678u, 0x23456789u, 0x34567890u};
 };
 
+// An entry's data made apart from the archive, in memory, to be written later.
+struct Packed {
+  uint16_t method = 0;
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  std::string data;
+};
+
+// Compresses whole files into memory, as Writer::Add would write them without
+// a password; keeps its deflate state from file to file. One per thread.
+class Packer {
+ public:
+  enum class Result { Ok, ReadError, Cancelled, TooLarge };
+  Packer();
+  ~Packer();
+  // `limit`: the most input or output kept (TooLarge beyond).
+  Result Pack(File& source, int level, uint64_t limit, Packed& packed, const std::function<bool(uint64_t)>& progress);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
 // Writes a new archive sequentially; Finish writes the central directory.
 class Writer {
  public:
@@ -131,6 +154,8 @@ class Writer {
   // stores; data that deflate cannot shrink is stored as well.
   enum class AddResult { Ok, ReadError, WriteError, Cancelled };
   AddResult Add(Entry entry, File* source, int level, const std::string& password, const Progress& progress);
+  // An entry whose data a Packer made at `level`: the same bytes Add writes.
+  bool AddPacked(Entry entry, const Packed& packed, int level);
   bool Finish(const std::string& comment);
   const std::vector<Entry>& Entries() const { return written_; }
 
@@ -140,8 +165,6 @@ class Writer {
   static constexpr uint64_t BufferedEntry = 1 << 20;
   Sink& out_;
   std::vector<Entry> written_;
-  // Kept from entry to entry: for small files a new deflate state and new
-  // buffers cost more than their data.
   struct Buffers;
   std::unique_ptr<Buffers> buffers_;
 };

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zip {
 namespace {
@@ -213,13 +214,14 @@ void ZipReader::StartData() {
   const std::wstring name = e.WideName();
   uint64_t offset = e.localOffset + directory_.bias;
   unsigned char h[30];
-  if (!file_.Seek(offset) || !file_.ReadExact(h, 30) || h[0] != 'P' || h[1] != 'K' || h[2] != 3 || h[3] != 4)
+  position_ = offset;
+  if (!Fetch(h, 30) || h[0] != 'P' || h[1] != 'K' || h[2] != 3 || h[3] != 4)
     throw arc::Error{ERROR_HEADER_BROKEN, name};
   uint64_t dataStart = offset + 30 + (h[26] | h[27] << 8) + (h[28] | h[29] << 8);
   remaining_ = e.compressedSize;
   produced_ = 0;
   crc_ = crc32(0, nullptr, 0);
-  if (!file_.Seek(dataStart)) throw arc::Error{ERROR_CANNOT_READ, name};
+  position_ = dataStart;
   if (e.IsDirectory() && e.size == 0) {
     finished_ = true;
     return;
@@ -228,7 +230,7 @@ void ZipReader::StartData() {
   if (e.IsEncrypted()) {
     if (password_.empty()) throw arc::Error{ERROR_PASSWORD_FILE, name};
     unsigned char header[12];
-    if (remaining_ < 12 || !file_.ReadExact(header, 12)) throw arc::Error{ERROR_FILE_CRC, name};
+    if (remaining_ < 12 || !Fetch(header, 12)) throw arc::Error{ERROR_FILE_CRC, name};
     remaining_ -= 12;
     cipher_ = std::make_unique<Cipher>(password_);
     cipher_->Decrypt(header, 12);
@@ -253,7 +255,7 @@ size_t ZipReader::Read(void* buffer, size_t size) {
   size_t produced = 0;
   if (!inflater_) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(size, remaining_));
-    if (n > 0 && !file_.ReadExact(buffer, n)) throw arc::Error{ERROR_UNEXPECTED_EOF, e.WideName()};
+    if (n > 0 && !Fetch(buffer, n)) throw arc::Error{ERROR_UNEXPECTED_EOF, e.WideName()};
     if (cipher_) cipher_->Decrypt(static_cast<unsigned char*>(buffer), n);
     remaining_ -= n;
     produced = n;
@@ -267,7 +269,7 @@ size_t ZipReader::Read(void* buffer, size_t size) {
         if (remaining_ == 0) throw arc::Error{ERROR_FILE_CRC, e.WideName()};  // data ends before the stream
         input_.resize(InputBlock);
         size_t n = static_cast<size_t>(std::min<uint64_t>(InputBlock, remaining_));
-        if (!file_.ReadExact(input_.data(), n)) throw arc::Error{ERROR_UNEXPECTED_EOF, e.WideName()};
+        if (!Fetch(input_.data(), n)) throw arc::Error{ERROR_UNEXPECTED_EOF, e.WideName()};
         if (cipher_) cipher_->Decrypt(input_.data(), n);
         remaining_ -= n;
         z.next_in = input_.data();
@@ -292,6 +294,31 @@ size_t ZipReader::Read(void* buffer, size_t size) {
     if (crc_ != e.crc || produced_ != e.size) throw arc::Error{ERROR_FILE_CRC, e.WideName()};
   }
   return produced;
+}
+
+bool ZipReader::Fetch(void* data, size_t size) {
+  auto* out = static_cast<unsigned char*>(data);
+  while (size > 0) {
+    if (position_ >= aheadStart_ && position_ < aheadStart_ + ahead_.size()) {
+      size_t at = static_cast<size_t>(position_ - aheadStart_);
+      size_t n = std::min(size, ahead_.size() - at);
+      std::memcpy(out, ahead_.data() + at, n);
+      out += n, size -= n, position_ += n;
+      continue;
+    }
+    if (size >= InputBlock) {  // large reads go straight to the caller
+      if (!file_.Seek(position_) || !file_.ReadExact(out, size)) return false;
+      position_ += size;
+      return true;
+    }
+    ahead_.resize(InputBlock);
+    if (!file_.Seek(position_)) return false;
+    size_t got = file_.ReadSome(ahead_.data(), ahead_.size());
+    ahead_.resize(got);
+    aheadStart_ = position_;
+    if (got == 0) return false;
+  }
+  return true;
 }
 
 ZipPatterns::ZipPatterns(std::vector<std::wstring> patterns, const Directory& directory)

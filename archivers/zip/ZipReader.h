@@ -44,6 +44,9 @@ class ZipReader : public arc::EntryReader {
 
  private:
   void StartData();
+  // Reads at position_ through a read-ahead block: the headers and data of
+  // small entries come from one read instead of a seek and a read each.
+  bool Fetch(void* data, size_t size);
   File file_;
   Directory directory_;
   std::string password_;
@@ -56,6 +59,8 @@ class ZipReader : public arc::EntryReader {
   struct Inflater;
   std::unique_ptr<Inflater> inflater_;
   std::vector<unsigned char> input_;
+  uint64_t position_ = 0, aheadStart_ = 0;
+  std::vector<unsigned char> ahead_;
 };
 
 // Patterns as ZipWildcard reads them, except that a name which may be a
