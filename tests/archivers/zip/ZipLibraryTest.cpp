@@ -650,16 +650,52 @@ TEST_F(ZipTest, ProgressReportsInOrderAndCancelLeavesNothing) {
   EXPECT_TRUE(FilesBelow(out).empty());
   EXPECT_TRUE(kill(owner.window));
 
-  // Adding: cancelled half way, the old archive stays and no temporary is left.
+  // Adding: cancelled half way, the old archive stays and no temporary is
+  // left, for one file and for several (compressed ahead on other threads).
   auto zipSet = Zip32j().Get<SetOwner>("ZipSetOwnerWindowEx");
   auto zipKill = Zip32j().Get<KillOwner>("ZipKillOwnerWindowEx");
   ASSERT_TRUE(zipSet(owner.window, nullptr));
-  WriteAll(src + "\\b.bin", Noise(1 << 20));
+  for (int i = 0; i < 6; ++i) WriteAll(src + "\\b" + std::to_string(i) + ".bin", Noise(1 << 20));
   std::string before = ReadAll(archive);
-  EXPECT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + " b.bin").code, 0x8020);
-  EXPECT_EQ(ReadAll(archive), before);
-  EXPECT_EQ(FilesBelow(dir).size(), FilesBelow(src).size() + 1);  // sources + the archive only
+  for (const char* names : {" b0.bin", " b0.bin b1.bin b2.bin b3.bin b4.bin b5.bin"}) {
+    Owner::states.clear();
+    EXPECT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + names).code, 0x8020) << names;
+    EXPECT_EQ(ReadAll(archive), before) << names;
+    EXPECT_EQ(FilesBelow(dir).size(), FilesBelow(src).size() + 1) << names;  // sources + the archive only
+    ASSERT_GE(Owner::states.size(), 3u) << names;
+    EXPECT_EQ(Owner::states[1], 0) << names;  // BEGIN of the first file before its progress
+  }
+  // Not cancelled: one BEGIN per file, each followed by its progress (one
+  // report at least: a file compressed ahead is done when its turn comes).
+  Owner::states.clear();
+  Owner::cancelAt = -1;
+  ASSERT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + " b0.bin b1.bin b2.bin b3.bin b4.bin b5.bin").code, 0);
+  EXPECT_EQ(std::count(Owner::states.begin(), Owner::states.end(), 0), 6);
+  for (size_t i = 0; i < Owner::states.size(); ++i) {
+    if (Owner::states[i] == 0) EXPECT_TRUE(i + 1 < Owner::states.size() && Owner::states[i + 1] == 1) << i;
+  }
+  EXPECT_EQ(List(Zip32j(), "UnZip", archive).size(), 7u);
   EXPECT_TRUE(zipKill(owner.window));
+}
+
+// A file that cannot be opened among many (others compressed ahead on
+// worker threads): named, the call ends with the warning, the rest is added.
+TEST_F(ZipTest, ALockedFileAmongManyIsNamedAndTheRestAdded) {
+  for (int i = 0; i < 8; ++i) WriteAll(src + "\\f" + std::to_string(i) + ".txt", Text(50000 + i * 1000, i + 1));
+  HANDLE locked = CreateFileA((src + "\\f3.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  Result result = Zip(Quote(archive) + " " + Quote(src + "\\") + " *.txt");
+  CloseHandle(locked);
+  EXPECT_EQ(result.code, ERROR_FILE_OPEN);
+  EXPECT_NE(result.output.find("f3.txt"), std::string::npos) << result.output;
+  auto records = List(Zip32j(), "UnZip", archive);
+  ASSERT_EQ(records.size(), 7u);
+  ASSERT_EQ(UnZip("-x -o " + Quote(archive) + " " + Quote(out + "\\")).code, 0);
+  for (int i = 0; i < 8; ++i) {
+    std::string name = "\\f" + std::to_string(i) + ".txt";
+    if (i == 3) EXPECT_EQ(GetFileAttributesA((out + name).c_str()), INVALID_FILE_ATTRIBUTES);
+    else EXPECT_EQ(ReadAll(out + name), ReadAll(src + name)) << name;
+  }
 }
 
 TEST(ZipText, Utf8DetectionForNamesWithoutTheFlag) {

@@ -65,6 +65,59 @@ assert names['deep/a/b/big.txt'].compress_type == zipfile.ZIP_DEFLATED
 assert not any(n.endswith('/') for n in names)  # -D: no folder entries
 EOF
 
+# ---- many files at once: most are compressed on worker threads ahead of the
+# writer, the largest in the calling thread; every entry must still hold what
+# zlib writes at that level (Python's zlib judges), and bsdtar must agree.
+mix=$work/mix
+mkdir -p "$mix/small/a" "$mix/small/b" "$mix/noise" "$mix/日本語" "$mix/empty folder"
+python3 - "$mix" <<'EOF'
+import os, random, sys
+root, rng = sys.argv[1], random.Random(7)
+words = [''.join(rng.choice('abcdefghij') for _ in range(rng.randint(2, 8))) for _ in range(500)]
+def text(n):
+    return ' '.join(rng.choice(words) for _ in range(n // 5)).encode()[:n]
+for i in range(40):
+    open(f'{root}/small/{"ab"[i % 2]}/t{i}.txt', 'wb').write(text(rng.randint(1, 300000)))
+for i in range(4):
+    open(f'{root}/noise/n{i}.bin', 'wb').write(rng.randbytes(rng.randint(1000, 1500000)))
+open(f'{root}/empty.txt', 'wb').close()
+open(f'{root}/日本語/表.txt', 'wb').write('表示\n'.encode('cp932'))
+EOF
+yes 'a line that repeats, and one that does not quite: 0123456789' | head -c 40000000 > "$mix/large.txt"
+same_deflate() { # zip level
+  python3 - "$1" "$mix" "$2" <<'EOF'
+import os, sys, zipfile, zlib
+path, src, level = sys.argv[1], sys.argv[2], int(sys.argv[3])
+z, raw_file, files = zipfile.ZipFile(path, metadata_encoding='cp932'), open(path, 'rb'), 0
+for i in z.infolist():
+    if i.is_dir():
+        assert os.path.isdir(os.path.join(src, i.filename)), i.filename
+        continue
+    data = open(os.path.join(src, i.filename), 'rb').read()
+    raw_file.seek(i.header_offset)
+    h = raw_file.read(30)
+    assert h[:4] == b'PK\x03\x04', i.filename
+    raw_file.seek(i.header_offset + 30 + int.from_bytes(h[26:28], 'little') + int.from_bytes(h[28:30], 'little'))
+    raw = raw_file.read(i.compress_size)
+    c = zlib.compressobj(level, zlib.DEFLATED, -15)
+    deflated = c.compress(data) + c.flush()
+    if i.compress_type == zipfile.ZIP_DEFLATED:
+        assert raw == deflated, i.filename
+    else:  # stored only when deflate could not shrink it
+        assert i.compress_type == zipfile.ZIP_STORED and raw == data and len(deflated) > len(data), i.filename
+    files += 1
+assert files == 47, files
+assert z.testzip() is None
+EOF
+}
+for level in 1 6 9; do
+  check "ZIP32J adds 47 files and the folders at -$level" zipdll "-r -$level $(win "$work/mix$level.zip") $(win "$mix")\\ *.*"
+  check "every entry at -$level is zlib's deflate of the file" same_deflate "$work/mix$level.zip" "$level"
+done
+check "unzip tests it" unzip -tq "$work/mix6.zip"
+check "bsdtar extracts it byte for byte, Japanese names, empty folder and empty file included" bash -c \
+  "mkdir '$work/out-bsdtar' && LC_ALL=C.UTF-8 bsdtar -xf '$work/mix6.zip' -C '$work/out-bsdtar' && diff -r '$mix' '$work/out-bsdtar'"
+
 check "ZIP32J encrypts with -P" zipdll "-P secret $(win "$work/secret.zip") $(win "$src")\\ numbers.txt sub\\random.bin"
 check "unzip decrypts it" unzip -tq -P secret "$work/secret.zip"
 check "7zz decrypts it" 7zz t -psecret "$work/secret.zip"
