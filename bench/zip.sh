@@ -7,7 +7,13 @@
 # are timed BENCH_RUNS times (default 3) each, the native tool
 # and ours taking turns at going first, and the best time counts:
 # on a shared disk single runs vary by a factor of two. A second extraction
-# row takes the 3000 small files alone, where the cost per file shows.
+# row takes the 3000 small files alone, where the cost per file shows, and
+# the floor row what Wine alone costs for those names: the same folders and
+# empty files made with the calls extraction cannot do without
+# (empty_files_bench). Everything runs on tmpfs (/dev/shm) unless TMPDIR says
+# otherwise: a disk slows file creation after many deletions. Beside the
+# elapsed times, the CPU seconds (ours: with the wineserver's share) tell
+# what a loaded machine's elapsed times hide.
 # usage: bench/zip.sh [BUILD_DIR] [LEVEL]     (default build/x86_64, level 6)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,16 +22,46 @@ level=${2:-6}
 runs=${BENCH_RUNS:-3}
 call=$build/bin/zipcall.exe
 lib=$build/bin/archivers
-[ -x "$call" ] || { echo "build first: $call missing" >&2; exit 1; }
-work=${TMPDIR:-/tmp}/tavix-bench-zip
+floor=$build/bin/empty_files_bench.exe
+for program in "$call" "$floor"; do
+  [ -f "$program" ] || { echo "build first: $program missing" >&2; exit 1; }
+done
+work=${TMPDIR:-/dev/shm}/tavix-bench-zip
 corpus=$work/corpus
 win() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 now() { date +%s.%N; }
 ours() { "$root/scripts/wine-run" "$call" "$(win "$lib/$1")" "$2" "$3" >/dev/null; }
+. "$root/scripts/wine-env.sh"
+# CPU seconds of the wineserver serving our prefix (it does the file system
+# calls of our runs in a process of its own).
+server_cpu() {
+  local pid ticks=0
+  for pid in $(pgrep -x wineserver64 || true) $(pgrep -x wineserver || true); do
+    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      ticks=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+    fi
+  done
+  echo "$ticks / $(getconf CLK_TCK)" | bc -l
+}
+# timed VAR_ELAPSED VAR_CPU COMMAND...: elapsed and CPU seconds (the command's
+# user and system time, plus the wineserver's).
+timed() {
+  local -n elapsed_out=$1 cpu_out=$2
+  shift 2
+  local s0 t0 t1 s1 u
+  s0=$(server_cpu); t0=$(now)
+  local TIMEFORMAT='%U %S' status=0
+  { time "$@" 2>&3; } 3>&2 2>"$work/time" || status=$?
+  t1=$(now); s1=$(server_cpu)
+  u=$(tail -1 "$work/time" | awk '{print $1 + $2}')
+  elapsed_out=$(echo "$t1 - $t0" | bc -l)
+  cpu_out=$(echo "$u + $s1 - $s0" | bc -l)
+  return $status
+}
 
 # The corpus (kept between runs): text of varying redundancy, incompressible
 # data, already-compressed files, and many small files in nested folders.
-if [ ! -f "$corpus/.complete" ]; then
+if [ ! -f "$work/corpus.complete" ]; then
   rm -rf "$corpus"
   mkdir -p "$corpus"
   python3 - "$corpus" <<'EOF'
@@ -53,29 +89,31 @@ for i in range(10):                     # 10 x ~2 MB already compressed
 for i in range(3000):                   # 3000 small files, ~30 MB
     write(f'{root}/small/d{i % 30}/s{i // 30}/f{i}.txt', text(rng.randint(100, 20000)))
 EOF
-  touch "$corpus/.complete"
+  touch "$work/corpus.complete"
 fi
-size=$(du -sm --exclude=.complete "$corpus" | cut -f1)
-rm -rf "$work/native.zip" "$work/ours.zip" "$work/out-native" "$work/out-ours" "$work/small-native.zip"
+size=$(du -sm "$corpus" | cut -f1)
+rm -rf "$work/native.zip" "$work/ours.zip" "$work/out-native" "$work/out-ours" "$work/small-native.zip" "$work/out-floor"
 
 # Wine start-up: a call that fails at once (no such archive).
 ours UNZIP32.DLL UnZip "-x $(win "$work/missing.zip")" || true
 t0=$(now); for i in 1 2 3; do ours UNZIP32.DLL UnZip "-x $(win "$work/missing.zip")" || true; done; t1=$(now)
 startup=$(echo "($t1 - $t0) / 3" | bc -l)
+timed e startup_cpu ours UNZIP32.DLL UnZip "-x $(win "$work/missing.zip")" || true
 
 min() { echo "if ($1 < $2) $1 else $2" | bc -l; }
 # Creation: best of $runs, the two taking turns at going first.
-native_create=999999 ours_create=999999
+native_create=999999 ours_create=999999 native_create_cpu=999999 ours_create_cpu=999999
 for ((i = 0; i < runs; i++)); do
   for turn in 0 1; do
     if (((i + turn) % 2 == 0)); then
       rm -f "$work/native.zip"; sync
-      t0=$(now); (cd "$corpus" && zip -q -r -$level -x .complete -X "$work/native.zip" .); t1=$(now)
-      native_create=$(min "$(echo "$t1 - $t0" | bc -l)" "$native_create")
+      timed e c bash -c "cd '$corpus' && zip -q -r -$level -X '$work/native.zip' ."
+      native_create=$(min "$e" "$native_create") native_create_cpu=$(min "$c" "$native_create_cpu")
     else
       rm -f "$work/ours.zip"; sync
-      t0=$(now); ours ZIP32J.DLL Zip "-r -D -$level $(win "$work/ours.zip") $(win "$corpus")\\ *.*"; t1=$(now)
-      ours_create=$(min "$(echo "$t1 - $t0 - $startup" | bc -l)" "$ours_create")
+      timed e c ours ZIP32J.DLL Zip "-r -D -$level $(win "$work/ours.zip") $(win "$corpus")\\ *.*"
+      ours_create=$(min "$(echo "$e - $startup" | bc -l)" "$ours_create")
+      ours_create_cpu=$(min "$(echo "$c - $startup_cpu" | bc -l)" "$ours_create_cpu")
     fi
   done
 done
@@ -83,38 +121,56 @@ done
 # Best of $runs extractions of ZIP ($1) into fresh folders; leaves the trees
 # of the last run for comparison. Sets best_native and best_ours.
 extract_best() {
-  local zip=$1 t0 t1 t i
-  best_native=999999 best_ours=999999
+  local zip=$1 e c i
+  best_native=999999 best_ours=999999 best_native_cpu=999999 best_ours_cpu=999999
   for ((i = 0; i < runs; i++)); do
     for turn in 0 1; do
       if (((i + turn) % 2 == 0)); then
         rm -rf "$work/out-native"; sync
-        t0=$(now); unzip -q -o "$zip" -d "$work/out-native"; t1=$(now)
-        best_native=$(min "$(echo "$t1 - $t0" | bc -l)" "$best_native")
+        timed e c unzip -q -o "$zip" -d "$work/out-native"
+        best_native=$(min "$e" "$best_native") best_native_cpu=$(min "$c" "$best_native_cpu")
       else
         rm -rf "$work/out-ours"; sync
-        t0=$(now); ours UNZIP32.DLL UnZip "-x -o $(win "$zip") $(win "$work/out-ours")\\"; t1=$(now)
-        best_ours=$(min "$(echo "$t1 - $t0 - $startup" | bc -l)" "$best_ours")
+        timed e c ours UNZIP32.DLL UnZip "-x -o $(win "$zip") $(win "$work/out-ours")\\"
+        best_ours=$(min "$(echo "$e - $startup" | bc -l)" "$best_ours")
+        best_ours_cpu=$(min "$(echo "$c - $startup_cpu" | bc -l)" "$best_ours_cpu")
       fi
     done
   done
   diff -rq "$work/out-native" "$work/out-ours" >/dev/null || { echo "extracted trees differ" >&2; exit 1; }
 }
 extract_best "$work/native.zip"
-native_extract=$best_native ours_extract=$best_ours
+native_extract=$best_native ours_extract=$best_ours native_extract_cpu=$best_native_cpu ours_extract_cpu=$best_ours_cpu
 (cd "$corpus" && zip -q -r -$level -X "$work/small-native.zip" small)
 small_files=$(find "$corpus/small" -type f | wc -l)
 extract_best "$work/small-native.zip"
-native_small=$best_native ours_small=$best_ours
+native_small=$best_native ours_small=$best_ours native_small_cpu=$best_native_cpu ours_small_cpu=$best_ours_cpu
+# The floor: Wine making the same folders and empty files (its own clock,
+# without start-up), best of $runs into fresh folders.
+unzip -Z1 "$work/small-native.zip" >"$work/small.list"
+floor_small=999999 floor_small_cpu=999999
+for ((i = 0; i < runs; i++)); do
+  rm -rf "$work/out-floor"
+  timed e c "$root/scripts/wine-run" "$floor" "$(win "$work/small.list")" "$(win "$work/out-floor")" >"$work/floor.out"
+  floor_small=$(min "$(tr -d '\r' <"$work/floor.out" | awk '{print $NF}')" "$floor_small")
+  floor_small_cpu=$(min "$(echo "$c - $startup_cpu" | bc -l)" "$floor_small_cpu")
+done
 unzip -tq "$work/ours.zip" >/dev/null || { echo "unzip rejects our archive" >&2; exit 1; }
 
 native_size=$(stat -c %s "$work/native.zip")
 ours_size=$(stat -c %s "$work/ours.zip")
-printf 'ZIP benchmark: corpus %d MB, level -%s, Wine start-up %.2f s (subtracted)\n' "$size" "$level" "$startup"
-printf '%-10s %10s %10s %8s\n' "" "native s" "ours s" "ratio"
-printf '%-10s %10.2f %10.2f %8.2f\n' create "$native_create" "$ours_create" "$(echo "$ours_create / $native_create" | bc -l)"
-printf '%-10s %10.2f %10.2f %8.2f\n' extract "$native_extract" "$ours_extract" "$(echo "$ours_extract / $native_extract" | bc -l)"
-printf '%-10s %10.2f %10.2f %8.2f   (%d small files; best of %d)\n' "extract sm" "$native_small" "$ours_small" \
-  "$(echo "$ours_small / $native_small" | bc -l)" "$small_files" "$runs"
+ratio() { echo "$1 / $2" | bc -l; }
+printf 'ZIP benchmark: corpus %d MB in %s, level -%s, Wine start-up %.2f s / %.2f s CPU (subtracted), best of %d\n' \
+  "$size" "$work" "$level" "$startup" "$startup_cpu" "$runs"
+printf '%-10s %10s %10s %8s   %10s %10s %8s\n' "" "native s" "ours s" "ratio" "native CPU" "ours CPU" "ratio"
+row() { # label native ours native_cpu ours_cpu [note]
+  printf '%-10s %10.2f %10.2f %8.2f   %10.2f %10.2f %8.2f%s\n' "$1" "$2" "$3" "$(ratio "$3" "$2")" "$4" "$5" \
+    "$(ratio "$5" "$4")" "${6:-}"
+}
+row create "$native_create" "$ours_create" "$native_create_cpu" "$ours_create_cpu"
+row extract "$native_extract" "$ours_extract" "$native_extract_cpu" "$ours_extract_cpu"
+row "extract sm" "$native_small" "$ours_small" "$native_small_cpu" "$ours_small_cpu" "   ($small_files small files)"
+row "floor sm" "$native_small" "$floor_small" "$native_small_cpu" "$floor_small_cpu" \
+  "   (Wine making the same folders and empty files: what no extractor under Wine beats)"
 printf '%-10s %10d %10d %8.3f\n' "size B" "$native_size" "$ours_size" "$(echo "$ours_size / $native_size" | bc -l)"
-rm -rf "$work/out-native" "$work/out-ours" "$work/small-native.zip"
+rm -rf "$work/out-native" "$work/out-ours" "$work/out-floor" "$work/small-native.zip"
