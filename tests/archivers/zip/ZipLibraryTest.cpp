@@ -693,8 +693,11 @@ TEST_F(ZipTest, ALockedFileAmongManyIsNamedAndTheRestAdded) {
   ASSERT_EQ(UnZip("-x -o " + Quote(archive) + " " + Quote(out + "\\")).code, 0);
   for (int i = 0; i < 8; ++i) {
     std::string name = "\\f" + std::to_string(i) + ".txt";
-    if (i == 3) EXPECT_EQ(GetFileAttributesA((out + name).c_str()), INVALID_FILE_ATTRIBUTES);
-    else EXPECT_EQ(ReadAll(out + name), ReadAll(src + name)) << name;
+    if (i == 3) {
+      EXPECT_EQ(GetFileAttributesA((out + name).c_str()), INVALID_FILE_ATTRIBUTES);
+    } else {
+      EXPECT_EQ(ReadAll(out + name), ReadAll(src + name)) << name;
+    }
   }
 }
 
