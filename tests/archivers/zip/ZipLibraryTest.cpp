@@ -672,7 +672,9 @@ TEST_F(ZipTest, ProgressReportsInOrderAndCancelLeavesNothing) {
   ASSERT_EQ(Zip(Quote(archive) + " " + Quote(src + "\\") + " b0.bin b1.bin b2.bin b3.bin b4.bin b5.bin").code, 0);
   EXPECT_EQ(std::count(Owner::states.begin(), Owner::states.end(), 0), 6);
   for (size_t i = 0; i < Owner::states.size(); ++i) {
-    if (Owner::states[i] == 0) EXPECT_TRUE(i + 1 < Owner::states.size() && Owner::states[i + 1] == 1) << i;
+    if (Owner::states[i] == 0) {
+      EXPECT_TRUE(i + 1 < Owner::states.size() && Owner::states[i + 1] == 1) << i;
+    }
   }
   EXPECT_EQ(List(Zip32j(), "UnZip", archive).size(), 7u);
   EXPECT_TRUE(zipKill(owner.window));
