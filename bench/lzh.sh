@@ -162,9 +162,9 @@ if has create; then
   for source in corpus big; do
     for m in 5:2 6:3 7:4; do
       IFS=: read -r lh jm <<<"$m"
-      best 'rm -f "$work/ours.lzh" "$work/jlha.lzh"' \
-        'call UNLHA32.DLL Unlha cmd "a -r2 -x1 -jm$jm \"$(win "$work/ours.lzh")\" \"$(win "$work/$source")\\\" *.*"' \
-        '(cd "$work/$source" && jlha co$lh "$work/jlha.lzh" * )'
+      best true \
+        'rm -f "$work/ours.lzh"; call UNLHA32.DLL Unlha cmd "a -r2 -x1 -jm$jm \"$(win "$work/ours.lzh")\" \"$(win "$work/$source")\\\" *.*"' \
+        'rm -f "$work/jlha.lzh"; (cd "$work/$source" && jlha co$lh "$work/jlha.lzh" * )'
       s_ours=$(stat -c %s "$work/ours.lzh") s_jlha=$(stat -c %s "$work/jlha.lzh")
       echo "${source} -lh${lh}-: UNLHA32 ${o}s ${s_ours} bytes  jlha ${n}s ${s_jlha} bytes  time ratio $(ratio "$o" "$n")  size ratio $(ratio "$s_ours" "$s_jlha")"
     done
