@@ -20,6 +20,12 @@ constexpr int HashSize = 1 << HashBits;
 constexpr int BlockTokens = 8192;
 constexpr int Lookahead = 1 << 18;
 
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
 class BitWriter {
  public:
   explicit BitWriter(std::function<void(const uint8_t*, size_t)>& sink) : sink_(sink) {}
@@ -289,6 +295,10 @@ struct Encoder::State {
     window.resize(dictionarySize + Lookahead + MaxMatch);
     head.assign(HashSize, -1);
     prev.assign(window.size(), -1);
+    head4.assign(HashSize, -1);
+    prev4.assign(window.size(), -1);
+    count.assign(HashSize, 0);
+    rank.assign(window.size(), 0);
     maxChain = 256;
   }
 
@@ -298,6 +308,13 @@ struct Encoder::State {
   BitWriter writer;
   std::vector<uint8_t> window;
   std::vector<int> head, prev;
+  // The same positions chained by their first four bytes, and each one's
+  // place in its three-byte chain (count: insertions per three-byte chain).
+  // Once a match is found, only candidates whose first four bytes agree can
+  // beat it: the four-byte chain reaches them without visiting the others,
+  // and the places tell where the three-byte search would have stopped.
+  std::vector<int> head4, prev4;
+  std::vector<uint32_t> count, rank;
   int filled = 0, position = 0, inserted = 0;
   bool slid = false;  // the window moved since the stream began
   int maxChain;
@@ -313,37 +330,89 @@ struct Encoder::State {
     return ((p[0] << 10) ^ (p[1] << 5) ^ p[2]) & (HashSize - 1);
   }
 
+  static uint32_t Hash4(const uint8_t* p) { return (Load32(p) * 2654435761u) >> (32 - HashBits); }
   void Insert(int at) {
     uint32_t h = Hash(&window[at]);
     prev[at] = head[h];
     head[h] = at;
+    rank[at] = count[h]++;
+    // The last three bytes of the data have no fourth: no match can need them there.
+    if (at + 4 <= filled) {
+      uint32_t h4 = Hash4(&window[at]);
+      prev4[at] = head4[h4];
+      head4[h4] = at;
+    }
   }
 
+  // How many of the first limit bytes agree, eight at a time.
+  static int MatchLength(const uint8_t* there, const uint8_t* here, int limit) {
+    int len = 0;
+    while (len + 8 <= limit) {
+      uint64_t a, b;
+      std::memcpy(&a, there + len, 8);
+      std::memcpy(&b, here + len, 8);
+      if (uint64_t diff = a ^ b) return len + (__builtin_ctzll(diff) >> 3);
+      len += 8;
+    }
+    while (len < limit && there[len] == here[len]) ++len;
+    return len;
+  }
+  // The first longest match among the newest maxChain candidates.
   int LongestMatch(int at, int available, int& distance) {
     int best = 0;
     int limit = std::min(available, maxMatch);
     if (limit < MinMatch) return 0;
-    int candidate = head[Hash(&window[at])];
+    const uint8_t* w = window.data();
+    const uint8_t* here = w + at;
+    uint32_t h = Hash(here);
+    int candidate = head[h];
     int chain = maxChain;
-    const uint8_t* here = &window[at];
+    const int oldest = at - dictionarySize;
+    // Until the first match: every candidate of the three-byte chain.
     while (candidate >= 0 && chain-- > 0) {
-      int d = at - candidate;
-      if (d > dictionarySize || d <= 0) break;
-      const uint8_t* there = &window[candidate];
-      if (there[best] == here[best] && there[0] == here[0]) {
-        int len = 0;
-        while (len < limit && there[len] == here[len]) ++len;
-        if (len > best) {
-          best = len;
-          distance = d;
-          if (len >= limit) break;
-        }
+      if (candidate < oldest || candidate >= at) break;
+      const uint8_t* there = w + candidate;
+      if (there[0] == here[0] && there[1] == here[1] && there[2] == here[2]) {
+        best = MatchLength(there, here, limit);
+        distance = at - candidate;
+        break;
       }
       candidate = prev[candidate];
     }
-    return best >= MinMatch ? best : 0;
+    if (best < MinMatch || best >= limit) return best >= MinMatch ? best : 0;
+    // Then only the candidates whose first best + 1 bytes agree can win, and
+    // those lie on the four-byte chain; a candidate's place in the three-byte
+    // chain is where the search above would have counted it.
+    const int* chainOf4 = prev4.data();
+    const uint32_t* rankOf = rank.data();
+    const uint32_t last = count[h] - 1;  // the place of the chain's newest
+    const uint32_t here3 = Load32(here) & 0xFFFFFF;
+    int from = candidate;
+    if (best >= 4) {
+      candidate = chainOf4[from];
+    } else {
+      candidate = head4[Hash4(here)];
+      while (candidate >= from) candidate = chainOf4[candidate];
+    }
+    int tailAt = best - 3;
+    uint32_t tail = Load32(here + tailAt);  // here[best - 3 .. best]
+    for (; candidate >= 0; candidate = chainOf4[candidate]) {
+      if (candidate < oldest) break;
+      const uint8_t* there = w + candidate;
+      if ((Load32(there) & 0xFFFFFF) != here3) continue;  // not on the three-byte chain
+      if (last - rankOf[candidate] >= static_cast<uint32_t>(maxChain)) break;
+      if (Load32(there + tailAt) != tail) continue;
+      int len = MatchLength(there, here, limit);
+      if (len > best) {
+        best = len;
+        distance = at - candidate;
+        if (len >= limit) break;
+        tailAt = best - 3;
+        tail = Load32(here + tailAt);
+      }
+    }
+    return best;
   }
-
   void Literal(uint8_t c) {
     if (adaptive) {
       adaptive->Encode(writer, c);
@@ -498,9 +567,13 @@ struct Encoder::State {
     inserted -= delta;
     slid = true;
     for (auto& h : head) h = h >= delta ? h - delta : -1;
+    for (auto& h : head4) h = h >= delta ? h - delta : -1;
     for (int i = 0; i < filled; ++i) {
       int p = prev[i + delta];
       prev[i] = p >= delta ? p - delta : -1;
+      p = prev4[i + delta];
+      prev4[i] = p >= delta ? p - delta : -1;
+      rank[i] = rank[i + delta];
     }
   }
 
@@ -509,9 +582,16 @@ struct Encoder::State {
   void Reset() {
     if (!slid && inserted < HashSize / 8) {
       // The window still holds what was inserted: clear just those buckets.
-      for (int at = 0; at < inserted; ++at) head[Hash(&window[at])] = -1;
+      for (int at = 0; at < inserted; ++at) {
+        uint32_t h = Hash(&window[at]);
+        head[h] = -1;
+        count[h] = 0;
+        if (at + 4 <= filled) head4[Hash4(&window[at])] = -1;
+      }
     } else {
       std::fill(head.begin(), head.end(), -1);
+      std::fill(head4.begin(), head4.end(), -1);
+      std::fill(count.begin(), count.end(), 0);
     }
     filled = position = inserted = 0;
     slid = false;

@@ -352,7 +352,8 @@ std::vector<uint8_t> BuildHeader(const NewEntry& entry) {
   std::memcpy(&h[2], entry.method.data(), 5);
   put32(7, static_cast<uint32_t>(entry.compressedSize));
   put32(11, static_cast<uint32_t>(entry.originalSize));
-  put32(15, static_cast<uint32_t>(arc::UnixFromFileTime(entry.writeTime)));
+  // Out of the field's range: the nearest it holds (0x41 below keeps the real one).
+  put32(15, static_cast<uint32_t>(std::clamp<int64_t>(arc::UnixFromFileTime(entry.writeTime), 0, 0xFFFFFFFFLL)));
   h[19] = 0x20;
   h[20] = 2;
   put16(21, entry.crc);
@@ -372,10 +373,16 @@ std::vector<uint8_t> BuildHeader(const NewEntry& entry) {
   size_t crcAt = 27;
   if (!entry.isDirectory) extension(0x01, nameBytes.data(), nameBytes.size());
   if (!folderBytes.empty()) extension(0x02, folderBytes.data(), folderBytes.size());
+  // Only what the base header cannot say: readers take a file without 0x40
+  // as an archive-bit file, and a folder by its method.
   uint8_t attributes[2] = {static_cast<uint8_t>(entry.attributes & 0x27), 0};
-  if (entry.isDirectory) attributes[0] = 0x10;
-  extension(0x40, attributes, 2);
-  if (!arc::IsZero(entry.createTime) || !arc::IsZero(entry.accessTime)) {
+  if (!entry.isDirectory && attributes[0] != FILE_ATTRIBUTE_ARCHIVE) extension(0x40, attributes, 2);
+  // The base header's Unix time keeps the write time to the second, as every
+  // LZH tool reads it; the 27 bytes of Windows times (a third of a small
+  // entry's header) are spent only on a write time it cannot hold.
+  int64_t unixTime = arc::UnixFromFileTime(entry.writeTime);
+  bool fits = !arc::IsZero(entry.writeTime) && unixTime >= 0 && unixTime <= 0xFFFFFFFFLL;
+  if (!fits && !arc::IsZero(entry.writeTime)) {
     uint8_t times[24];
     const FILETIME* all[3] = {&entry.createTime, &entry.writeTime, &entry.accessTime};
     for (int i = 0; i < 3; ++i) {

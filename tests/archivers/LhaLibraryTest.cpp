@@ -522,4 +522,54 @@ TEST_F(LhaTest, OutputBufferMemoryExtractionAndTimes) {
   EXPECT_NE(Lha().Close(handle), 0);
 }
 
+// Headers carry only what the base header cannot say: the attributes other
+// than the archive bit, and a write time outside the base header's Unix
+// range, must still come back.
+TEST_F(LhaTest, AttributesAndTimesOutsideTheBaseHeaderComeBack) {
+  struct Case {
+    const wchar_t* name;
+    DWORD attributes;
+    int year;
+    const char* listed;
+  } cases[] = {
+      {L"plain.txt", FILE_ATTRIBUTE_ARCHIVE, 2021, "--A--"},
+      {L"readonly.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE, 2021, "--AR-"},
+      {L"hidden.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 2021, "-HA--"},
+      {L"system.txt", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, 2021, "S-A--"},
+      {L"old.txt", FILE_ATTRIBUTE_ARCHIVE, 1960, "--A--"},
+      {L"far.txt", FILE_ATTRIBUTE_ARCHIVE, 2150, "--A--"},
+  };
+  auto timeOf = [](const fs::path& path) {
+    FILETIME time{};
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    GetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  for (const auto& c : cases) {
+    Write(Path(L"src") / c.name, "x");
+    SetTime(Path(L"src") / c.name, c.year);
+    ASSERT_TRUE(SetFileAttributesW((Path(L"src") / c.name).c_str(), c.attributes));
+  }
+  fs::path archive = Path(L"a.lzh");
+  ASSERT_EQ(Run("a -a1 " + Q(archive) + " " + QFolder(Path(L"src")) + " *.txt"), 0);
+  auto records = Lha().List(A(archive));
+  ASSERT_EQ(records.size(), std::size(cases));
+  ASSERT_EQ(Run("x -x1 " + Q(archive) + " " + QFolder(Path(L"out")) + " *.*"), 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(A(c.name));
+    auto record = std::find_if(records.begin(), records.end(), [&](const EntryRecord& r) { return A(c.name) == r.szFileName; });
+    ASSERT_NE(record, records.end());
+    EXPECT_STREQ(record->szAttribute, c.listed);
+    fs::path out = Path(L"out") / c.name;
+    EXPECT_EQ(GetFileAttributesW(out.c_str()), GetFileAttributesW((Path(L"src") / c.name).c_str()));
+    EXPECT_EQ(timeOf(out), timeOf(Path(L"src") / c.name));
+  }
+  // A tiny file's header: the base, the header check, the name; nothing else.
+  fs::path plain = Path(L"plain.lzh");
+  ASSERT_EQ(Run("a " + Q(plain) + " " + QFolder(Path(L"src")) + " plain.txt"), 0);
+  std::string bytes = Read(plain);
+  EXPECT_EQ(static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8, 24 + 2 + 5 + 3 + 9);
+}
+
 }  // namespace

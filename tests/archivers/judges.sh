@@ -15,6 +15,17 @@ call() { "$root/scripts/wine-run" "$build/bin/arccall.exe" "$@"; }
 lhacmd() { call UNLHA32.DLL Unlha cmd "$1" >"$work/last.txt" || { cat "$work/last.txt"; echo "FAILED: $1"; exit 1; }; }
 tarcmd() { call TAR32.DLL Tar cmd "$1" >"$work/last.txt" || { cat "$work/last.txt"; echo "FAILED: $1"; exit 1; }; }
 jlha() { java -Dlha.encoding=MS932 -jar /usr/share/java/jlhafrontend.jar "$@"; }
+# lhasa writes stored Shift-JIS names byte for byte: renamed to UTF-8 for comparing.
+from_sjis() {
+  python3 - "$1" <<'PY'
+import os, sys
+for dirpath, dirs, files in os.walk(os.fsencode(sys.argv[1]), topdown=False):
+    for name in dirs + files:
+        new = name.decode("cp932").encode("utf-8")
+        if new != name:
+            os.rename(os.path.join(dirpath, name), os.path.join(dirpath, new))
+PY
+}
 same() { diff -r "$1" "$2" >/dev/null || { diff -r "$1" "$2" | head; echo "FAILED: $3"; exit 1; }; echo "ok   $3"; }
 
 # The corpus: text, incompressible bytes, an empty file, Japanese names.
@@ -30,13 +41,36 @@ printf '表示のテスト\n' >"$src/sub/資料/表示.txt"
 for jm in 0 2 3 4; do
   lzh=$work/ours$jm.lzh
   lhacmd "a -r2 -x1 -jm$jm \"$(win "$lzh")\" \"$(win "$src")\\\" *.*"
-  lha tq "$lzh" >/dev/null || { echo "FAILED: lhasa test of -jm$jm"; exit 1; }
+  lhasa tq "$lzh" >/dev/null || { echo "FAILED: lhasa test of -jm$jm"; exit 1; }
   mkdir -p "$work/lhasa$jm" "$work/jlha$jm"
-  (cd "$work/lhasa$jm"; lha xq "$lzh")
+  (cd "$work/lhasa$jm"; lhasa xq "$lzh")
+  from_sjis "$work/lhasa$jm"
   same "$src" "$work/lhasa$jm" "LZH -jm$jm written by us, read by lhasa"
   (cd "$work/jlha$jm"; jlha x "$lzh" >/dev/null 2>&1)
   same "$src" "$work/jlha$jm" "LZH -jm$jm written by us, read by jlha"
 done
+
+# Write times survive to the second (lhasa sets them from the header).
+for f in numbers.txt noise.bin sub/gpl.txt "sub/資料/表示.txt"; do
+  [ "$(stat -c %Y "$src/$f")" = "$(stat -c %Y "$work/lhasa4/$f")" ] ||
+    { echo "FAILED: time of $f read by lhasa"; exit 1; }
+done
+echo "ok   LZH write times read by lhasa"
+
+# Tiny files: our headers are no larger than jlha's, and still read by both.
+tiny=$work/tiny
+mkdir -p "$tiny/資料"
+for i in $(seq 1 40); do printf 'x%d' "$i" >"$tiny/資料/f$i.txt"; done
+lhacmd "a -r1 -x1 \"$(win "$work/tiny-ours.lzh")\" \"$(win "$tiny")\\\" *.txt"
+(cd "$tiny"; jlha c "$work/tiny-jlha.lzh" 資料/*.txt >/dev/null 2>&1)
+ours=$(stat -c %s "$work/tiny-ours.lzh") theirs=$(stat -c %s "$work/tiny-jlha.lzh")
+[ "$ours" -le "$theirs" ] || { echo "FAILED: 40 tiny files take $ours bytes, jlha's archive $theirs"; exit 1; }
+mkdir -p "$work/tiny-lhasa" "$work/tiny-jlha"
+(cd "$work/tiny-lhasa"; lhasa xq "$work/tiny-ours.lzh")
+from_sjis "$work/tiny-lhasa"
+same "$tiny" "$work/tiny-lhasa" "LZH tiny files ($ours bytes, jlha $theirs) read by lhasa"
+(cd "$work/tiny-jlha"; jlha x "$work/tiny-ours.lzh" >/dev/null 2>&1)
+same "$tiny" "$work/tiny-jlha" "LZH tiny files read by jlha"
 
 # LZH written by jlha (Shift-JIS names), read by us.
 (cd "$src"; jlha c "$work/theirs.lzh" numbers.txt noise.bin empty.txt sub/gpl.txt sub/資料/表示.txt >/dev/null 2>&1)

@@ -36,16 +36,16 @@ call UNLHA32.DLL Unlha cmd "a -jm1 \"$(win "$lzh")\" \"$(win "$src")\\\" *.*" >"
   cat "$work/out.txt"; fail "writing with -jm1"; }
 
 # The method of each entry as lhasa lists it.
-lha v "$lzh" >"$work/list.txt" || fail "lhasa listing"
+lhasa v "$lzh" >"$work/list.txt" || fail "lhasa listing"
 for name in "${compressible[@]}"; do
   if [ "$name" = one.bin ]; then continue; fi  # one byte cannot shrink
   grep -E " $name\$" "$work/list.txt" | grep -qF -- "-lh1-" || { cat "$work/list.txt"; fail "$name is not -lh1-"; }
 done
 if grep -qF -- "-lh5-" "$work/list.txt"; then cat "$work/list.txt"; fail "an entry was written as lh5"; fi
 
-lha tq "$lzh" || fail "lhasa test"
+lhasa tq "$lzh" || fail "lhasa test"
 mkdir -p "$work/lhasa" "$work/jlha"
-(cd "$work/lhasa" && lha xq "$lzh") || fail "lhasa extraction"
+(cd "$work/lhasa" && lhasa xq "$lzh") || fail "lhasa extraction"
 diff -r "$src" "$work/lhasa" || fail "lhasa extracted something else"
 echo "ok   lh1 read by lhasa"
 (cd "$work/jlha" && jlha x "$lzh" >"$work/jlha.txt" 2>&1) || { cat "$work/jlha.txt"; fail "jlha extraction"; }
@@ -74,12 +74,12 @@ cp "$src/repeat.txt" "$src/large.bin" "$theirs/"
 jlzh=$work/jlha-lh1.lzh
 (cd "$theirs" && java -cp /usr/share/java/jlha.jar "$root/tests/archivers/Lh1Writer.java" "$jlzh" *) ||
   fail "jLHA writing lh1"
-lha v "$jlzh" >"$work/list.txt" || fail "lhasa listing jLHA's archive"
+lhasa v "$jlzh" >"$work/list.txt" || fail "lhasa listing jLHA's archive"
 for name in "$theirs"/*; do
   grep -E " ${name##*/}\$" "$work/list.txt" | grep -qF -- "-lh1-" || { cat "$work/list.txt"; fail "${name##*/} is not -lh1-"; }
 done
 mkdir -p "$work/theirs-lhasa"
-(cd "$work/theirs-lhasa" && lha xq "$jlzh") || fail "lhasa extraction of jLHA's lh1"
+(cd "$work/theirs-lhasa" && lhasa xq "$jlzh") || fail "lhasa extraction of jLHA's lh1"
 diff -r "$theirs" "$work/theirs-lhasa" || fail "jLHA's lh1 archive is not what it was given"
 call UNLHA32.DLL Unlha cmd "t \"$(win "$jlzh")\"" >"$work/out.txt" || { cat "$work/out.txt"; fail "our test of jLHA's lh1"; }
 call UNLHA32.DLL Unlha cmd "x -x1 \"$(win "$jlzh")\" \"$(win "$work/theirs-ours")\\\" *.*" >"$work/out.txt" || {
