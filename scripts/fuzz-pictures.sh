@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 shift || true
 formats=("$@")
-[ ${#formats[@]} -gt 0 ] || formats=(jpeg png gif tiff)
+[ ${#formats[@]} -gt 0 ] || formats=(jpeg png gif tiff mag pi)
 out=${TAVIX_BUILD_DIR:-$root/build}/picture-fuzz
 src=$root/build/deps/src
 libs=$out/libs
@@ -67,9 +67,13 @@ if ! stamped tiff "$s"; then
   echo "$s" > "$libs/.tiff"
 fi
 
-# Seeds: the test pictures, made once.
+# Seeds: the test pictures, made once; MAG and Pi by the tests' own encoders.
 seeds=$out/pictures
 [ -f "$seeds/ref.png" ] || bash "$root/tests/imageplugins/make-pictures.sh" "$seeds" >/dev/null
+if [ ! -f "$seeds/seed.pi" ]; then
+  clang++ -std=c++20 -O1 -I"$root/tests/imageplugins" "$root/tests/imageplugins/MakeRetroSeeds.cpp" -o "$out/make-retro-seeds"
+  "$out/make-retro-seeds" "$seeds"
+fi
 
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -I"$libs/include" -I"$root/imageplugins/core")
@@ -80,6 +84,8 @@ for format in "${formats[@]}"; do
     png) codec=Png lib=(-lpng16 -lz) ext=png ;;
     gif) codec=Gif lib=(-lgif) ext=gif ;;
     tiff) codec=Tiff lib=(-ltiff -ljpeg -lz -lm) ext=tif ;;
+    mag) codec=Mag lib=() ext=mag ;;  # our own decoders: nothing beneath them
+    pi) codec=Pi lib=() ext=pi ;;
     *) echo "unknown format $format"; exit 2 ;;
   esac
   clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_FORMAT=imageplugin::k${codec}Format \
