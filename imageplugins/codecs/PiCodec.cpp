@@ -128,6 +128,36 @@ class Colours {
   uint8_t table_[16][16];
 };
 
+// The pixel chain as it is made: the last two lines and a little in a ring
+// (what copies read), each pixel also set in the picture at a moving cursor.
+class Chain {
+ public:
+  Chain(Picture& picture, size_t lead, size_t total)
+      : picture_(picture), ring_(lead + 4, 0), lead_(lead), total_(total), width_(picture.width) {}
+  size_t Size() const { return ring_.size(); }
+  // The pixel `distance` places back (1 is the last one made).
+  uint8_t Back(size_t distance) const {
+    return ring_[head_ >= distance ? head_ - distance : head_ + ring_.size() - distance];
+  }
+  void Push(uint8_t colour) {
+    ring_[head_] = colour;
+    if (++head_ == ring_.size()) head_ = 0;
+    if (at_ >= lead_ && at_ < total_) {
+      if (x_ == 0) row_ = picture_.Row(y_);
+      row_[x_ / 2] |= x_ % 2 ? colour : uint8_t(colour << 4);
+      if (++x_ == width_) x_ = 0, ++y_;
+    }
+    ++at_;
+  }
+
+ private:
+  Picture& picture_;
+  std::vector<uint8_t> ring_;
+  size_t head_ = 0, lead_, total_, width_, at_ = 0;
+  uint32_t x_ = 0, y_ = 0;
+  uint8_t* row_ = nullptr;
+};
+
 int Decode(const uint8_t* data, size_t size, bool, Picture& picture) {
   Header h;
   int code = ReadHeader(data, size, h);
@@ -149,12 +179,14 @@ int Decode(const uint8_t* data, size_t size, bool, Picture& picture) {
                                   : Rgb((i & 2) ? on : 0, (i & 4) ? on : 0, (i & 1) ? on : 0);
     }
   }
-  std::vector<uint8_t> buffer(total + 2, 0);  // a pair may end one past the picture
+  // Copies reach two lines and a pixel back at most: a ring of that much
+  // stands for the whole chain, and every pixel goes to the picture as made.
+  Chain chain(picture, lead, total);
   Bits bits(data + h.body, size - h.body);
   Colours colours;
   uint8_t first = 0, second = 0;
   if (!colours.Read(bits, 0, first) || !colours.Read(bits, first, second)) return kCorrupt;
-  for (size_t i = 0; i < lead; i += 2) buffer[i] = first, buffer[i + 1] = second;
+  for (size_t i = 0; i < lead; i += 2) chain.Push(first), chain.Push(second);
   size_t at = lead;
   int previous = -1;
   while (at < total) {
@@ -168,8 +200,9 @@ int Decode(const uint8_t* data, size_t size, bool, Picture& picture) {
     if (int(position) == previous) {
       // Literal pairs while the bit after each says 1.
       for (;;) {
-        if (!colours.Read(bits, buffer[at - 1], buffer[at]) || !colours.Read(bits, buffer[at], buffer[at + 1]))
-          return kCorrupt;
+        uint8_t a = 0, b = 0;
+        if (!colours.Read(bits, chain.Back(1), a) || !colours.Read(bits, a, b)) return kCorrupt;
+        chain.Push(a), chain.Push(b);
         at += 2;
         if (at >= total) break;
         unsigned again = 0;
@@ -192,7 +225,7 @@ int Decode(const uint8_t* data, size_t size, bool, Picture& picture) {
     size_t from = 0;
     switch (position) {
       case 0: {
-        const size_t back = buffer[at - 1] == buffer[at - 2] ? 4 : 2;
+        const size_t back = chain.Back(1) == chain.Back(2) ? 4 : 2;
         if (at < back) return kCorrupt;
         from = at - back;
         break;
@@ -206,14 +239,14 @@ int Decode(const uint8_t* data, size_t size, bool, Picture& picture) {
         break;
     }
     const size_t count = std::min(pairs * 2, total - at + (total - at) % 2);
-    for (size_t i = 0; i < count; ++i) buffer[at + i] = buffer[from + i];  // may overlap forward
+    const size_t distance = at - from;  // the source may overlap what this copy writes
+    if (distance == 0) {
+      for (size_t i = 0; i < count; ++i) chain.Push(chain.Back(chain.Size()));
+    } else {
+      for (size_t i = 0; i < count; ++i) chain.Push(chain.Back(distance));
+    }
     at += count;
     previous = int(position);
-  }
-  for (uint32_t y = 0; y < h.height; ++y) {
-    const uint8_t* line = buffer.data() + lead + y * w;
-    uint8_t* row = picture.Row(y);
-    for (size_t x = 0; x < w; ++x) row[x / 2] |= x % 2 ? line[x] : uint8_t(line[x] << 4);
   }
   return kOk;
 }
