@@ -13,6 +13,10 @@ namespace {
 
 uint16_t Be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 
+// Pi pictures come from screens of 640 x 400; a few bits of copy codes can
+// declare any size, and the time to make it. Far beyond any real one is refused.
+constexpr uint64_t kMaxPiPixels = uint64_t{1} << 24;
+
 bool Probe(const uint8_t* head, size_t size) {
   // "Pi" alone is too common a start for text: also ask for the comment's end.
   return size >= 2 && head[0] == 'P' && head[1] == 'i' &&
@@ -50,7 +54,7 @@ int ReadHeader(const uint8_t* data, size_t size, Header& h) {
   h.height = Be16(data + at + 2);
   at += 4;
   if (h.width == 0 || h.height == 0) return kCorrupt;
-  if (!SizeAcceptable(h.width, h.height)) return kNoMemory;
+  if (!SizeAcceptable(h.width, h.height) || uint64_t{h.width} * h.height > kMaxPiPixels) return kNoMemory;
   if ((mode & 0x80) == 0) {
     if (size - at < 48) return kCorrupt;
     h.palette = data + at;

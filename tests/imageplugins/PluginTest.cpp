@@ -387,7 +387,8 @@ TEST(RetroPlugins, BadInputGivesAnErrorCodeWithoutCrashOrHang) {
     int code;
   } piCases[] = {
       {"65535 x 65535 declared", piWith(65535, 65535, 100), 4},
-      {"11000 x 11000 declared, little body", piWith(11000, 11000, 100), 3},
+      {"11000 x 11000 declared", piWith(11000, 11000, 100), 4},
+      {"4000 x 4000 declared, little body", piWith(4000, 4000, 100), 3},
       {"no width", piWith(0, 61, 100), 3},
       {"256 colours", [&] { std::string s = pi; s[piSize - 10] = 8; return s; }(), 2},
       {"no comment end", "Pi without an end", 2},
