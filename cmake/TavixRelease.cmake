@@ -14,7 +14,7 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/pages/ DESTINATION help)
 install(FILES ${CMAKE_SOURCE_DIR}/app/res/Tavix.ini DESTINATION .)
 
 set(_release_targets Tavix tavixex unlha32 UNARJ32 UNRAR32 CAB32 tar32 BGA32 UNZIP32 ZIP32J QXZIP32
-  sfx_gui sfx_installer sfx_console ifjpeg ifpng ifgif iftiff)
+  sfx_gui sfx_installer sfx_console ifjpeg ifpng ifgif iftiff ifmag ifpi)
 add_custom_target(release
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${TAVIX_RELEASE_DIR}
   COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${TAVIX_RELEASE_DIR}

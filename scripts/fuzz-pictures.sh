@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 shift || true
 formats=("$@")
-[ ${#formats[@]} -gt 0 ] || formats=(jpeg png gif tiff)
+[ ${#formats[@]} -gt 0 ] || formats=(jpeg png gif tiff mag pi)
 out=${TAVIX_BUILD_DIR:-$root/build}/picture-fuzz
 src=$root/build/deps/src
 libs=$out/libs
@@ -32,23 +32,28 @@ host_cmake() { # source build [args...]
     -DCMAKE_C_FLAGS="$libflags" -DCMAKE_INSTALL_PREFIX="$libs" "$@" >"$b.log" 2>&1 || { tail -30 "$b.log"; exit 1; }
 }
 stamped() { [ "$(cat "$libs/.$1" 2>/dev/null)" = "$2" ]; }
+wanted() { # a library is built only for the formats asked for (TIFF needs JPEG)
+  local f
+  for f in "${formats[@]}"; do [ "$f" = "$1" ] || { [ "$1" = jpeg ] && [ "$f" = tiff ]; } && return 0; done
+  return 1
+}
 
-s=$(one libjpeg-turbo)
-if ! stamped jpeg "$s"; then
+if wanted jpeg && ! stamped jpeg "$(one libjpeg-turbo)"; then
+  s=$(one libjpeg-turbo)
   host_cmake "$s" "$out/jpeg" -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF
   cmake --build "$out/jpeg" -j"$jobs" --target jpeg-static >>"$out/jpeg.log" 2>&1 || { tail -30 "$out/jpeg.log"; exit 1; }
   cp "$out/jpeg/libjpeg.a" "$libs/lib/"; cp "$s"/{jpeglib.h,jmorecfg.h,jerror.h} "$out/jpeg/jconfig.h" "$libs/include/"
   echo "$s" > "$libs/.jpeg"
 fi
-s=$(one libpng1.6)
-if ! stamped png "$s"; then
+if wanted png && ! stamped png "$(one libpng1.6)"; then
+  s=$(one libpng1.6)
   host_cmake "$s" "$out/png" -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_HARDWARE_OPTIMIZATIONS=OFF
   cmake --build "$out/png" -j"$jobs" --target png_static >>"$out/png.log" 2>&1 || { tail -30 "$out/png.log"; exit 1; }
   cp "$out/png/libpng16.a" "$libs/lib/"; cp "$s"/{png.h,pngconf.h} "$out/png/pnglibconf.h" "$libs/include/"
   echo "$s" > "$libs/.png"
 fi
-s=$(one giflib)
-if ! stamped gif "$s"; then
+if wanted gif && ! stamped gif "$(one giflib)"; then
+  s=$(one giflib)
   mkdir -p "$out/gif"
   for f in dgif_lib egif_lib gifalloc gif_err gif_hash openbsd-reallocarray; do
     clang $libflags -c "$s/$f.c" -o "$out/gif/$f.o"
@@ -56,8 +61,8 @@ if ! stamped gif "$s"; then
   rm -f "$libs/lib/libgif.a"; ar rcs "$libs/lib/libgif.a" "$out/gif"/*.o; cp "$s/gif_lib.h" "$libs/include/"
   echo "$s" > "$libs/.gif"
 fi
-s=$(one tiff)
-if ! stamped tiff "$s"; then
+if wanted tiff && ! stamped tiff "$(one tiff)"; then
+  s=$(one tiff)
   host_cmake "$s" "$out/tiff" -DBUILD_SHARED_LIBS=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF \
     -Dtiff-docs=OFF -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF \
     -Dlerc=OFF -Dlibdeflate=OFF -DJPEG_LIBRARY="$libs/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$libs/include"
@@ -67,9 +72,13 @@ if ! stamped tiff "$s"; then
   echo "$s" > "$libs/.tiff"
 fi
 
-# Seeds: the test pictures, made once.
+# Seeds: the test pictures, made once; MAG and Pi by the tests' own encoders.
 seeds=$out/pictures
 [ -f "$seeds/ref.png" ] || bash "$root/tests/imageplugins/make-pictures.sh" "$seeds" >/dev/null
+if [ ! -f "$seeds/seed.pi" ]; then
+  clang++ -std=c++20 -O1 -I"$root/tests/imageplugins" "$root/tests/imageplugins/MakeRetroSeeds.cpp" -o "$out/make-retro-seeds"
+  "$out/make-retro-seeds" "$seeds"
+fi
 
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -I"$libs/include" -I"$root/imageplugins/core")
@@ -80,6 +89,8 @@ for format in "${formats[@]}"; do
     png) codec=Png lib=(-lpng16 -lz) ext=png ;;
     gif) codec=Gif lib=(-lgif) ext=gif ;;
     tiff) codec=Tiff lib=(-ltiff -ljpeg -lz -lm) ext=tif ;;
+    mag) codec=Mag lib=() ext=mag ;;  # our own decoders: nothing beneath them
+    pi) codec=Pi lib=() ext=pi ;;
     *) echo "unknown format $format"; exit 2 ;;
   esac
   clang++ "${flags[@]}" -fsanitize=fuzzer -DFUZZ_FORMAT=imageplugin::k${codec}Format \

@@ -562,6 +562,41 @@ void TAll::Paint(HDC dc) {
   FillRgn(dc, rest.get(), GetSysColorBrush(COLOR_BTNFACE));
 }
 
+UINT TAll::RealizeOwnPalette(bool background) {
+  if (!palette_) return 0;
+  HDC dc = GetDC(window_);
+  HPALETTE old = SelectPalette(dc, palette_.get(), background ? TRUE : FALSE);
+  const UINT changed = RealizePalette(dc);
+  SelectPalette(dc, old, TRUE);
+  ReleaseDC(window_, dc);
+  return changed;
+}
+
+bool TAll::PaletteMessage(UINT message, WPARAM wparam, LRESULT& result) {
+  result = 0;
+  if (message == WM_QUERYNEWPALETTE) {
+    // Our window came to the front: the picture's colours take the system
+    // palette again, and the picture is drawn anew with them.
+    if (!palette_) return true;
+    RealizeOwnPalette(false);
+    InvalidateRect(window_, nullptr, FALSE);
+    result = TRUE;
+    return true;
+  }
+  if (message == WM_PALETTECHANGED) {
+    // Another window changed the system palette: the screen pixels of the
+    // picture now name other colours, so map ours again and repaint. A
+    // change we made ourselves needs nothing (and would never end).
+    const HWND changer = reinterpret_cast<HWND>(wparam);
+    if (palette_ && changer != window_ && changer != GetAncestor(window_, GA_ROOT)) {
+      RealizeOwnPalette(true);
+      InvalidateRect(window_, nullptr, FALSE);
+    }
+    return true;
+  }
+  return false;
+}
+
 LRESULT CALLBACK TAll::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<TAll*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
@@ -595,6 +630,12 @@ LRESULT TAll::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_MOUSEWHEEL:
       Scroll(SB_VERT, GET_WHEEL_DELTA_WPARAM(wparam) > 0 ? SB_LINEUP : SB_LINEDOWN);
       return 0;
+    case WM_QUERYNEWPALETTE:
+    case WM_PALETTECHANGED: {
+      LRESULT result = 0;
+      PaletteMessage(message, wparam, result);
+      return result;
+    }
   }
   return DefWindowProcW(window_, message, wparam, lparam);
 }

@@ -61,6 +61,10 @@ class TAll {
   void AssignPicture(TBitmap bitmap);
   HBITMAP Picture() const { return bitmap_.get(); }
   HPALETTE Palette() const { return palette_.get(); }
+  // The top window's palette messages (WM_QUERYNEWPALETTE, WM_PALETTECHANGED)
+  // go to top windows only: the window holding the control hands them on.
+  // True when the message was one of them; result is then the answer.
+  bool PaletteMessage(UINT message, WPARAM wparam, LRESULT& result);
   SIZE PictureSize() const { return pictureSize_; }
 
   // Shown size: the picture's own, or the size it is stretched to.
@@ -89,6 +93,8 @@ class TAll {
 
  private:
   void Paint(HDC dc);
+  // Maps the picture's palette into the system palette; the entries changed.
+  UINT RealizeOwnPalette(bool background);
 
   HWND window_ = nullptr;
   std::wstring pictureName_;

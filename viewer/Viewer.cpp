@@ -751,6 +751,7 @@ LRESULT CALLBACK TViewer::WindowProc(HWND window, UINT message, WPARAM w, LPARAM
 }
 
 LRESULT TViewer::Handle(UINT message, WPARAM w, LPARAM l) {
+  if (LRESULT result = 0; all_ && all_->PaletteMessage(message, w, result)) return result;
   switch (message) {
     case WM_SIZE:
       Layout();

@@ -78,5 +78,7 @@ extern const Format kJpegFormat;
 extern const Format kPngFormat;
 extern const Format kGifFormat;
 extern const Format kTiffFormat;
+extern const Format kMagFormat;
+extern const Format kPiFormat;
 
 }  // namespace imageplugin

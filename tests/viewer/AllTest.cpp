@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../imageplugins/RetroEncoders.h"
 #include "All.h"
 #include "JpegPicture.h"
 #include "SpyPlugin.h"
@@ -174,6 +175,28 @@ TEST_F(AllTest, OurPluginsBesideTheProgramAndAUsersPluginFirst) {
     EXPECT_LE(WorstDifference(pixels, ReadAll(fs::path(Pictures()) / c.judge)), c.tolerance);
   }
   EXPECT_EQ(all_->OrgWidth(), 97);  // the last one was a JPEG
+  // MAG and Pi through our own decoders, made by the tests' encoders.
+  const retro::Indexed p16 = retro::Pattern(97, 61, 16, 4), p256 = retro::Pattern(97, 61, 256, 6);
+  const struct {
+    const wchar_t* file;
+    std::string bytes;
+    const retro::Indexed& picture;
+  } retro_cases[] = {{L"m16.mag", retro::EncodeMag(p16, false), p16},
+                     {L"m256.MAG", retro::EncodeMag(p256, true), p256},
+                     {L"p16.pi", retro::EncodePi(p16), p16}};
+  for (const auto& c : retro_cases) {
+    SCOPED_TRACE(std::string(c.file, c.file + wcslen(c.file)));
+    std::ofstream(folder_ / c.file, std::ios::binary) << c.bytes;
+    all_->SetPictureName((folder_ / c.file).wstring());
+    EXPECT_TRUE(messages_.empty());
+    ASSERT_EQ(all_->Error(), 0);
+    SIZE size{};
+    const auto pixels = PixelsOf(all_->Picture(), size);
+    std::string judge;
+    for (uint8_t index : c.picture.pixels)
+      for (int k = 0; k < 3; ++k) judge += char(c.picture.palette[index * 3 + k]);
+    EXPECT_EQ(WorstDifference(pixels, judge), 0);
+  }
   // AutoSize: the control is the picture's size.
   RECT r{};
   GetWindowRect(all_->Handle(), &r);
