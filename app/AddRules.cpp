@@ -1,5 +1,7 @@
 #include "AddRules.h"
 
+#include "app/MainTexts.h"
+
 #include <windows.h>
 
 namespace {
@@ -92,15 +94,15 @@ std::wstring AutoNamedArchive(const std::wstring& archivePath, const std::wstrin
 
 TSaveAsChoice SaveAsChoiceFor(TArchiverType kind, const std::wstring& archivePath) {
   // "*.*" for every file: a pattern "*.*)" would show none.
-  const std::wstring all = L"全てのﾌｧｲﾙ(*.*)|*.*";
+  const std::wstring all = texts::AddFilter;
   std::wstring extension = ExtensionOf(archivePath);
   switch (kind) {
-    case atLha: return {L"LHA書庫ﾌｧｲﾙ(*.LZH)|*.LZH|" + all, L"lzh"};
+    case atLha: return {texts::SaveAsLzhFilter + all, L"lzh"};
     case atZip:
       if (Upper(extension) == L".ZIP")
-        return {L"ZIP書庫ﾌｧｲﾙ(*.ZIP)|*.ZIP|ZIP書庫ﾌｧｲﾙ(*.JAR)|*.JAR|" + all, L"zip"};
-      return {L"ZIP書庫ﾌｧｲﾙ(*.JAR)|*.JAR|ZIP書庫ﾌｧｲﾙ(*.ZIP)|*.ZIP|" + all, L"jar"};
-    case atCab: return {L"CAB書庫ﾌｧｲﾙ(*.CAB)|*.CAB|" + all, L"cab"};
+        return {texts::SaveAsZipFilter + all, L"zip"};
+      return {texts::SaveAsJarFilter + all, L"jar"};
+    case atCab: return {texts::SaveAsCabFilter + all, L"cab"};
     default: return {all, extension.empty() ? L"" : extension.substr(1)};
   }
 }

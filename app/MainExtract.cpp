@@ -354,8 +354,6 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
   options.m = overwrite ? 0 : 1;
   state_.cancelRequested = false;
 
-  // The window takes no commands while the library works; progress reports
-  // keep it painted and let Esc through.
   // A name that begins like a switch or a response file is marked as a name.
   std::vector<std::string> names;
   for (const std::string& file : files)
@@ -363,30 +361,9 @@ bool TTavixMain::ExtractStep(const std::vector<std::string>& files, const std::w
 
   // Room for the library's own words, shown when it fails.
   if (arc_->OutputSize() == 0) arc_->SetOutputSize(4096);
-  int code = 0;
-  state_.busy = true;
-  state_.lastPump = 0;
-  EnableWindow(window_, FALSE);
-  // Each progress report changes the texts; they reach the bar at each look
-  // into the queue, not at every change (see TProgressStatusBar::HoldTexts).
-  statusBar1_.HoldTexts(true);
-  {
-    // However the library call ends, the window takes commands again.
-    TScopeExit ready([this] {
-      statusBar1_.HoldTexts(false);
-      state_.busy = false;
-      EnableWindow(window_, TRUE);
-    });
-    try {
-      code = arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names});
-    } catch (const EArchiver& error) {
-      code = -1;
-      statusBar1_.HoldTexts(false);
-      statusBar1_.SetProgress(0);
-      ShowError(error.Message());
-    }
-  }
-  SetFocus(arcList_.Handle());
+  // The window takes no commands while the library works; progress reports
+  // keep it painted and let Esc through.
+  int code = RunLibrary([&] { return arc_->Extract(window_, nullptr, WideToAnsi(target), TNameList{names}); });
   // Libraries that report nothing themselves (ours among them) would leave a
   // failed extraction looking like a success. Codes below 0x8012 skip one
   // entry only; the count comparison tells of those, and of a cancel.

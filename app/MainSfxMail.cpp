@@ -1,4 +1,5 @@
 // Self-extracting archives and sending by mail.
+#include "app/AddRules.h"
 #include "app/MailSend.h"
 #include "app/MainTexts.h"
 #include "app/TavixMain.h"
@@ -8,11 +9,6 @@
 #include "engine/TextUtil.h"
 
 namespace {
-
-std::wstring FolderOf(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 std::wstring NameOf(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/:");

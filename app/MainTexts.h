@@ -86,6 +86,11 @@ inline constexpr wchar_t CannotOpenFile[] = L"このﾌｧｲﾙを開く事に�
 // Creating archives, adding, deleting and Save As.
 inline constexpr wchar_t AddTitle[] = L"書庫に追加するファイルの選択";
 inline constexpr wchar_t AddFilter[] = L"全てのﾌｧｲﾙ(*.*)|*.*";
+// The save-as dialog's filters, by the archive's type; AddFilter (every file) follows each.
+inline constexpr wchar_t SaveAsLzhFilter[] = L"LHA書庫ﾌｧｲﾙ(*.LZH)|*.LZH|";
+inline constexpr wchar_t SaveAsZipFilter[] = L"ZIP書庫ﾌｧｲﾙ(*.ZIP)|*.ZIP|ZIP書庫ﾌｧｲﾙ(*.JAR)|*.JAR|";
+inline constexpr wchar_t SaveAsJarFilter[] = L"ZIP書庫ﾌｧｲﾙ(*.JAR)|*.JAR|ZIP書庫ﾌｧｲﾙ(*.ZIP)|*.ZIP|";
+inline constexpr wchar_t SaveAsCabFilter[] = L"CAB書庫ﾌｧｲﾙ(*.CAB)|*.CAB|";
 inline constexpr wchar_t AutoNameExists[] = L"は既に存在します.\r\nこのﾌｧｲﾙに追加しますか?";  // after the path
 inline constexpr wchar_t NewArchiveNameCaption[] = L"新規書庫ﾌｧｲﾙ名";
 inline constexpr wchar_t NewArchiveNamePrompt[] = L"書庫ﾌｧｲﾙ名を入力して下さい";

@@ -344,7 +344,8 @@ class TTavixMain {
   bool ArcListOMouseMove(WPARAM keys, int x, int y);
   void ArcListOMouseUp();
   void DragOut();
-  // Runs a library call with the window busy and disabled; -1 when it raised (and was told).
+  // Runs a library call with the window busy and disabled, the progress texts held
+  // until it ends; -1 when it raised (and was told).
   int RunLibrary(const std::function<int()>& call);
   // The library's own words on a failed command, for the message that tells the user.
   std::wstring LibraryReport(int code);

@@ -1,8 +1,9 @@
 #include "AboutDialog.h"
 
-#include "help/HelpService.h"
 #include "AboutDialogIds.h"
+#include "DialogSupport.h"
 #include "engine/Handles.h"
+#include "help/HelpService.h"
 
 #include <shellapi.h>
 
@@ -77,15 +78,7 @@ INT_PTR CALLBACK TAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   static TFont underlined;
   switch (message) {
     case WM_INITDIALOG: {
-      HWND owner = GetWindow(dialog, GW_OWNER);
-      RECT box{}, main{};
-      GetWindowRect(dialog, &box);
-      if (owner != nullptr && GetWindowRect(owner, &main)) {
-        int width = box.right - box.left;
-        int height = box.bottom - box.top;
-        SetWindowPos(dialog, nullptr, main.left + (main.right - main.left - width) / 2,
-                     main.top + (main.bottom - main.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      }
+      CenterOverOwner(dialog);
       SendDlgItemMessageW(dialog, IDC_ABOUT_LOGO, STM_SETICON, reinterpret_cast<WPARAM>(FirstIcon()), 0);
       SetDlgItemTextW(dialog, IDC_ABOUT_VER, FileVersionOf(ProgramPath()).c_str());
       LOGFONTW font{};

@@ -1,8 +1,10 @@
 #include "ArcPropDialog.h"
 
-#include "help/HelpService.h"
 #include "ArcPropDialogIds.h"
+#include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "engine/Handles.h"
+#include "help/HelpService.h"
 #include "widgets/FolderDialog.h"
 
 #include <cwchar>
@@ -111,25 +113,16 @@ TArcProp::TChoice TArcProp::ShowModal(HWND owner, const TFacts& facts, const TCh
 }
 
 void TArcProp::BaseDirButtonClick(HWND dialog) {
-  auto folder = BrowseForFolder(dialog, L"基準ﾃﾞｨﾚｸﾄﾘを選択", ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR)));
+  auto folder =
+      BrowseForFolder(dialog, dialog_texts::ChooseBaseFolder, ControlText(GetDlgItem(dialog, IDC_ARCPROP_BASEDIR)));
   if (folder) SetDlgItemTextW(dialog, IDC_ARCPROP_BASEDIR, folder->c_str());
 }
 
 INT_PTR CALLBACK TArcProp::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<TDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* state = DialogObject<TDialogState>(dialog, message, lParam);
   switch (message) {
     case WM_INITDIALOG: {
-      state = reinterpret_cast<TDialogState*>(lParam);
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      HWND owner = GetWindow(dialog, GW_OWNER);
-      RECT box{}, main{};
-      GetWindowRect(dialog, &box);
-      if (owner != nullptr && GetWindowRect(owner, &main)) {
-        int width = box.right - box.left;
-        int height = box.bottom - box.top;
-        SetWindowPos(dialog, nullptr, main.left + (main.right - main.left - width) / 2,
-                     main.top + (main.bottom - main.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      }
+      CenterOverOwner(dialog);
       const TTexts& texts = *state->texts;
       // The value labels are bold.
       LOGFONTW font{};

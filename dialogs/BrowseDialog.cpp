@@ -1,9 +1,10 @@
 #include "BrowseDialog.h"
 
-#include "help/HelpService.h"
 #include "BrowseDialogIds.h"
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "ExtractDialog.h"
+#include "help/HelpService.h"
 
 #include <commctrl.h>
 
@@ -27,11 +28,11 @@ struct TToolButton {
   const wchar_t* hint;
 };
 const TToolButton ToolButtons[] = {
-    {IDC_BROWSE_UP, VIEW_PARENTFOLDER, BTNS_BUTTON, L"一つ上のﾌｫﾙﾀﾞへ"},
-    {IDC_BROWSE_NEWFOLDER, VIEW_NEWFOLDER, BTNS_BUTTON, L"新しいﾌｫﾙﾀﾞを作る"},
+    {IDC_BROWSE_UP, VIEW_PARENTFOLDER, BTNS_BUTTON, dialog_texts::BrowseUpHint},
+    {IDC_BROWSE_NEWFOLDER, VIEW_NEWFOLDER, BTNS_BUTTON, dialog_texts::BrowseNewFolderHint},
     {0, 0, BTNS_SEP, nullptr},
-    {IDC_BROWSE_LIST, VIEW_LIST, BTNS_CHECKGROUP, L"一覧表示"},
-    {IDC_BROWSE_DETAILS, VIEW_DETAILS, BTNS_CHECKGROUP, L"詳細表示"},
+    {IDC_BROWSE_LIST, VIEW_LIST, BTNS_CHECKGROUP, dialog_texts::BrowseListHint},
+    {IDC_BROWSE_DETAILS, VIEW_DETAILS, BTNS_CHECKGROUP, dialog_texts::BrowseDetailsHint},
 };
 
 std::wstring WithoutTrailingBackslash(std::wstring path) {
@@ -78,11 +79,9 @@ int TBrowse::ShowModal() {
 }
 
 INT_PTR CALLBACK TBrowse::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TBrowse*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TBrowse>(dialog, message, l);
   switch (message) {
     case WM_INITDIALOG:
-      self = reinterpret_cast<TBrowse*>(l);
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
       self->Create(dialog);
       self->FormShow();
       return FALSE;  // FormShow gave the file list the focus
@@ -124,11 +123,9 @@ INT_PTR CALLBACK TBrowse::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM
 }
 
 INT_PTR CALLBACK TBrowse::PanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TBrowse*>(GetWindowLongPtrW(panel, DWLP_USER));
+  auto self = DialogObject<TBrowse>(panel, message, l);
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrW(panel, DWLP_USER, l);
-      return FALSE;
+    case WM_INITDIALOG: return FALSE;
     case WM_COMMAND:
       return self != nullptr && self->Command(LOWORD(w), HIWORD(w));
   }
@@ -158,7 +155,7 @@ void TBrowse::Create(HWND dialog) {
   }
   panel_ = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_BROWSE_MKDIR), dialog, PanelProc,
                               reinterpret_cast<LPARAM>(this));
-  SetDlgItemTextW(panel_, IDC_BROWSE_EDIT1, L"新しいﾌｫﾙﾀﾞ");
+  SetDlgItemTextW(panel_, IDC_BROWSE_EDIT1, dialog_texts::BrowseNewFolderName);
   tree_.Attach(GetDlgItem(dialog, IDC_BROWSE_TREE));
   list_.Attach(GetDlgItem(dialog, IDC_BROWSE_FILES));
   history_.SetComboBox(GetDlgItem(dialog, IDC_BROWSE_HISTORY));
@@ -443,7 +440,7 @@ void TBrowse::BitBtn3Click() {
   // Without a real parent, or with a name that is a path, the folder would
   // land somewhere the user did not choose.
   if (!IsFolder(parent) || !IsPlainName(name) || !CreateDirectoryW(path.c_str(), nullptr)) {
-    MessageBoxW(dialog_, L"ﾃﾞｨﾚｸﾄﾘの作成に失敗しました.", L"Tavix", MB_OK | MB_ICONQUESTION);
+    MessageBoxW(dialog_, dialog_texts::BrowseFolderNotMade, dialog_texts::MessageCaption, MB_OK | MB_ICONQUESTION);
     return;
   }
   tree_.Rebuild();
@@ -468,7 +465,7 @@ void TBrowse::OkBtnClick() {
   if (selected.empty() && !folder.empty()) chosen.push_back(folder);
   // A node without a file-system path (the computer node) names nothing to add.
   if (chosen.empty()) {
-    MessageBoxW(dialog_, L"ﾌｧｲﾙかﾌｫﾙﾀﾞを選択してください.", L"Tavix", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog_, dialog_texts::BrowseChooseSomething, dialog_texts::MessageCaption, MB_OK | MB_ICONWARNING);
     return;
   }
   if (!folder.empty()) history_.Add(folder);

@@ -1,8 +1,9 @@
 #include "EditorPropDialog.h"
-#include "engine/Handles.h"
 
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "EditorPropDialogIds.h"
+#include "engine/Handles.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -12,45 +13,21 @@
 
 namespace {
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 const TTabPages::TPageDef kPages[] = {
-    {L"編集", IDD_EDITORPROP_EDIT},          {L"表示１", IDD_EDITORPROP_VIEW1},    {L"表示２", IDD_EDITORPROP_VIEW2},
-    {L"表示色", IDD_EDITORPROP_COLOR},       {L"ワードラップ", IDD_EDITORPROP_WRAP}, {L"予約語", IDD_EDITORPROP_RESERVED},
-    {L"キーバインド", IDD_EDITORPROP_KEYS},
+    {dialog_texts::EditorPageEdit, IDD_EDITORPROP_EDIT},   {dialog_texts::EditorPageView1, IDD_EDITORPROP_VIEW1},
+    {dialog_texts::EditorPageView2, IDD_EDITORPROP_VIEW2}, {dialog_texts::EditorPageColor, IDD_EDITORPROP_COLOR},
+    {dialog_texts::EditorPageWrap, IDD_EDITORPROP_WRAP},   {dialog_texts::EditorReservedWords, IDD_EDITORPROP_RESERVED},
+    {dialog_texts::EditorPageKeys, IDD_EDITORPROP_KEYS},
 };
 
-const wchar_t* const kElementNames[teElementCount] = {
-    L"デフォルト", L"1ﾊﾞｲﾄ文字", L"2ﾊﾞｲﾄ文字", L"行コメント", L"数値", L"文字列", L"シンボル", L"予約語", L"Mailアドレス",
-    L"URL", L"選択部分", L"改行マーク", L"EOFマーク", L"TABマーク", L"全角スペース", L"カーソル行の下線", L"括弧",
-    L"検索キーワード"};
+const auto& kElementNames = dialog_texts::EditorElements;
+static_assert(std::size(kElementNames) == teElementCount);
 
-struct TNamedColor {
-  const wchar_t* name;
-  COLORREF color;
-};
-const TNamedColor kPalette[] = {
-    {L"黒", RGB(0, 0, 0)},         {L"暗赤", RGB(128, 0, 0)},     {L"緑", RGB(0, 128, 0)},
-    {L"オリーブ", RGB(128, 128, 0)}, {L"紺", RGB(0, 0, 128)},       {L"紫", RGB(128, 0, 128)},
-    {L"青緑", RGB(0, 128, 128)},    {L"灰色", RGB(128, 128, 128)}, {L"銀色", RGB(192, 192, 192)},
-    {L"赤", RGB(255, 0, 0)},        {L"ライム", RGB(0, 255, 0)},   {L"黄", RGB(255, 255, 0)},
-    {L"青", RGB(0, 0, 255)},        {L"赤紫", RGB(255, 0, 255)},   {L"水色", RGB(0, 255, 255)},
-    {L"白", RGB(255, 255, 255)}};
-const wchar_t kOtherColor[] = L"その他...";
-
-// The six sample lines; the word "select" is the six bytes from offset 34.
-const wchar_t kSample[] =
-    L"Text editor ｱｲｳｴｵ あいうえお\r\n"
-    L"The select word is selected.\r\n"
-    L"\tTab mark and // line comment\r\n"
-    L"Number 0x1F 12345 (brackets) \"string\"\r\n"
-    L"Reserved word: if else while return\r\n"
-    L"mail: someone@example.com url: http://www.example.com/";
+const COLORREF kPalette[] = {RGB(0, 0, 0),       RGB(128, 0, 0),   RGB(0, 128, 0),   RGB(128, 128, 0),
+                             RGB(0, 0, 128),     RGB(128, 0, 128), RGB(0, 128, 128), RGB(128, 128, 128),
+                             RGB(192, 192, 192), RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(255, 255, 0),
+                             RGB(0, 0, 255),     RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
+static_assert(std::size(kPalette) == std::size(dialog_texts::EditorColors));
 
 std::string ToSjis(const std::wstring& text) {
   if (text.empty()) return {};
@@ -128,17 +105,14 @@ TmEditorProp::~TmEditorProp() = default;
 
 int TmEditorProp::ShowModal() {
   TPageTurnKeys keys([this](int step) { pages_.Turn(step); });
-  INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EDITORPROP), owner_, SheetProc,
-                                   reinterpret_cast<LPARAM>(this));
+  int result = ShowDialogBox(IDD_EDITORPROP, owner_, SheetProc, this);
   dialog_ = nullptr;
-  return result == IDOK ? IDOK : IDCANCEL;
+  return result;
 }
 
 INT_PTR CALLBACK TmEditorProp::SheetProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto* self = reinterpret_cast<TmEditorProp*>(GetWindowLongPtrW(window, DWLP_USER));
+  auto* self = DialogObject<TmEditorProp>(window, message, l);
   if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<TmEditorProp*>(l);
-    SetWindowLongPtrW(window, DWLP_USER, l);
     self->FormCreate(window);
     self->FormShow();
     return TRUE;
@@ -167,11 +141,8 @@ INT_PTR CALLBACK TmEditorProp::SheetProc(HWND window, UINT message, WPARAM w, LP
 }
 
 INT_PTR CALLBACK TmEditorProp::PageProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto* self = reinterpret_cast<TmEditorProp*>(GetWindowLongPtrW(window, DWLP_USER));
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, l);
-    return FALSE;
-  }
+  auto* self = DialogObject<TmEditorProp>(window, message, l);
+  if (message == WM_INITDIALOG) return FALSE;
   if (self == nullptr) return FALSE;
   if (message == WM_COMMAND) {
     self->Command(LOWORD(w), HIWORD(w), reinterpret_cast<HWND>(l));
@@ -184,7 +155,7 @@ INT_PTR CALLBACK TmEditorProp::PageProc(HWND window, UINT message, WPARAM w, LPA
 void TmEditorProp::FormCreate(HWND dialog) {
   dialog_ = dialog;
   if (!caption_.empty()) SetWindowTextW(dialog_, caption_.c_str());
-  pages_.Create(dialog_, IDC_EP_TABS, ThisModule(), kPages, PageProc, reinterpret_cast<LPARAM>(this));
+  pages_.Create(dialog_, IDC_EP_TABS, DialogModule(), kPages, PageProc, reinterpret_cast<LPARAM>(this));
   // The preview takes the place the colour page keeps for it.
   HWND frame = GetDlgItem(pages_.Page(3), IDC_EP_PREVIEWFRAME);
   RECT bounds{};
@@ -218,10 +189,11 @@ void TmEditorProp::FillColorCombo(int id, COLORREF color) {
   HWND combo = Item(id);
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   int selected = -1;
-  for (const auto& entry : kPalette) {
-    int index = static_cast<int>(SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name)));
-    SendMessageW(combo, CB_SETITEMDATA, index, entry.color);
-    if (entry.color == color) selected = index;
+  for (size_t i = 0; i < std::size(kPalette); ++i) {
+    auto name = reinterpret_cast<LPARAM>(dialog_texts::EditorColors[i]);
+    int index = static_cast<int>(SendMessageW(combo, CB_ADDSTRING, 0, name));
+    SendMessageW(combo, CB_SETITEMDATA, index, kPalette[i]);
+    if (kPalette[i] == color) selected = index;
   }
   if (selected < 0) {
     wchar_t text[32];
@@ -229,7 +201,8 @@ void TmEditorProp::FillColorCombo(int id, COLORREF color) {
     selected = static_cast<int>(SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     SendMessageW(combo, CB_SETITEMDATA, selected, color);
   }
-  int other = static_cast<int>(SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kOtherColor)));
+  int other =
+      static_cast<int>(SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(dialog_texts::EditorOtherColor)));
   SendMessageW(combo, CB_SETITEMDATA, other, static_cast<LPARAM>(-1));
   SendMessageW(combo, CB_SETCURSEL, selected, 0);
 }
@@ -279,7 +252,7 @@ void TmEditorProp::FormShow() {
       SendMessageW(fontList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
     if (s.fontName == name) SendMessageW(fontList, CB_SETCURSEL, i, 0);
   }
-  preview_.SetText(ToSjis(kSample));
+  preview_.SetText(ToSjis(dialog_texts::EditorSample));
   Apply();
 
   for (const auto& box : kBoxes) SetCheck(box.id, s.*box.field);
@@ -289,7 +262,7 @@ void TmEditorProp::FormShow() {
   }
   for (const auto& text : kTextBoxes) SetWindowTextW(Item(text.id), (s.*text.field).c_str());
   HWND bars = Item(IDC_EP_SCROLLBAR);
-  for (const wchar_t* name : {L"なし", L"縦ｽｸﾛｰﾙﾊﾞｰ", L"横ｽｸﾛｰﾙﾊﾞｰ", L"縦・横"})
+  for (const wchar_t* name : dialog_texts::EditorScrollBars)
     SendMessageW(bars, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageW(bars, CB_SETCURSEL, s.scrollBars, 0);
   SetCheck(IDC_EP_R8, s.rulerGauge == 8);
@@ -314,15 +287,7 @@ void TmEditorProp::FormShow() {
   SetWindowTextW(Item(IDC_EP_RESVSTR), words.c_str());
 
   HWND functions = Item(IDC_EP_FUNCTIONS);
-  ListView_SetExtendedListViewStyle(functions, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.cx = 260;
-  column.pszText = const_cast<wchar_t*>(L"機能");
-  ListView_InsertColumn(functions, 0, &column);
-  column.cx = 150;
-  column.pszText = const_cast<wchar_t*>(L"ショートカット");
-  ListView_InsertColumn(functions, 1, &column);
+  SetListColumns(functions, {{dialog_texts::EditorColumnFunction, 260}, {dialog_texts::EditorColumnShortcut, 150}});
   for (size_t i = 0; i < Slots.size(); ++i) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -555,14 +520,14 @@ void TmEditorProp::ReadReservedWords() { EditorPropEx1.reservedWords = SplitWord
 bool TmEditorProp::LoadWordFile(const std::wstring& path, std::wstring* text, std::wstring* error) {
   TFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) {
-    *error = path + L" を読み込めません.";
+    *error = path + dialog_texts::EditorCannotRead;
     return false;
   }
   LARGE_INTEGER size{};
   GetFileSizeEx(file.get(), &size);
   // A word list is small; a huge file is not one and would choke the memo.
   if (size.QuadPart > 16 * 1024 * 1024) {
-    *error = path + L" は予約語ﾘｽﾄとして大きすぎます.";
+    *error = path + dialog_texts::EditorWordsTooLarge;
     return false;
   }
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
@@ -570,7 +535,7 @@ bool TmEditorProp::LoadWordFile(const std::wstring& path, std::wstring* text, st
   BOOL ok = bytes.empty() || ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   file.reset();
   if (!ok) {
-    *error = path + L" を読み込めません.";
+    *error = path + dialog_texts::EditorCannotRead;
     return false;
   }
   bytes.resize(read);
@@ -599,19 +564,15 @@ bool TmEditorProp::SaveWordFile(const std::wstring& path, const std::wstring& te
 }
 
 void TmEditorProp::LoadReservedWords() {
-  wchar_t path[MAX_PATH]{};
-  OPENFILENAMEW dialog{sizeof dialog};
-  dialog.hwndOwner = dialog_;
-  dialog.lpstrTitle = L"予約語ﾘｽﾄの読み込み";
-  dialog.lpstrFilter = L"予約語ﾘｽﾄ(*.rsv)\0*.rsv\0ﾃｷｽﾄﾌｧｲﾙ(*.txt)\0*.txt\0全てのﾌｧｲﾙ(*.*)\0*.*\0";
-  dialog.lpstrDefExt = L"rsv";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  if (!GetOpenFileNameW(&dialog)) return;
+  auto path = AskFileName(dialog_, false,
+                          {.title = dialog_texts::EditorLoadWordsTitle,
+                           .filter = dialog_texts::EditorLoadWordsFilter,
+                           .defaultExtension = L"rsv",
+                           .flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST});
+  if (!path) return;
   std::wstring text, error;
-  if (!LoadWordFile(path, &text, &error)) {
-    MessageBoxW(dialog_, error.c_str(), L"予約語", MB_OK | MB_ICONERROR);
+  if (!LoadWordFile(*path, &text, &error)) {
+    MessageBoxW(dialog_, error.c_str(), dialog_texts::EditorReservedWords, MB_OK | MB_ICONERROR);
     return;
   }
   SetWindowTextW(Item(IDC_EP_RESVSTR), text.c_str());
@@ -620,18 +581,15 @@ void TmEditorProp::LoadReservedWords() {
 }
 
 void TmEditorProp::SaveReservedWords() {
-  wchar_t path[MAX_PATH]{};
-  OPENFILENAMEW dialog{sizeof dialog};
-  dialog.hwndOwner = dialog_;
-  dialog.lpstrTitle = L"予約語ﾌｧｲﾙの保存";
-  dialog.lpstrFilter = L"予約語ﾘｽﾄ(*.rsv)\0*.rsv\0全てのﾌｧｲﾙ(*.*)\0*.*\0";
-  dialog.lpstrDefExt = L"rsv";
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameW(&dialog)) return;
-  if (!SaveWordFile(path, TextOf(IDC_EP_RESVSTR)))
-    MessageBoxW(dialog_, (std::wstring(path) + L" に書き込めません.").c_str(), L"予約語", MB_OK | MB_ICONERROR);
+  auto path = AskFileName(dialog_, true,
+                          {.title = dialog_texts::EditorSaveWordsTitle,
+                           .filter = dialog_texts::EditorSaveWordsFilter,
+                           .defaultExtension = L"rsv",
+                           .flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT});
+  if (!path) return;
+  if (!SaveWordFile(*path, TextOf(IDC_EP_RESVSTR)))
+    MessageBoxW(dialog_, (*path + dialog_texts::EditorCannotWrite).c_str(), dialog_texts::EditorReservedWords,
+                MB_OK | MB_ICONERROR);
 }
 
 std::wstring TmEditorProp::ShortcutText(WORD key) {

@@ -1,9 +1,11 @@
 #include "dialogs/ExtractDialog.h"
 
-#include "help/HelpService.h"
+#include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "dialogs/ExtractDialogIds.h"
 #include "dialogs/InputBox.h"
 #include "engine/Handles.h"
+#include "help/HelpService.h"
 
 #include <commctrl.h>
 
@@ -42,13 +44,6 @@ constexpr TPlace OptionPlaces[] = {
     {IDC_EXTRACT_FOLDER_ABSOLUTE, 12, 270, 144, 16},
     {IDC_EXTRACT_FOLDER_RELATIVE, 12, 288, 144, 16},
 };
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
 
 std::wstring WindowText(HWND window) {
   std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
@@ -95,10 +90,10 @@ std::wstring RegistryDesktopFolder() {
 
 TExtract::TExtract(HWND owner, const TInitialOptions& initial) : owner_(owner) {
   ShowError = [](HWND window, const std::wstring& message) {
-    MessageBoxW(window, message.c_str(), L"Tavix", MB_OK | MB_ICONERROR);
+    MessageBoxW(window, message.c_str(), dialog_texts::MessageCaption, MB_OK | MB_ICONERROR);
   };
   HWND active = GetActiveWindow(), focus = GetFocus();
-  dialog_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EXTRACT), owner, DialogProc,
+  dialog_ = CreateDialogParamW(DialogModule(), MAKEINTRESOURCEW(IDD_EXTRACT), owner, DialogProc,
                                reinterpret_cast<LPARAM>(this));
   // FormCreate
   shown_ = false;
@@ -141,13 +136,11 @@ void TExtract::LayOut() {
 }
 
 INT_PTR CALLBACK TExtract::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TExtract*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TExtract>(dialog, message, l);
   switch (message) {
     case WM_INITDIALOG:
-      self = reinterpret_cast<TExtract*>(l);
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
       self->dialog_ = dialog;
-      self->panel_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_EXTRACT_PANEL), dialog, PanelProc, l);
+      self->panel_ = CreateDialogParamW(DialogModule(), MAKEINTRESOURCEW(IDD_EXTRACT_PANEL), dialog, PanelProc, l);
       self->tree_.Attach(GetDlgItem(self->panel_, IDC_EXTRACT_TREE));
       self->history_.SetComboBox(GetDlgItem(self->panel_, IDC_EXTRACT_HISTORY));
       self->LayOut();
@@ -167,11 +160,9 @@ INT_PTR CALLBACK TExtract::DialogProc(HWND dialog, UINT message, WPARAM w, LPARA
 }
 
 INT_PTR CALLBACK TExtract::PanelProc(HWND panel, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TExtract*>(GetWindowLongPtrW(panel, DWLP_USER));
+  auto self = DialogObject<TExtract>(panel, message, l);
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrW(panel, DWLP_USER, l);
-      return FALSE;
+    case WM_INITDIALOG: return FALSE;
     case WM_COMMAND:
       return self != nullptr && self->Guarded([&] { return self->Command(LOWORD(w), HIWORD(w)); });
     case WM_TIMER:
@@ -298,29 +289,8 @@ bool TExtract::Collapsed() const {
 }
 
 int TExtract::ShowModal() {
-  modalResult_ = 0;
-  // The owner is disabled while the dialog is up, as for any modal window.
-  bool ownerWasEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
-  if (ownerWasEnabled) EnableWindow(owner_, FALSE);
-  ShowWindow(dialog_, SW_SHOW);
-  FormShow();
-  MSG msg;
-  while (modalResult_ == 0) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-      modalResult_ = IDCANCEL;
-      break;
-    }
-    if (!IsDialogMessageW(dialog_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  if (ownerWasEnabled) EnableWindow(owner_, TRUE);
-  ShowWindow(dialog_, SW_HIDE);
-  if (owner_ != nullptr) SetActiveWindow(owner_);
-  return modalResult_;
+  return RunModal(
+      dialog_, owner_, &modalResult_, [this] { FormShow(); }, [] {});
 }
 
 void TExtract::EndModal(int result) {
@@ -339,7 +309,7 @@ bool TExtract::Guarded(const std::function<bool()>& handler) {
     if (!wide.empty()) wide.pop_back();
     ShowError(dialog_, wide);
   } catch (...) {
-    ShowError(dialog_, L"予期しないｴﾗｰが発生しました.");
+    ShowError(dialog_, dialog_texts::ExtractUnexpectedError);
   }
   return true;
 }
@@ -403,10 +373,10 @@ void TExtract::MakeDirBtnClick() {
   std::wstring parent = tree_.SelectedPath();
   // Without a folder the new one would land in the root of the current drive.
   if (parent.empty()) {
-    MessageBoxW(dialog_, L"ﾌｫﾙﾀﾞを作成する場所を選択してください.", L"Tavix", MB_OK | MB_ICONWARNING);
+    MessageBoxW(dialog_, dialog_texts::ExtractChooseFolderPlace, dialog_texts::MessageCaption, MB_OK | MB_ICONWARNING);
     return;
   }
-  auto name = InputBox(dialog_, L"フォルダ作成", L"作成するフォルダ名", L"");
+  auto name = InputBox(dialog_, dialog_texts::ExtractMakeFolderTitle, dialog_texts::ExtractMakeFolderPrompt, L"");
   if (!name) return;
   // The desktop node has a display name, not a path: create on the real desktop.
   if (parent == TShellFolderTree::DesktopName) {
@@ -416,7 +386,8 @@ void TExtract::MakeDirBtnClick() {
   std::wstring path = WithoutTrailingBackslash(parent) + L"\\" + *name;
   if (!CreateDirectoryW(path.c_str(), nullptr)) {
     DWORD error = GetLastError();
-    ShowError(dialog_, L"ﾌｫﾙﾀﾞ " + path + L" は作成出来ませんでした." + std::to_wstring(error));
+    ShowError(dialog_,
+              dialog_texts::ExtractFolderWord + path + dialog_texts::ExtractFolderNotMade + std::to_wstring(error));
     return;
   }
   tree_.Rebuild();

@@ -1,6 +1,7 @@
 #include "FileEnvDialog.h"
 
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "EditorPropDialog.h"
 #include "EnvSaveAsDialog.h"
 #include "FileEnvDialogIds.h"
@@ -10,16 +11,6 @@
 #include <commdlg.h>
 
 namespace {
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
-const wchar_t kBroken[] = L"環境ﾌｧｲﾙが異常です.";
-const wchar_t kTitle[] = L"ﾌｧｲﾙ毎の環境設定";
 
 bool Exists(const std::wstring& path) {
   DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
@@ -39,27 +30,23 @@ std::wstring NameOnly(const std::wstring& path) {
 // What "更新(&U)" writes: the editor's defaults with the font and both bars.
 TEditorSettings FreshSettings() {
   TEditorSettings settings;
-  settings.fontName = L"ＭＳ ゴシック";
+  settings.fontName = dialog_texts::EnvFreshFont;
   settings.fontSize = 11;
   settings.scrollBars = sbBoth;
   return settings;
 }
 
 bool SystemFileDialog(HWND owner, bool save, const std::wstring& proposed, std::wstring* path) {
-  wchar_t buffer[MAX_PATH]{};
-  proposed.copy(buffer, MAX_PATH - 1);
-  std::wstring folder = ProgramFolder();
-  OPENFILENAMEW dialog{sizeof dialog};
-  dialog.hwndOwner = owner;
-  dialog.lpstrTitle = save ? L"環境設定ﾌｧｲﾙ保存" : L"環境設定ﾌｧｲﾙ読込み";
-  dialog.lpstrFilter = L"環境設定ﾌｧｲﾙ(*.env)\0*.env\0全てのﾌｧｲﾙ(*.*)\0*.*\0";
-  dialog.lpstrDefExt = L"env";
-  dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrFile = buffer;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? 0 : OFN_FILEMUSTEXIST);
-  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return false;
-  *path = buffer;
+  auto chosen =
+      AskFileName(owner, save,
+                  {.title = save ? dialog_texts::EnvSaveTitle : dialog_texts::EnvLoadTitle,
+                   .filter = dialog_texts::EnvFilter,
+                   .defaultExtension = L"env",
+                   .folder = ProgramFolder(),
+                   .proposed = proposed,
+                   .flags = static_cast<DWORD>(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? 0 : OFN_FILEMUSTEXIST))});
+  if (!chosen) return false;
+  *path = *chosen;
   return true;
 }
 
@@ -87,17 +74,14 @@ TFileEnv::TFileEnv(HWND owner, const std::wstring& settingsFile) : owner_(owner)
 }
 
 int TFileEnv::ShowModal() {
-  INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_FILEENV), owner_, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
+  int result = ShowDialogBox(IDD_FILEENV, owner_, DialogProc, this);
   dialog_ = nullptr;
-  return result == IDOK ? IDOK : IDCANCEL;
+  return result;
 }
 
 INT_PTR CALLBACK TFileEnv::DialogProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto* self = reinterpret_cast<TFileEnv*>(GetWindowLongPtrW(window, DWLP_USER));
+  auto* self = DialogObject<TFileEnv>(window, message, l);
   if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<TFileEnv*>(l);
-    SetWindowLongPtrW(window, DWLP_USER, l);
     self->dialog_ = window;
     self->FormCreate();
     return TRUE;
@@ -139,15 +123,7 @@ INT_PTR CALLBACK TFileEnv::DialogProc(HWND window, UINT message, WPARAM w, LPARA
 void TFileEnv::FormCreate() {
   table_.Read(ini_);
   HWND grid = GetDlgItem(dialog_, IDC_FE_ENVLIST);
-  ListView_SetExtendedListViewStyle(grid, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  LVCOLUMNW column{};
-  column.mask = LVCF_TEXT | LVCF_WIDTH;
-  column.cx = 110;
-  column.pszText = const_cast<wchar_t*>(L"環境名");
-  ListView_InsertColumn(grid, 0, &column);
-  column.cx = 253;
-  column.pszText = const_cast<wchar_t*>(L"適用するﾌｧｲﾙの拡張子");
-  ListView_InsertColumn(grid, 1, &column);
+  SetListColumns(grid, {{dialog_texts::EnvColumnName, 110}, {dialog_texts::EnvColumnMasks, 253}});
   filling_ = true;
   for (int i = 0; i < TEnvTable::kRows; ++i) {
     LVITEMW item{};
@@ -176,6 +152,15 @@ void TFileEnv::FillGrid() {
   }
 }
 
+// The table again, with only this row selected.
+void TFileEnv::ShowRow(int row) {
+  FillGrid();
+  HWND grid = GetDlgItem(dialog_, IDC_FE_ENVLIST);
+  ListView_SetItemState(grid, -1, 0, LVIS_SELECTED);
+  ListView_SetItemState(grid, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  EnvListClick(row);
+}
+
 void TFileEnv::EnvListClick(int row) {
   if (row < 0 || row >= TEnvTable::kRows) return;
   row_ = row;
@@ -197,13 +182,15 @@ void TFileEnv::Edit1Change() {
   if (table_.Row(row_).name.empty()) EnableWindow(GetDlgItem(dialog_, IDC_FE_SAVE), TRUE);
 }
 
-void TFileEnv::Error(const std::wstring& text, UINT icon) { MessageBoxW(dialog_, text.c_str(), kTitle, MB_OK | icon); }
+void TFileEnv::Error(const std::wstring& text, UINT icon) {
+  MessageBoxW(dialog_, text.c_str(), dialog_texts::EnvTitle, MB_OK | icon);
+}
 
 // The settings and the Environ section into the row's file; a refused write is told.
 bool TFileEnv::Write(const TEditorSettings& settings, int row) {
   const TEnvEntry& entry = table_.Row(row);
   if (!settings.Save(entry.file) || !WriteEnvironSection(entry.file, entry.name, entry.masks)) {
-    Error(entry.file + L" に書き込めません");
+    Error(entry.file + dialog_texts::EnvCannotWrite);
     return false;
   }
   return true;
@@ -213,7 +200,7 @@ void TFileEnv::UpdBtnClick() {
   if (row_ < 1) return;
   std::wstring name = WindowTextOf(GetDlgItem(dialog_, IDC_FE_EDIT1));
   if (name.empty()) {
-    Error(L"環境名を入力してください.", MB_ICONWARNING);
+    Error(dialog_texts::EnvNameMissing, MB_ICONWARNING);
     return;
   }
   TEnvEntry& entry = table_.Row(row_);
@@ -235,21 +222,17 @@ void TFileEnv::LoadBtnClick() {
   std::wstring name = ReadEnvironValue(file, L"Name"), masks = ReadEnvironValue(file, L"Ext");
   TEditorSettings settings;
   if (!settings.Load(file)) {
-    Error(kBroken);
+    Error(dialog_texts::EnvBroken);
     return;
   }
   if (name.empty()) {
     // Without a name it could not be told apart from a free row.
-    Error(L"このﾌｧｲﾙは使用出来ません.");
+    Error(dialog_texts::EnvFileUnusable);
     return;
   }
   int row = table_.Merge(name, masks, file);
   if (row < 0) return;
-  FillGrid();
-  HWND grid = GetDlgItem(dialog_, IDC_FE_ENVLIST);
-  ListView_SetItemState(grid, -1, 0, LVIS_SELECTED);
-  ListView_SetItemState(grid, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  EnvListClick(row);
+  ShowRow(row);
 }
 
 void TFileEnv::SaveBtnClick() {
@@ -261,27 +244,27 @@ void TFileEnv::SaveBtnClick() {
   std::wstring shownName = ask.Name;
   if (ask.ShowModal() != IDOK) return;
   if (ask.Name.empty()) {
-    Error(L"環境名を入力してください.", MB_ICONWARNING);
+    Error(dialog_texts::EnvNameMissing, MB_ICONWARNING);
     return;
   }
   int target = source;
   if (!SameText(ask.Name, shownName) || source == 0) {
     target = table_.TargetForSave(ask.Name);
     if (target < 0) {
-      Error(L"環境保存数が一杯のため保存出来ません.", MB_ICONWARNING);
+      Error(dialog_texts::EnvTableFull, MB_ICONWARNING);
       return;
     }
   }
   std::wstring file;
   if (!ChooseFile(dialog_, true, table_.Row(target).file, &file)) return;
   if (Exists(file)) {
-    std::wstring question = NameOnly(file) + L" はすでに存在します.上書きしますか?";
-    if (MessageBoxW(dialog_, question.c_str(), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    std::wstring question = NameOnly(file) + dialog_texts::EnvAskOverwrite;
+    if (MessageBoxW(dialog_, question.c_str(), dialog_texts::EnvTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   }
   // A row never saved has no file: it starts from the defaults.
   TEditorSettings settings = FreshSettings();
   if (!sourceFile.empty() && Exists(sourceFile) && !settings.Load(sourceFile)) {
-    Error(kBroken);
+    Error(dialog_texts::EnvBroken);
     return;
   }
   TEnvEntry before = table_.Row(target);
@@ -290,21 +273,17 @@ void TFileEnv::SaveBtnClick() {
     table_.Row(target) = before;
     return;
   }
-  FillGrid();
-  HWND grid = GetDlgItem(dialog_, IDC_FE_ENVLIST);
-  ListView_SetItemState(grid, -1, 0, LVIS_SELECTED);
-  ListView_SetItemState(grid, target, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  EnvListClick(target);
+  ShowRow(target);
 }
 
 void TFileEnv::PropBtnClick() {
   TEnvEntry& entry = table_.Row(row_);
   TmEditorProp sheet(dialog_);
   if (Exists(entry.file) && !sheet.EditorPropEx1.Load(entry.file)) {
-    Error(kBroken);
+    Error(dialog_texts::EnvBroken);
     return;
   }
-  sheet.SetCaption(entry.name + L" の環境設定");
+  sheet.SetCaption(entry.name + dialog_texts::EnvSheetCaption);
   sheet.SetFunctionsEnabled(false);
   sheet.CenterOn(dialog_);
   if (sheet.ShowModal() != IDOK) return;
@@ -318,8 +297,8 @@ void TFileEnv::PropBtnClick() {
 
 void TFileEnv::DelBtnClick() {
   if (row_ < 1 || table_.Row(row_).name.empty()) return;
-  std::wstring question = table_.Row(row_).name + L" を削除しますか?";
-  if (MessageBoxW(dialog_, question.c_str(), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  std::wstring question = table_.Row(row_).name + dialog_texts::EnvAskDelete;
+  if (MessageBoxW(dialog_, question.c_str(), dialog_texts::EnvTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   table_.Delete(row_);
   FillGrid();
   EnvListClick(row_);

@@ -31,6 +31,7 @@ class TFileEnv {
 
   // Handlers, named after their controls and events.
   void FormCreate();
+  void ShowRow(int row);
   void EnvListClick(int row);
   void Edit1Change();
   void UpdBtnClick();

@@ -1,6 +1,8 @@
 #include "FindDialog.h"
 
+#include "DialogSupport.h"
 #include "FindDialogIds.h"
+#include "help/HelpService.h"
 
 #include <vector>
 
@@ -8,13 +10,7 @@ static_assert(IDC_FIND_MATCHCASE == 4721 && IDC_FIND_FROMTOP == 4732, "the class
 
 namespace {
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
+constexpr DWORD HelpTopic = 15;
 const wchar_t kSection[] = L"Find";
 
 // The settings of the dialog in the order they are read: both radio buttons
@@ -37,8 +33,8 @@ TFindDlg::TFindDlg(HWND owner, const std::wstring& settingsFile) : owner_(owner)
   ini_.SetFileName(settingsFile);
   ini_.Loaded();
   history_.SetFileName(ini_.FullPath());
-  dialog_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_FIND), owner, DialogProc,
-                               reinterpret_cast<LPARAM>(this));
+  dialog_ =
+      CreateDialogParamW(DialogModule(), MAKEINTRESOURCEW(IDD_FIND), owner, DialogProc, reinterpret_cast<LPARAM>(this));
   FormCreate();
 }
 
@@ -90,29 +86,8 @@ std::wstring TFindDlg::FindWord() const {
 }
 
 int TFindDlg::ShowModal() {
-  modalResult_ = 0;
-  bool ownerWasEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
-  if (ownerWasEnabled) EnableWindow(owner_, FALSE);
-  ShowWindow(dialog_, SW_SHOW);
-  FormShow();
-  MSG msg;
-  while (modalResult_ == 0) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-      modalResult_ = IDCANCEL;
-      break;
-    }
-    if (!IsDialogMessageW(dialog_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  FormCloseQuery();
-  if (ownerWasEnabled) EnableWindow(owner_, TRUE);
-  ShowWindow(dialog_, SW_HIDE);
-  if (owner_ != nullptr) SetActiveWindow(owner_);
-  return modalResult_;
+  return RunModal(
+      dialog_, owner_, &modalResult_, [this] { FormShow(); }, [this] { FormCloseQuery(); });
 }
 
 void TFindDlg::FormShow() { SetFocus(GetDlgItem(dialog_, IDC_FIND_WORD)); }
@@ -133,16 +108,13 @@ void TFindDlg::FormCloseQuery() {
 }
 
 INT_PTR CALLBACK TFindDlg::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TFindDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TFindDlg>(dialog, message, l);
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
-      return FALSE;
+    case WM_INITDIALOG: return FALSE;
     case WM_CLOSE:
       if (self) self->modalResult_ = IDCANCEL;
       return TRUE;
-    case WM_HELP:
-      return TRUE;
+    case WM_HELP: ShowHelpTopic(dialog, HelpTopic); return TRUE;
     case WM_COMMAND:
       if (!self) return FALSE;
       switch (LOWORD(w)) {

@@ -1,5 +1,6 @@
 #include "dialogs/InputBox.h"
 
+#include "dialogs/DialogSupport.h"
 #include "dialogs/ExtractDialogIds.h"
 
 namespace {
@@ -12,11 +13,9 @@ struct InputBoxState {
 };
 
 INT_PTR CALLBACK InputBoxProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto state = DialogObject<InputBoxState>(dialog, message, l);
   switch (message) {
     case WM_INITDIALOG: {
-      state = reinterpret_cast<InputBoxState*>(l);
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
       SetWindowTextW(dialog, state->caption->c_str());
       SetDlgItemTextW(dialog, IDC_INPUTBOX_PROMPT, state->prompt->c_str());
       SetDlgItemTextW(dialog, IDC_INPUTBOX_EDIT, state->initial->c_str());

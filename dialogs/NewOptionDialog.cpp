@@ -1,9 +1,10 @@
 #include "NewOptionDialog.h"
 
-#include "help/HelpService.h"
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "FolderDialog.h"
 #include "NewOptionDialogIds.h"
+#include "help/HelpService.h"
 
 namespace {
 
@@ -64,11 +65,9 @@ int TNewOption::ShowModal() {
 }
 
 INT_PTR CALLBACK TNewOption::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TNewOption*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TNewOption>(dialog, message, l);
   switch (message) {
     case WM_INITDIALOG: {
-      self = reinterpret_cast<TNewOption*>(l);
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
       self->dialog_ = dialog;
       SetRadioIndex(dialog, IDC_NEWOPTION_KIND_LZH, KindItems, self->values_.ArcKind);
       SetRadioIndex(dialog, IDC_NEWOPTION_LHA_0, LhaItems, self->lhaCompMode_);
@@ -186,7 +185,7 @@ void TNewOption::DirOptionClick() {
 void TNewOption::UseBaseDirClick() {
   HWND field = GetDlgItem(dialog_, IDC_NEWOPTION_BASEDIRNAME);
   if (Checked(IDC_NEWOPTION_USEBASEDIR) && WindowTextOf(field).empty()) {
-    if (auto folder = FolderDlg1(dialog_, L"基準ﾃﾞｨﾚｸﾄﾘを選択", L"")) SetWindowTextW(field, folder->c_str());
+    if (auto folder = FolderDlg1(dialog_, dialog_texts::ChooseBaseFolder, L"")) SetWindowTextW(field, folder->c_str());
     if (WindowTextOf(field).empty()) CheckDlgButton(dialog_, IDC_NEWOPTION_USEBASEDIR, BST_UNCHECKED);
   }
   ApplyGroups();
@@ -194,7 +193,7 @@ void TNewOption::UseBaseDirClick() {
 
 void TNewOption::BaseDirNameButtonClick() {
   HWND field = GetDlgItem(dialog_, IDC_NEWOPTION_BASEDIRNAME);
-  if (auto folder = FolderDlg1(dialog_, L"基準ﾃﾞｨﾚｸﾄﾘを選択", WindowTextOf(field)))
+  if (auto folder = FolderDlg1(dialog_, dialog_texts::ChooseBaseFolder, WindowTextOf(field)))
     SetWindowTextW(field, folder->c_str());
 }
 

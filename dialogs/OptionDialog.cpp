@@ -1,9 +1,11 @@
 #include "OptionDialog.h"
 
-#include "help/HelpService.h"
+#include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "OptionDialogIds.h"
 #include "ShortCutText.h"
 #include "engine/Handles.h"
+#include "help/HelpService.h"
 #include "widgets/FieldControls.h"
 
 #include <algorithm>
@@ -13,52 +15,25 @@ namespace {
 constexpr UINT HelpTopic = 25;
 
 const TTabPages::TPageDef Pages[] = {
-    {L"ﾌｫﾙﾀﾞ", IDD_OPTION_FOLDER}, {L"解凍", IDD_OPTION_EXTRACT},      {L"圧縮", IDD_OPTION_PACK},
-    {L"表示", IDD_OPTION_VIEW},     {L"ｼｪﾙ拡張", IDD_OPTION_SHELL},     {L"Tavix拡張", IDD_OPTION_TAVIX},
-    {L"Unlha", IDD_OPTION_UNLHA},  {L"ﾂｰﾙﾊﾞｰ", IDD_OPTION_TOOLBAR},
+    {dialog_texts::OptionPageFolder, IDD_OPTION_FOLDER}, {dialog_texts::OptionPageExtract, IDD_OPTION_EXTRACT},
+    {dialog_texts::OptionPagePack, IDD_OPTION_PACK},     {dialog_texts::OptionPageView, IDD_OPTION_VIEW},
+    {dialog_texts::OptionPageShell, IDD_OPTION_SHELL},   {dialog_texts::OptionPageTavix, IDD_OPTION_TAVIX},
+    {dialog_texts::OptionPageUnlha, IDD_OPTION_UNLHA},   {dialog_texts::OptionPageToolBar, IDD_OPTION_TOOLBAR},
 };
 static_assert(std::size(Pages) == TOptionPanel::PageCount);
-
-constexpr wchar_t Separator[] = L"ｾﾊﾟﾚｰﾀ";
-constexpr wchar_t SeparatorText[] = L"ボタンとボタンのセパレータです.";
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
 
 }  // namespace
 
 const std::array<TToolLine, kToolButtonCount>& ToolLines() {
-  static const std::array<TToolLine, kToolButtonCount> lines = {{
-      {L"新規作成", L"新しい書庫ﾌｧｲﾙを作成します.", 1},
-      {L"書庫を開く", L"書庫ﾌｧｲﾙを開きます.", 0},
-      {L"名前を付けて保存", L"新規作成した書庫に名前を付けて保存します.", 14},
-      {L"書庫のﾌﾟﾛﾊﾟﾃｨ", L"書庫の情報を表示します.編集可能な書庫の場合には、このﾀﾞｲｱﾛｸﾞで編集可能に出来ます.", 16},
-      {Separator, SeparatorText, -1},
-      {L"ﾌｧｲﾙのｺﾋﾟｰ", L"現在選択中のﾌｧｲﾙをｺﾋﾟｰします.ｺﾋﾟｰしたﾌｧｲﾙはｴｸｽﾌﾟﾛｰﾗ上やﾃﾞｽｸﾄｯﾌﾟ上に貼付け出来ます.", 12},
-      {L"ﾌｧｲﾙの貼付け",
-       L"ｴｸｽﾌﾟﾛｰﾗ上やﾃﾞｽｸﾄｯﾌﾟからｺﾋﾟｰしたﾌｧｲﾙを書庫に追加します.書庫は編集状態でなければなりません.", 13},
-      {Separator, SeparatorText, -1},
-      {L"ﾌｧｲﾙを解凍する", L"開いている書庫内のﾌｧｲﾙを解凍します.", 2},
-      {L"ﾌｧｲﾙを追加する", L"開いている書庫へﾌｧｲﾙを追加します.", 5},
-      {L"ﾌｧｲﾙを削除する", L"選択している書庫内のﾌｧｲﾙを削除します.", 6},
-      {Separator, SeparatorText, -1},
-      {L"ﾌｧｲﾙを閲覧する", L"選択している書庫内のﾌｧｲﾙを閲覧します.", 3},
-      {L"ﾌｧｲﾙを開く", L"選択している書庫内のﾌｧｲﾙを関連づけられたｱﾌﾟﾘｹｰｼｮﾝで開きます.", 4},
-      {L"ｲﾝｽﾄｰﾙ実行", L"書庫内のﾌｧｲﾙ全てを作業ﾌｫﾙﾀﾞに解凍して、Install.exeもしくはSetup.exeを実行します.", 8},
-      {L"SFXﾌｧｲﾙの作成", L"SFXﾌｧｲﾙの形式を選択して作成します.", 9},
-      {Separator, SeparatorText, -1},
-      {L"Tavixの設定", L"Tavixの設定を行います.", 7},
-      {Separator, SeparatorText, -1},
-      {L"表示ｱｲｺの設定", L"ﾌｧｲﾙの表示形式を切替えます.", -1},
-      {L"ﾍﾙﾌﾟ表示", L"ﾍﾙﾌﾟﾌｧｲﾙの最初のﾍﾟｰｼﾞを表示します.", 10},
-      {L"ﾍﾙﾌﾟの検索", L"ﾍﾙﾌﾟの検索ﾀﾞｲｱﾛｸﾞを表示します.", -1},
-      {Separator, SeparatorText, -1},
-      {L"Tavixの終了", L"Tavixを終了します.", 11},
-  }};
+  // Each line's index into the main window's shortcuts; -1 for none.
+  static constexpr int shortCuts[] = {1, 0, 14, 16, -1, 12, 13, -1, 2, 5, 6, -1, 3, 4, 8, 9, -1, 7, -1, -1, 10, -1, -1, 11};
+  static_assert(std::size(shortCuts) == kToolButtonCount && std::size(dialog_texts::ToolButtons) == kToolButtonCount);
+  static const std::array<TToolLine, kToolButtonCount> lines = [&] {
+    std::array<TToolLine, kToolButtonCount> made{};
+    for (int i = 0; i < kToolButtonCount; ++i)
+      made[i] = {dialog_texts::ToolButtons[i].caption, dialog_texts::ToolButtons[i].text, shortCuts[i]};
+    return made;
+  }();
   return lines;
 }
 
@@ -67,7 +42,7 @@ TOptionPanel::TOptionPanel(const TMainSettings& settings, std::wstring programPa
   imageOfLine_.fill(-1);
   for (size_t i = 0; i < shortCuts_.size(); ++i) shortCuts_[i] = TextToShortCut(settings_.ShortCuts[i]);
   ShowError = [](HWND owner, const std::wstring& message) {
-    MessageBoxW(owner, message.c_str(), L"Tavix", MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, message.c_str(), dialog_texts::MessageCaption, MB_OK | MB_ICONERROR);
   };
 }
 
@@ -82,8 +57,8 @@ void TOptionPanel::MovePageBack() {
 
 int TOptionPanel::ShowModal(HWND owner) {
   TPageTurnKeys keys([this](int step) { TurnPage(step); });
-  return static_cast<int>(DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_OPTION), owner, DialogProc,
-                                          reinterpret_cast<LPARAM>(this)));
+  return static_cast<int>(
+      DialogBoxParamW(DialogModule(), MAKEINTRESOURCEW(IDD_OPTION), owner, DialogProc, reinterpret_cast<LPARAM>(this)));
 }
 
 void TOptionPanel::TurnPage(int step) {
@@ -118,7 +93,7 @@ void TOptionPanel::SetRadioIndex(int firstId, int count, int index) {
 
 void TOptionPanel::Create(HWND dialog) {
   dialog_ = dialog;
-  pages_.Create(dialog, IDC_OPT_TABS, ThisModule(), Pages, PageProc, reinterpret_cast<LPARAM>(this));
+  pages_.Create(dialog, IDC_OPT_TABS, DialogModule(), Pages, PageProc, reinterpret_cast<LPARAM>(this));
   toolList_.Attach(Item(IDC_OPT_TOOLLIST), toolImages_);
   const auto& lines = ToolLines();
   for (int i = 0; i < kToolButtonCount; ++i) toolList_.Add(lines[i].Caption, imageOfLine_[i]);
@@ -303,9 +278,8 @@ void TOptionPanel::OkBtnClick() {
 }
 
 INT_PTR CALLBACK TOptionPanel::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TOptionPanel*>(GetWindowLongPtrW(page, DWLP_USER));
+  auto* self = DialogObject<TOptionPanel>(page, message, lParam);
   if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(page, DWLP_USER, lParam);
     return FALSE;
   }
   if (self == nullptr) return FALSE;
@@ -337,11 +311,9 @@ INT_PTR CALLBACK TOptionPanel::PageProc(HWND page, UINT message, WPARAM wParam, 
 }
 
 INT_PTR CALLBACK TOptionPanel::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<TOptionPanel*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* self = DialogObject<TOptionPanel>(dialog, message, lParam);
   switch (message) {
     case WM_INITDIALOG: {
-      self = reinterpret_cast<TOptionPanel*>(lParam);
-      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       HWND owner = GetWindow(dialog, GW_OWNER);
       RECT box{}, main{};
       GetWindowRect(dialog, &box);

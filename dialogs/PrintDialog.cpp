@@ -1,6 +1,7 @@
 #include "PrintDialog.h"
 
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "PrintDialogIds.h"
 
 #include <commctrl.h>
@@ -9,13 +10,6 @@
 
 namespace {
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 const wchar_t kSection[] = L"Print";
 
 struct TItem {
@@ -23,9 +17,11 @@ struct TItem {
   const wchar_t* templ;
 };
 const TItem kItems[] = {
-    {L"ページ番号", L"%p"},      {L"ファイル名", L"%F"}, {L"ファイル名（フルパス名）", L"%f"},
-    {L"年月日と時刻", L"%y/%m/%d %t"}, {L"年月日", L"%y/%m/%d"}, {L"時刻", L"%t"},
+    {dialog_texts::PrintFields[0], L"%p"},       {dialog_texts::PrintFields[1], L"%F"},
+    {dialog_texts::PrintFields[2], L"%f"},       {dialog_texts::PrintFields[3], L"%y/%m/%d %t"},
+    {dialog_texts::PrintFields[4], L"%y/%m/%d"}, {dialog_texts::PrintFields[5], L"%t"},
 };
+static_assert(std::size(kItems) == std::size(dialog_texts::PrintFields));
 
 struct TMarginField {
   int edit;
@@ -71,7 +67,7 @@ TPrintDlg::TPrintDlg(HWND owner, const std::wstring& settingsFile) : owner_(owne
   InitCommonControlsEx(&init);
   ini_.SetFileName(settingsFile);
   ini_.Loaded();
-  dialog_ = CreateDialogParamW(ThisModule(), MAKEINTRESOURCEW(IDD_PRINT), owner, DialogProc,
+  dialog_ = CreateDialogParamW(DialogModule(), MAKEINTRESOURCEW(IDD_PRINT), owner, DialogProc,
                                reinterpret_cast<LPARAM>(this));
   FormCreate();
 }
@@ -136,34 +132,14 @@ int TPrintDlg::ColumnIndex() const { return RadioIndex(IDC_PRINT_MULTICOL_1); }
 bool TPrintDlg::LineNo() const { return IsDlgButtonChecked(dialog_, IDC_PRINT_LINENO) == BST_CHECKED; }
 
 int TPrintDlg::ShowModal() {
-  modalResult_ = 0;
-  bool ownerWasEnabled = owner_ != nullptr && IsWindowEnabled(owner_);
-  if (ownerWasEnabled) EnableWindow(owner_, FALSE);
   if (owner_ != nullptr) {
     RECT area{};
     GetWindowRect(owner_, &area);
     CenterWindowOver(dialog_, area);
   }
-  ShowWindow(dialog_, SW_SHOW);
-  SetFocus(GetDlgItem(dialog_, IDC_PRINT_BUTTON1));
-  MSG msg;
-  while (modalResult_ == 0) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
-      modalResult_ = IDCANCEL;
-      break;
-    }
-    if (!IsDialogMessageW(dialog_, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
-  FormCloseQuery();
-  if (ownerWasEnabled) EnableWindow(owner_, TRUE);
-  ShowWindow(dialog_, SW_HIDE);
-  if (owner_ != nullptr) SetActiveWindow(owner_);
-  return modalResult_;
+  return RunModal(
+      dialog_, owner_, &modalResult_, [this] { SetFocus(GetDlgItem(dialog_, IDC_PRINT_BUTTON1)); },
+      [this] { FormCloseQuery(); });
 }
 
 void TPrintDlg::FormCloseQuery() {
@@ -185,11 +161,9 @@ void TPrintDlg::FormCloseQuery() {
 }
 
 INT_PTR CALLBACK TPrintDlg::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TPrintDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TPrintDlg>(dialog, message, l);
   switch (message) {
-    case WM_INITDIALOG:
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
-      return FALSE;
+    case WM_INITDIALOG: return FALSE;
     case WM_CLOSE:
       if (self) self->modalResult_ = IDCANCEL;
       return TRUE;

@@ -2,6 +2,7 @@
 
 #include "CellGrid.h"
 #include "DialogSupport.h"
+#include "DialogTexts.h"
 #include "SfxWizardIds.h"
 
 #include <commdlg.h>
@@ -14,7 +15,6 @@ constexpr int HelpTopic = 60;
 constexpr int PageCount = 6;
 constexpr int GridRows = 10;
 const wchar_t* const FolderItems[] = {L"%ProgramFiles%", L"%WinDir%", L"%SystemDir%", L"%WORK%"};
-constexpr wchar_t Filter[] = L"SFX定義ﾌｧｲﾙ(*.sfx)|*.sfx|全てのﾌｧｲﾙ(*.*)|*.*";
 
 // The buttons of each page, left to right, and its default button.
 struct TPageButtons {
@@ -115,15 +115,13 @@ int TSFXWizard::ShowModal() {
 }
 
 INT_PTR CALLBACK TSFXWizard::DialogProc(HWND dialog, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TSFXWizard*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto self = DialogObject<TSFXWizard>(dialog, message, l);
   switch (message) {
     case WM_INITDIALOG: {
-      self = reinterpret_cast<TSFXWizard*>(l);
-      SetWindowLongPtrW(dialog, DWLP_USER, l);
       self->dialog_ = dialog;
       // FormCreate: the grid's columns, its file cells edited with ComboBox1.
       TCellGrid* grid = self->Grid();
-      grid->SetColumns({{L"タイトル名", 130}, {L"ファイル名", 140}}, GridRows);
+      grid->SetColumns({{dialog_texts::SfxColumnTitle, 130}, {dialog_texts::FileName, 140}}, GridRows);
       grid->SetChoices(1, self->ComboBox1);
       SIZE size = grid->FullSize();
       SetWindowPos(grid->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -288,8 +286,8 @@ void TSFXWizard::FormShow() {
   fillList(IDC_SFXWIZ_ATTACHEDAPP, AttachedAppItems);
   // The design-time texts, then the name that the defaults follow.
   filling_ = true;
-  SetText(IDC_SFXWIZ_REGGUIDE, L"ファイルの関連付け");
-  SetText(IDC_SFXWIZ_GROUPGUIDE, L"スタートメニューへの登録");
+  SetText(IDC_SFXWIZ_REGGUIDE, dialog_texts::SfxRegGuideShown);
+  SetText(IDC_SFXWIZ_GROUPGUIDE, dialog_texts::SfxGroupGuideShown);
   filling_ = false;
   SetText(IDC_SFXWIZ_APPTITLE, WithoutExtension(NameOf(archivePath_)));
   AppTitleChange();
@@ -351,18 +349,19 @@ void TSFXWizard::AddFilesSetEditText(int row) {
 std::wstring TSFXWizard::DefinitionName() const { return WithoutExtension(NameOf(archivePath_)) + L".sfx"; }
 
 void TSFXWizard::ReadBtnClick() {
-  TFileRequest request{L"SFXｳｨｻﾞｰﾄﾞ定義ﾌｧｲﾙの読込み", Filter, L"sfx", ProgramFolder(), DefinitionName()};
+  TFileRequest request{dialog_texts::SfxLoadTitle, dialog_texts::SfxFilter, L"sfx", ProgramFolder(), DefinitionName()};
   std::optional<std::wstring> path = OpenDefinition(dialog_, request);
   if (!path) return;
   Fill(ReadSfxDefinition(*path));
 }
 
 void TSFXWizard::SaveBtnClick() {
-  TFileRequest request{L"SFXｳｨｻﾞｰﾄﾞ定義ﾌｧｲﾙの保存", Filter, L"sfx", ProgramFolder(), DefinitionName()};
+  TFileRequest request{dialog_texts::SfxSaveTitle, dialog_texts::SfxFilter, L"sfx", ProgramFolder(), DefinitionName()};
   std::optional<std::wstring> path = SaveDefinition(dialog_, request);
   if (!path) return;
   if (!SaveSfxDefinition(*path, Collect()))
-    MessageBoxW(dialog_, (*path + L" に書き込めませんでした。").c_str(), L"SFX Wizard", MB_ICONERROR | MB_OK);
+    MessageBoxW(dialog_, (*path + dialog_texts::SfxCannotWrite).c_str(), dialog_texts::SfxCaption,
+                MB_ICONERROR | MB_OK);
 }
 
 void TSFXWizard::Button8Click() { WinHelpW(dialog_, L"Tavix.hlp", HELP_CONTEXT, HelpTopic); }
@@ -433,31 +432,32 @@ void TSFXWizard::Finish() {
   TSfxWizardData data = Collect();
   // What the installer would split or refuse is told here, while it can be mended.
   auto refuse = [&](int page, int id, const std::wstring& text) {
-    MessageBoxW(dialog_, text.c_str(), L"SFX Wizard", MB_ICONWARNING | MB_OK);
+    MessageBoxW(dialog_, text.c_str(), dialog_texts::SfxCaption, MB_ICONWARNING | MB_OK);
     ShowPage(page);
     if (id) SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, id)), TRUE);
   };
-  constexpr wchar_t CommaText[] = L"「,」は使えません: ";
-  constexpr wchar_t OutsideText[] = L"展開先フォルダの外のファイルは指定できません: ";
-  if (!InsideInstallation(data.autoExecute)) return refuse(2, IDC_SFXWIZ_AUTOEXECUTE, OutsideText + data.autoExecute);
+  if (!InsideInstallation(data.autoExecute))
+    return refuse(2, IDC_SFXWIZ_AUTOEXECUTE, dialog_texts::SfxOutsideFolder + data.autoExecute);
   if (data.fileAttach) {
     const std::pair<int, const std::wstring*> fields[] = {{IDC_SFXWIZ_ATTACHEXT, &data.attachExt},
                                                          {IDC_SFXWIZ_NOTES, &data.notes},
                                                          {IDC_SFXWIZ_ATTACHEDAPP, &data.attachedApp},
                                                          {IDC_SFXWIZ_REGKEYNAME, &data.regKeyName}};
     for (const auto& [id, text] : fields)
-      if (text->find(L',') != std::wstring::npos) return refuse(3, id, CommaText + *text);
+      if (text->find(L',') != std::wstring::npos) return refuse(3, id, dialog_texts::SfxNoComma + *text);
     if (!InsideInstallation(data.attachedApp))
-      return refuse(3, IDC_SFXWIZ_ATTACHEDAPP, OutsideText + data.attachedApp);
+      return refuse(3, IDC_SFXWIZ_ATTACHEDAPP, dialog_texts::SfxOutsideFolder + data.attachedApp);
   }
   if (data.addStartMenu) {
-    if (data.appGroup.find(L',') != std::wstring::npos) return refuse(5, IDC_SFXWIZ_APPGROUP, CommaText + data.appGroup);
+    if (data.appGroup.find(L',') != std::wstring::npos)
+      return refuse(5, IDC_SFXWIZ_APPGROUP, dialog_texts::SfxNoComma + data.appGroup);
     for (int row = 0; row < GridRows; ++row) {
       if (data.menuTitles[row].empty() || data.menuFiles[row].empty()) continue;
       for (const std::wstring* cell : {&data.menuTitles[row], &data.menuFiles[row]})
-        if (cell->find(L',') != std::wstring::npos) return refuse(5, IDC_SFXWIZ_ADDFILES, CommaText + *cell);
+        if (cell->find(L',') != std::wstring::npos)
+          return refuse(5, IDC_SFXWIZ_ADDFILES, dialog_texts::SfxNoComma + *cell);
       if (!InsideInstallation(data.menuFiles[row]))
-        return refuse(5, IDC_SFXWIZ_ADDFILES, OutsideText + data.menuFiles[row]);
+        return refuse(5, IDC_SFXWIZ_ADDFILES, dialog_texts::SfxOutsideFolder + data.menuFiles[row]);
     }
   }
   data_ = data;

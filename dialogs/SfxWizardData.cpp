@@ -1,5 +1,7 @@
 #include "SfxWizardData.h"
 
+#include "DialogTexts.h"
+
 #include <windows.h>
 
 namespace {
@@ -63,13 +65,13 @@ bool ReadFlag(const std::wstring& path, const wchar_t* key, bool fallback) {
 
 void TSfxWizardData::DeriveFromAppTitle(const std::wstring& title) {
   appTitle = title;
-  message = title + L" のインストールを開始します。";
-  dialogTitle = title + L" のインストール";
-  folderTitle = title + L" のインストール先";
+  message = title + dialog_texts::SfxDefaultMessage;
+  dialogTitle = title + dialog_texts::SfxDefaultDialogTitle;
+  folderTitle = title + dialog_texts::SfxDefaultFolderTitle;
   extractFolder = L"%ProgramFiles%\\" + title;
   appGroup = title;
   attachExt = L".???";
-  notes = title + L" のﾌｧｲﾙ";
+  notes = title + dialog_texts::SfxDefaultNotes;
   regKeyName = title;
 }
 

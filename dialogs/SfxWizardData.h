@@ -2,6 +2,8 @@
 // and message ("!") files made from it, and its definition file (*.sfx).
 #pragma once
 
+#include "DialogTexts.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -10,18 +12,18 @@ struct TSfxWizardData {
   bool showMsgBox = true;
   std::wstring appTitle;
   std::wstring message;  // the lines of Messg, joined with CR LF
-  std::wstring dialogTitle = L"ｱﾌﾟﾘｹｰｼｮﾝのｲﾝｽﾄｰﾙ";
-  std::wstring folderTitle = L"ｱﾌﾟﾘｹｰｼｮﾝのｲﾝｽﾄｰﾙ先";
+  std::wstring dialogTitle = dialog_texts::SfxNoTitleDialogTitle;
+  std::wstring folderTitle = dialog_texts::SfxNoTitleFolderTitle;
   std::wstring extractFolder;
   std::wstring autoExecute;
   bool fileAttach = false;
-  std::wstring regGuide = L"ﾌｧｲﾙの関連付け";
+  std::wstring regGuide = dialog_texts::SfxRegGuide;
   std::wstring attachExt = L".???";
   std::wstring notes = L"???";
   std::wstring attachedApp;
   std::wstring regKeyName;
   bool addStartMenu = false;
-  std::wstring groupGuide = L"ｽﾀｰﾄﾒﾆｭｰへの登録";
+  std::wstring groupGuide = dialog_texts::SfxGroupGuide;
   std::wstring appGroup;
   bool autoExec = false;
   bool silentOW = false;

@@ -1,5 +1,6 @@
 #include "ShellIntegration.h"
 
+#include "DialogTexts.h"
 #include "engine/Handles.h"
 
 #include <shlobj.h>
@@ -50,10 +51,11 @@ std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 }  // namespace
 
-ERegistry::ERegistry(LONG code) : std::runtime_error("registry"), message_(L"Regstry を操作出来ませんでした." + std::to_wstring(code)) {}
+ERegistry::ERegistry(LONG code)
+    : std::runtime_error("registry"), message_(dialog_texts::RegistryFailed + std::to_wstring(code)) {}
 
-const TAssociation LzhAssociation = {L".lzh", L"LHA Archive File", L"LHA書庫ﾌｧｲﾙ", 1};
-const TAssociation ZipAssociation = {L".zip", L"ZIP Archive File", L"ZIP書庫ﾌｧｲﾙ", 2};
+const TAssociation LzhAssociation = {L".lzh", L"LHA Archive File", dialog_texts::LzhDescription, 1};
+const TAssociation ZipAssociation = {L".zip", L"ZIP Archive File", dialog_texts::ZipDescription, 2};
 
 TShellIntegration::TShellIntegration(std::wstring programPath) : program_(std::move(programPath)) {
   size_t slash = program_.find_last_of(L'\\');
@@ -104,7 +106,7 @@ void TShellIntegration::RemoveAssociation(const TAssociation& association) const
 
 void TShellIntegration::AddExtractVerb(const TAssociation& association) const {
   std::wstring verb = std::wstring(association.ClassName) + L"\\shell\\extract";
-  WriteValue(verb, nullptr, L"Tavixで解凍");
+  WriteValue(verb, nullptr, dialog_texts::ExtractVerb);
   WriteValue(verb + L"\\command", nullptr, Quoted(program_) + L" -M \"%1\"");
 }
 

@@ -3,6 +3,8 @@
 // registration and the Send To shortcuts. Plain registry and file work.
 #pragma once
 
+#include "DialogTexts.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -37,8 +39,8 @@ struct TAssociation {
 extern const TAssociation LzhAssociation;
 extern const TAssociation ZipAssociation;
 
-inline constexpr wchar_t PackShortcutName[] = L"Tavixで圧縮.lnk";
-inline constexpr wchar_t OpenShortcutName[] = L"Tavixで開く.lnk";
+using dialog_texts::OpenShortcutName;
+using dialog_texts::PackShortcutName;
 
 class TShellIntegration {
  public:

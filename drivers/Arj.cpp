@@ -1,8 +1,10 @@
 #include "drivers/Arj.h"
 
+#include "drivers/DriverTexts.h"
+
 namespace {
 
-TSharedLibrary<TArchiverDll> arjLibrary(L"ARJ 形式書庫", L"UNARJ32.DLL", "Arj");
+TSharedLibrary<TArchiverDll> arjLibrary(driver_texts::ArjFormat, L"UNARJ32.DLL", "Arj");
 
 // Listing, extraction (the LHA line) and memory extraction go to
 // UNARJ32.DLL; the operations that write an archive are left out.

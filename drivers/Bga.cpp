@@ -1,5 +1,7 @@
 #include "drivers/Bga.h"
 
+#include "drivers/DriverTexts.h"
+
 namespace {
 
 // Every BGA command, in command-line order. Exactly one of -o and -n.
@@ -14,7 +16,7 @@ void AddBgaSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation,
   cmd.AddRaw(o.UserOptions);
 }
 
-TSharedLibrary<TArchiverDll> bgaLibrary(L"BGA 形式書庫", L"BGA32.DLL", "Bga");
+TSharedLibrary<TArchiverDll> bgaLibrary(driver_texts::BgaFormat, L"BGA32.DLL", "Bga");
 
 // Entries to delete are named inside the archive, so no folder goes with
 // them; deleting and self-extractors take the response-file choice from the

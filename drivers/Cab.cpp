@@ -1,5 +1,7 @@
 #include "drivers/Cab.h"
 
+#include "drivers/DriverTexts.h"
+
 namespace {
 
 // Every CAB command, in command-line order.
@@ -14,7 +16,7 @@ void AddCabSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation,
   cmd.AddRaw(o.UserOptions);
 }
 
-TSharedLibrary<TArchiverDll> cabLibrary(L"CAB 形式書庫", L"CAB32.DLL", "Cab");
+TSharedLibrary<TArchiverDll> cabLibrary(driver_texts::CabFormat, L"CAB32.DLL", "Cab");
 
 // Extraction and adding take the response-file choice from the options, not
 // from the caller.

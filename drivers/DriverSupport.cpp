@@ -1,7 +1,9 @@
 #include "drivers/DriverSupport.h"
 
+#include "drivers/DriverTexts.h"
 #include "engine/ArchiverDll.h"
 #include "engine/CmdOpt.h"
+#include "engine/EngineTexts.h"
 #include "engine/Handles.h"
 #include "engine/TextUtil.h"
 
@@ -30,7 +32,7 @@ TFolderVisit::TFolderVisit(const std::string& folder) {
   length = GetCurrentDirectoryW(length, current.data());
   current.resize(length);
   if (!SetCurrentDirectoryA(folder.c_str()))
-    throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+    throw EArchiver(FormatMessageText(engine_texts::CannotEnterFolder, {AnsiToWide(folder)}));
   previous_ = current;
 }
 
@@ -132,16 +134,13 @@ std::string SelfExtractorName(const std::string& archivePath, const std::string&
 void JoinStubAndArchive(const std::string& stubPath, const std::string& archivePath,
                         const std::string& outputPath) {
   TFileHandle stub(OpenSourceForCopying(stubPath));
-  if (!stub)
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(stubPath)}));
+  if (!stub) throw EArchiver(FormatMessageText(driver_texts::CannotOpen, {AnsiToWide(stubPath)}));
   TFileHandle archive(OpenSourceForCopying(archivePath));
-  if (!archive)
-    throw EArchiver(FormatMessageText(L"%s を開けません。", {AnsiToWide(archivePath)}));
+  if (!archive) throw EArchiver(FormatMessageText(driver_texts::CannotOpen, {AnsiToWide(archivePath)}));
   // The sources deny writing, so this fails rather than truncating either of them.
   TFileHandle output(CreateFileA(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!output)
-    throw EArchiver(FormatMessageText(L"%s を作成できません。", {AnsiToWide(outputPath)}));
+  if (!output) throw EArchiver(FormatMessageText(driver_texts::CannotCreate, {AnsiToWide(outputPath)}));
   bool readFailed = false;
   bool copied = CopyRestOfFile(stub.get(), output.get(), readFailed);
   const std::string* failedSource = &stubPath;
@@ -153,7 +152,6 @@ void JoinStubAndArchive(const std::string& stubPath, const std::string& archiveP
   if (copied) return;
   // A stub without its whole archive is no self-extractor: do not leave it.
   DeleteFileA(outputPath.c_str());
-  if (readFailed)
-    throw EArchiver(FormatMessageText(L"%s を読み込めません。", {AnsiToWide(*failedSource)}));
-  throw EArchiver(FormatMessageText(L"%s に書き込めません。", {AnsiToWide(outputPath)}));
+  if (readFailed) throw EArchiver(FormatMessageText(driver_texts::CannotRead, {AnsiToWide(*failedSource)}));
+  throw EArchiver(FormatMessageText(driver_texts::CannotWrite, {AnsiToWide(outputPath)}));
 }

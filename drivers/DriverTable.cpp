@@ -3,6 +3,7 @@
 #include "drivers/Arj.h"
 #include "drivers/Bga.h"
 #include "drivers/Cab.h"
+#include "drivers/DriverTexts.h"
 #include "drivers/Lha.h"
 #include "drivers/Rar.h"
 #include "drivers/Tar.h"
@@ -23,8 +24,7 @@ std::unique_ptr<TArchiver> CreateArchiver(TArchiverType kind) {
     case atBZ2: return CreateDriver<TBZ232>();
     case atRar: return CreateDriver<TRar32>();
     case atBga: return CreateDriver<TBGA32>();
-    default:
-      throw EArchiver(L"この形式の書庫を扱う機能が組み込まれていません。");
+    default: throw EArchiver(driver_texts::FormatNotBuiltIn);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "drivers/Lha.h"
 
+#include "drivers/DriverTexts.h"
+
 // The LHA command line, in the order it is built:
 //
 //   <command> -+ -a -c -e -f -h -i -l -m -n -o -p -r -s -t -u "-w<dir\>"
@@ -51,7 +53,7 @@ void AddLhaSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation,
 
 namespace {
 
-TSharedLibrary<TArchiverDll> lhaLibrary(L"LHA 形式書庫", L"UNLHA32.DLL", "Unlha");
+TSharedLibrary<TArchiverDll> lhaLibrary(driver_texts::LhaFormat, L"UNLHA32.DLL", "Unlha");
 
 // Deleting names entries inside the archive: no folder goes with them.
 const TFamilyTable LhaTable{

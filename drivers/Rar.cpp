@@ -1,5 +1,7 @@
 #include "drivers/Rar.h"
 
+#include "drivers/DriverTexts.h"
+
 namespace {
 
 // Every RAR command, in command-line order.
@@ -10,7 +12,7 @@ void AddRarSwitches(TCmdOpt& cmd, const TArchiverOptions& o, TOperation, const T
   cmd.AddRaw(o.UserOptions);
 }
 
-TSharedLibrary<TArchiverDll> rarLibrary(L"RAR 形式書庫", L"UNRAR32.DLL", "Unrar");
+TSharedLibrary<TArchiverDll> rarLibrary(driver_texts::RarFormat, L"UNRAR32.DLL", "Unrar");
 
 // Extraction without folders is its own command word; the response-file
 // choice comes from the options, not from the caller.

@@ -1,6 +1,7 @@
 #include "drivers/Tar.h"
 
 #include "drivers/DriverSupport.h"
+#include "drivers/DriverTexts.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void AddTarTarget(TCmdOpt& cmd, const std::string& archivePath, const std::strin
   cmd.AddDir("o", directory);
 }
 
-TSharedLibrary<TArchiverDll> tarLibrary(L"tar/tgz/taz/bz2 形式書庫", L"TAR32.DLL", "Tar");
+TSharedLibrary<TArchiverDll> tarLibrary(driver_texts::TarFormat, L"TAR32.DLL", "Tar");
 
 // Extraction and adding take the response-file choice from the options, not
 // from the caller.
@@ -55,12 +56,10 @@ TCTAR32::TCTAR32() : TLibraryArchiver(TarTable) {}
 // The library takes no part in a self-extractor.
 int TCTAR32::MakeSfx(HWND, const std::string& archivePath, const TArchiverOptions&,
                      const std::string& directory, std::string&) {
-  if (dynamic_cast<const TBZ232*>(this))
-    throw EArchiver(L"BZ2 形式書庫は自己解凍形式にできません。");
+  if (dynamic_cast<const TBZ232*>(this)) throw EArchiver(driver_texts::Bz2NoSfx);
   TArchiverDll* library = tarLibrary.Current();
   std::string stub = SearchOutsideFile("kmtarsef.exe", library ? library->Module() : nullptr);
-  if (stub.empty())
-    throw EArchiver(L"tar/tgz 書庫からの自己解凍書庫の作成には kmtarsef.exe が必要です。");
+  if (stub.empty()) throw EArchiver(driver_texts::TarSfxNeedsStub);
   JoinStubAndArchive(stub, archivePath, SelfExtractorName(archivePath, directory));
   return 0;
 }

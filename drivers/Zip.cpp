@@ -1,6 +1,8 @@
 #include "drivers/Zip.h"
 
 #include "drivers/DriverSupport.h"
+#include "drivers/DriverTexts.h"
+#include "engine/EngineTexts.h"
 #include "engine/TextUtil.h"
 
 namespace {
@@ -62,7 +64,7 @@ int SendToLibrary(TCustomArchiverDll& library, TOperation operation, HWND window
 void RequireReader(TCustomArchiverDll& library, TOperation operation) {
   auto& zip = static_cast<TZipDll&>(library);
   if (operation == TOperation::Extract && zip.Unzip32() == nullptr && zip.Qxzip32() == nullptr)
-    throw EArchiver(L"ZIP 形式書庫の解凍には UNZIP32.DLL または QXZIP32.DLL が必要です。");
+    throw EArchiver(driver_texts::ZipExtractNeedsLibrary);
 }
 
 TSharedLibrary<TZipDll> zipLibrary;
@@ -142,16 +144,14 @@ FARPROC TZipDll::Find(const char* name, std::initializer_list<Library> order,
     if (FARPROC entry = GetProcAddress(module, spelled.c_str())) return entry;
   }
   if (!required) return nullptr;
-  throw EEntryNotFound(
-      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {AnsiToWide(name)}));
+  throw EEntryNotFound(FormatMessageText(driver_texts::EntryNotInLibrary, {AnsiToWide(name)}));
 }
 
 FARPROC TZipDll::FindInUnzip32(const char* name) const {
   if (unzip32_)
     if (FARPROC entry = GetProcAddress(unzip32_.get(), name)) return entry;
   std::wstring path = unzip32_ ? ModulePath(unzip32_.get()) : L"UNZIP32.DLL";
-  throw EEntryNotFound(FormatMessageText(L"%0:s に %1:s のエントリが見つかりません。",
-                                         {path, AnsiToWide(name)}));
+  throw EEntryNotFound(FormatMessageText(engine_texts::EntryNotFound, {path, AnsiToWide(name)}));
 }
 
 template <typename Entry>
@@ -160,13 +160,11 @@ static Entry EntryAs(FARPROC entry) {
 }
 
 int TZipDll::Command(HWND, const std::string&, char*, DWORD) {
-  throw EEntryNotFound(
-      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {L"Command"}));
+  throw EEntryNotFound(FormatMessageText(driver_texts::EntryNotInLibrary, {L"Command"}));
 }
 
 int TZipDll::GetArchiveType(const std::string&) {
-  throw EEntryNotFound(
-      FormatMessageText(L"%0:s のエントリが DLL に見つかりませんでした。", {L"GetArchiveType"}));
+  throw EEntryNotFound(FormatMessageText(driver_texts::EntryNotInLibrary, {L"GetArchiveType"}));
 }
 
 int TZipDll::Zip(HWND window, const std::string& commandLine, char* buffer, DWORD size) {
@@ -262,8 +260,7 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
                                        directory, files, useResponseFile);
     return dll.Zip(window, LastCommandLine, output.data(), OutputRoom(output));
   }
-  if (dll.Qxzip32() == nullptr)
-    throw EArchiver(L"ZIP 形式書庫の作成には ZIP32J.DLL または QXZIP32.DLL が必要です。");
+  if (dll.Qxzip32() == nullptr) throw EArchiver(driver_texts::ZipCreateNeedsLibrary);
   TCmdOpt cmd;
   AddQxzip32Switches(cmd, options);
   // The library runs in the base folder (below): a relative archive name
@@ -283,13 +280,10 @@ int TCZIP32::Add(HWND window, const std::string& archivePath, const TArchiverOpt
 int TCZIP32::MakeSfx(HWND window, const std::string& archivePath, const TArchiverOptions& options,
                      const std::string& directory, std::string& output) {
   TZipDll& dll = zipLibrary.Bind();
-  if (dll.Zip32j() == nullptr)
-    throw EArchiver(L"ZIP 形式書庫からの自己解凍書庫作成には ZIP32J.DLL が必要です。");
+  if (dll.Zip32j() == nullptr) throw EArchiver(driver_texts::ZipSfxNeedsLibrary);
   bool gui = options.gw > 0;
   std::string stub = SearchOutsideFile(gui ? "sfx32gui.dat" : "sfx16.dat", dll.Zip32j());
-  if (stub.empty())
-    throw EArchiver(gui ? L"zip 書庫からのWin32自己解凍書庫の作成には sfx32gui.dat が必要です。"
-                        : L"zip 書庫からのDOS自己解凍書庫の作成には sfx16.dat が必要です。");
+  if (stub.empty()) throw EArchiver(gui ? driver_texts::ZipGuiSfxNeedsStub : driver_texts::ZipDosSfxNeedsStub);
   std::string target = SelfExtractorName(archivePath, directory);
   JoinStubAndArchive(stub, archivePath, target);
   // The library splits its line at blanks; a path with one must stay one word.

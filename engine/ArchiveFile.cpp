@@ -1,5 +1,6 @@
 #include "engine/ArchiveFile.h"
 
+#include "engine/EngineTexts.h"
 #include "engine/FileCollector.h"
 
 #include <cstring>
@@ -108,7 +109,7 @@ void TArchiveFile::SetArchiverType(TArchiverType type) {
         archiverType_ = type;
         break;
       }
-      throw EArchiver(L"書庫の形式を特定できませんでした。");
+      throw EArchiver(engine_texts::FormatNotIdentified);
   }
 }
 
@@ -117,7 +118,7 @@ void TArchiveFile::ResolveKind() {
 }
 
 TArchiver& TArchiveFile::RequireArchiver() {
-  if (!archiver_) throw EArchiver(L"書庫の形式を判別できません。");
+  if (!archiver_) throw EArchiver(engine_texts::FormatUnknown);
   return *archiver_;
 }
 

@@ -1,5 +1,6 @@
 #include "engine/Archiver.h"
 
+#include "engine/EngineTexts.h"
 #include "engine/TextUtil.h"
 
 #include <typeinfo>
@@ -33,32 +34,30 @@ int TArchiver::CloseArchive(HARC) { return 0; }
 
 int TArchiver::Add(HWND, const std::string&, const TArchiverOptions&, const std::string&,
                    const TNameList&, bool, std::string&) {
-  throw EArchiver(L"この形式では書庫ファイルの作成をサポートしておりません。");
+  throw EArchiver(engine_texts::CannotCreate);
 }
 
 int TArchiver::Delete(HWND, const std::string&, const TArchiverOptions&, const std::string&,
                       const TNameList&, bool, std::string&) {
-  throw EArchiver(L"この形式の書庫ではファイルの削除をサポートしておりません。");
+  throw EArchiver(engine_texts::CannotDelete);
 }
 
 int TArchiver::Update(HWND, const std::string&, const TArchiverOptions&, const std::string&,
                       const TNameList&, bool, std::string&) {
-  throw EArchiver(L"この形式の書庫では書庫の更新をサポートしておりません。");
+  throw EArchiver(engine_texts::CannotUpdate);
 }
 
 int TArchiver::MakeSfx(HWND, const std::string&, const TArchiverOptions&, const std::string&,
                        std::string&) {
-  throw EArchiver(L"この形式では自己解凍書庫の作成をサポートしておりません。");
+  throw EArchiver(engine_texts::CannotMakeSfx);
 }
 
 int TArchiver::ExtractMem(HWND, const std::string&, const TArchiverOptions&, const std::string&,
                           BYTE*, DWORD, DWORD*) {
-  throw EArchiver(L"この形式ではメモリへの展開をサポートしておりません。");
+  throw EArchiver(engine_texts::CannotExtractToMemory);
 }
 
-bool TArchiver::CheckArchive(const std::string&, int, int) {
-  throw EArchiver(L"この形式では書庫チェック機能をサポートしておりません。");
-}
+bool TArchiver::CheckArchive(const std::string&, int, int) { throw EArchiver(engine_texts::CannotCheck); }
 
 bool TArchiver::SetOwnerWindow(HWND window) {
   ownerWindow_ = window;

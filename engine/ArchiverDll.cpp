@@ -1,5 +1,6 @@
 #include "engine/ArchiverDll.h"
 
+#include "engine/EngineTexts.h"
 #include "engine/TextUtil.h"
 
 #include <cstring>
@@ -95,9 +96,7 @@ TArchiverDll::~TArchiverDll() { Unload(); }
 
 void TArchiverDll::Load() {
   if (!module_) module_.reset(LoadLibraryW(dllName_.c_str()));
-  if (!module_)
-    throw ENoArchiverDLL(FormatMessageText(L"%0:s を扱うには %1:s が 必要です。",
-                                           {description_, dllName_}));
+  if (!module_) throw ENoArchiverDLL(FormatMessageText(engine_texts::LibraryNeeded, {description_, dllName_}));
 }
 
 void TArchiverDll::Unload() {
@@ -112,8 +111,7 @@ bool TArchiverDll::ResolveEntry(FARPROC& slot, const char* suffix, bool required
   if (slot != nullptr) return true;
   if (!required) return false;
   std::wstring path = module_ ? ModulePath(module_.get()) : std::wstring();
-  throw EEntryNotFound(FormatMessageText(L"%0:s に %1:s のエントリが見つかりません。",
-                                         {path, AnsiToWide(name)}));
+  throw EEntryNotFound(FormatMessageText(engine_texts::EntryNotFound, {path, AnsiToWide(name)}));
 }
 
 int TArchiverDll::Command(HWND window, const std::string& commandLine, char* buffer, DWORD size) {

@@ -1,6 +1,7 @@
 #include "engine/CmdOpt.h"
 
 #include "engine/ArchiverDll.h"
+#include "engine/EngineTexts.h"
 #include "engine/Handles.h"
 #include "engine/TextUtil.h"
 
@@ -194,7 +195,7 @@ int TCmdOpt::WriteResponseFile(const TNameList& files, const std::string& path) 
   if (!written) {
     // A half-written list would make the library work on the wrong names.
     DeleteFileA(path.c_str());
-    throw EArchiver(FormatMessageText(L"レスポンスファイル %s に書き込めません。", {AnsiToWide(path)}));
+    throw EArchiver(FormatMessageText(engine_texts::CannotWriteResponseFile, {AnsiToWide(path)}));
   }
   AddValue("", "@" + path);
   return static_cast<int>(names.size());

@@ -1,5 +1,6 @@
 #include "engine/FileCollector.h"
 
+#include "engine/EngineTexts.h"
 #include "engine/Handles.h"
 #include "engine/TextUtil.h"
 
@@ -172,7 +173,7 @@ class TDirectoryVisit {
       // joined to each relative name instead.
       if (folder.size() >= MAX_PATH - 1 && IsDirectory(folder)) return;
       // Collecting elsewhere would add the wrong files.
-      throw EArchiver(FormatMessageText(L"フォルダ %s に移動できません。", {AnsiToWide(folder)}));
+      throw EArchiver(FormatMessageText(engine_texts::CannotEnterFolder, {AnsiToWide(folder)}));
     }
     entered_ = true;
   }
@@ -361,8 +362,7 @@ int Digits(const std::string& text, size_t start, size_t count, const std::strin
   int value = 0;
   for (size_t i = start; i < start + count; ++i) {
     if (text[i] < '0' || text[i] > '9')
-      throw EConvertError(
-          FormatMessageText(L"日付の指定 '%s' は正しい日付ではありません。", {AnsiToWide(whole)}));
+      throw EConvertError(FormatMessageText(engine_texts::BadDate, {AnsiToWide(whole)}));
     value = value * 10 + (text[i] - '0');
   }
   return value;
@@ -396,8 +396,7 @@ ULONGLONG DateTextToLocalTime(const std::string& original, const std::string& de
   // The conversion checks the calendar: month 13, 30 February or hour 24 fail.
   if (date.wYear < 1601 || date.wHour > 23 || date.wMinute > 59 || date.wSecond > 59 ||
       !SystemTimeToFileTime(&date, &value))
-    throw EConvertError(
-        FormatMessageText(L"日付の指定 '%s' は正しい日付ではありません。", {AnsiToWide(original)}));
+    throw EConvertError(FormatMessageText(engine_texts::BadDate, {AnsiToWide(original)}));
   return (static_cast<ULONGLONG>(value.dwHighDateTime) << 32) | value.dwLowDateTime;
 }
 

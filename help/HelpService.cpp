@@ -1,6 +1,7 @@
 #include "help/HelpService.h"
 
 #include "engine/SystemText.h"
+#include "help/HelpTexts.h"
 
 #include <shellapi.h>
 
@@ -13,24 +14,24 @@ struct TTopicPage {
 
 // Every topic number a window or command asks for; one page per window.
 constexpr TTopicPage TopicPages[] = {
-    {1, L"index.html"},    {5, L"main.html"},      {14, L"viewer.html"},  {17, L"create.html"},
-    {18, L"main.html"},    {19, L"extract.html"},  {20, L"add.html"},     {21, L"entries.html"},
-    {22, L"add.html"},     {23, L"viewer.html"},   {25, L"options.html"}, {26, L"sfx.html"},
-    {28, L"about.html"},   {47, L"entries.html"},  {58, L"properties.html"}, {60, L"sfx.html"},
+    {1, L"index.html"},       {5, L"main.html"},     {14, L"viewer.html"}, {15, L"find.html"},    {17, L"create.html"},
+    {18, L"main.html"},       {19, L"extract.html"}, {20, L"add.html"},    {21, L"entries.html"}, {22, L"add.html"},
+    {23, L"viewer.html"},     {25, L"options.html"}, {26, L"sfx.html"},    {28, L"about.html"},   {47, L"entries.html"},
+    {58, L"properties.html"}, {60, L"sfx.html"},
 };
 
 void OpenPage(HWND window, const std::wstring& folder, const wchar_t* page) {
   std::wstring path = folder + L"\\" + page;
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    std::wstring text = L"ﾍﾙﾌﾟﾌｧｲﾙ " + path + L" が見つかりません.";
-    MessageBoxW(window, text.c_str(), L"Tavix", MB_OK | MB_ICONWARNING);
+    std::wstring text = help_texts::PageMissing + path + help_texts::PageMissingEnd;
+    MessageBoxW(window, text.c_str(), help_texts::Caption, MB_OK | MB_ICONWARNING);
     return;
   }
   auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(window, L"open", path.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL));
   if (result <= 32) {
-    std::wstring text = L"ﾍﾙﾌﾟ " + path + L" を開くことに失敗しました.";
-    MessageBoxW(window, text.c_str(), L"Tavix", MB_OK | MB_ICONWARNING);
+    std::wstring text = help_texts::OpenFailed + path + help_texts::OpenFailedEnd;
+    MessageBoxW(window, text.c_str(), help_texts::Caption, MB_OK | MB_ICONWARNING);
   }
 }
 

@@ -9,6 +9,16 @@
 
 namespace {
 
+// The object a window procedure serves: given at creation, kept in the
+// window's user data; nullptr for the messages that come before it.
+template <class T>
+T* WindowObject(HWND window, UINT message, LPARAM l) {
+  if (message == WM_NCCREATE)
+    SetWindowLongPtrW(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+  return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
 HINSTANCE ThisModule() { return GetModuleHandleW(nullptr); }
 
 const wchar_t kProgressClass[] = L"TavixPrintProgress";
@@ -100,12 +110,8 @@ bool TPrintProgress::Step(int percent) {
 }
 
 LRESULT CALLBACK TPrintProgress::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TPrintProgress*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto self = WindowObject<TPrintProgress>(window, message, l);
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
-      break;
     case WM_COMMAND:
       if (LOWORD(w) == kCancel && self) self->cancelled_ = true;
       return 0;
@@ -332,12 +338,8 @@ void TPrintPreview::Command(int id) {
 }
 
 LRESULT CALLBACK TPrintPreview::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TPrintPreview*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto self = WindowObject<TPrintPreview>(window, message, l);
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
-      break;
     case WM_SIZE:
       if (self && self->area_) self->Layout();
       return 0;
@@ -352,12 +354,8 @@ LRESULT CALLBACK TPrintPreview::WindowProc(HWND window, UINT message, WPARAM w, 
 }
 
 LRESULT CALLBACK TPrintPreview::AreaProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  auto self = reinterpret_cast<TPrintPreview*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto self = WindowObject<TPrintPreview>(window, message, l);
   switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
-      break;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);

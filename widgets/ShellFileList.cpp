@@ -1,4 +1,5 @@
 #include "ShellFileList.h"
+#include "WidgetTexts.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -15,10 +16,10 @@ struct TColumn {
   int format;
 };
 constexpr TColumn Columns[] = {
-    {L"名前", 180, LVCFMT_LEFT},
-    {L"ｻｲｽﾞ", 80, LVCFMT_RIGHT},
-    {L"種類", 110, LVCFMT_LEFT},
-    {L"更新日時", 120, LVCFMT_LEFT},
+    {widget_texts::ColumnName, 180, LVCFMT_LEFT},
+    {widget_texts::ColumnSize, 80, LVCFMT_RIGHT},
+    {widget_texts::ColumnType, 110, LVCFMT_LEFT},
+    {widget_texts::ColumnModified, 120, LVCFMT_LEFT},
 };
 
 std::wstring StrRetText(IShellFolder* folder, PCUITEMID_CHILD child, SHGDNF flags) {

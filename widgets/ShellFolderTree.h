@@ -3,6 +3,8 @@
 // item id list, so a node's path and the navigation by path need no caching.
 #pragma once
 
+#include "WidgetTexts.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -13,7 +15,7 @@ class TShellFolderTree {
  public:
   // The desktop node's name; its "path" is this name, as the shell gives no
   // file-system path for the namespace root.
-  static constexpr const wchar_t* DesktopName = L"ﾃﾞｽｸﾄｯﾌﾟ";
+  static constexpr const wchar_t* DesktopName = widget_texts::Desktop;
 
   ~TShellFolderTree();
   // Subclasses an existing tree view control (for example one of a dialog).

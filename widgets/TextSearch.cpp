@@ -1,4 +1,5 @@
 #include "TextSearch.h"
+#include "WidgetTexts.h"
 
 #include <pcre2.h>
 
@@ -71,11 +72,11 @@ bool TTextSearch::Prepare(const std::string& pattern, const TSearchOptions& opti
   pattern_ = pattern;
   options_ = options;
   if (pattern.empty()) {
-    error_ = L"検索文字列がありません.";
+    error_ = widget_texts::SearchTextMissing;
     return false;
   }
   if (pattern.find_first_of("\r\n") != std::string::npos) {
-    error_ = L"検索文字列に改行は使えません.";
+    error_ = widget_texts::SearchTextHasLineBreak;
     return false;
   }
   if (options.regex) {
@@ -89,7 +90,7 @@ bool TTextSearch::Prepare(const std::string& pattern, const TSearchOptions& opti
     if (!regex->code) {
       PCRE2_UCHAR message[256] = {};
       pcre2_get_error_message(code, message, 256);
-      error_ = L"正規表現が正しくありません (" + std::to_wstring(at + 1) + L" 文字目): " +
+      error_ = widget_texts::BadRegex + std::to_wstring(at + 1) + widget_texts::BadRegexAt +
                reinterpret_cast<const wchar_t*>(message);
       return false;
     }
@@ -106,7 +107,7 @@ bool TTextSearch::Prepare(const std::string& pattern, const TSearchOptions& opti
     sjis::AppendWide(pattern.data(), pattern.size(), wide);
     FuzzyFold(wide, foldedPattern_);
     if (foldedPattern_.empty()) {
-      error_ = L"検索文字列がありません.";
+      error_ = widget_texts::SearchTextMissing;
       return false;
     }
     // Only the kanji of the standard rows: the extension rows hold some
@@ -178,8 +179,8 @@ bool TTextSearch::LineHits(const char* text, size_t length, std::vector<TSearchH
       if (rc == PCRE2_ERROR_NOMATCH) break;
       if (rc < 0) {
         error_ = rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT
-                     ? L"正規表現の照合が複雑すぎるため, 検索を中止しました."
-                     : L"正規表現の照合に失敗しました.";
+                     ? widget_texts::RegexTooComplex
+                     : widget_texts::RegexFailed;
         return false;
       }
       PCRE2_SIZE* v = pcre2_get_ovector_pointer(regex_->data);

@@ -3,7 +3,10 @@
 // for .html stands in for it).
 #include "../app/WindowDriver.h"
 
+#include "dialogs/FindDialogIds.h"
 #include "engine/Handles.h"
+#include "settings/IniGT.h"
+#include "viewer/Viewer.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +40,7 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 constexpr DWORD CommandTopics[] = {TAVIX_MAIN_COMMANDS(TAVIX_TOPIC_OF)};
 #undef TAVIX_TOPIC_OF
 // The windows' own topics and the tool-bar buttons' ones.
-constexpr DWORD WindowTopics[] = {1, 5, 14, 17, 18, 19, 20, 21, 22, 23, 25, 26, 28, 47, 58, 60};
+constexpr DWORD WindowTopics[] = {1, 5, 14, 15, 17, 18, 19, 20, 21, 22, 23, 25, 26, 28, 47, 58, 60};
 
 TEST(HelpPages, EveryTopicHasItsPageAndEveryLinkHolds) {
   std::wstring folder = HelpFolderOf(ProgramHelpFile());
@@ -141,6 +144,51 @@ TEST_F(HelpWindow, KeysOpenTheContentsTheWindowsPageAndADialogsPage) {
   user.join();
   EXPECT_TRUE(pressed) << "the about box never showed";
   EXPECT_TRUE(Opened("about.html", 1000)) << ReadAll(record_);
+}
+
+// F1 in the viewer's find dialog opens the dialog's page, not the viewer's
+// under it; the dialog runs its own message loop.
+TEST_F(HelpWindow, F1InTheFindDialogOpensItsPage) {
+  TTavixMain& main = Start();
+  std::wstring text = folder_ + L"\\find.txt";
+  WriteText(text, "line 1\r\nline 2 needle\r\n");
+  TIniGT ini;
+  ini.SetFileName(ini_);
+  ini.Loaded();
+  TViewer viewer(main.Handle(), ini, {});
+  viewer.Open(text);
+  std::atomic<bool> shown{false}, pressed{false};
+  std::thread user([&] {
+    auto waitFor = [](const std::function<bool()>& done) {
+      for (int i = 0; i < 2000; ++i) {
+        if (done()) return true;
+        Sleep(10);
+      }
+      return false;
+    };
+    HWND window = nullptr, find = nullptr;
+    if (!waitFor([&] { return (window = FindWindowW(TViewer::kClassName, nullptr)) && IsWindowVisible(window); }))
+      return;
+    PointAt(viewer.Editor().Handle(), true);
+    Xdotool(L"key --clearmodifiers ctrl+f");
+    if (waitFor([&] { return (find = FindWindowW(L"#32770", L"検索")) && IsWindowVisible(find); })) {
+      shown = true;
+      // Into the search box, as a user would be: a click elsewhere could change an option.
+      if (HWND edit = FindWindowExW(GetDlgItem(find, IDC_FIND_WORD), nullptr, L"Edit", nullptr)) PointAt(edit, true);
+      Xdotool(L"key --clearmodifiers F1");
+      pressed = true;
+      waitFor([&] { return ReadAll(record_).find("find.html") != std::string::npos; });
+      Xdotool(L"key --clearmodifiers Escape");
+      waitFor([&] { return !IsWindowVisible(find); });
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  viewer.ShowModal();
+  user.join();
+  ASSERT_TRUE(shown) << "the find dialog never showed";
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(Opened("find.html", 1000)) << ReadAll(record_);
+  EXPECT_EQ(ReadAll(record_).find("viewer.html"), std::string::npos) << ReadAll(record_);
 }
 
 TEST_F(HelpWindow, MissingPagesAreToldAndNothingStarts) {
