@@ -111,7 +111,9 @@ int wmain(int argc, wchar_t** argv) {
   int entries = 0;
   std::string lastLine, lastArchive;
   TPhases phases;
-  auto library = [] { return reinterpret_cast<Unlha>(GetProcAddress(GetModuleHandleW(L"UNLHA32.DLL"), "Unlha")); };
+  auto library = [] {
+    return reinterpret_cast<Unlha>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"UNLHA32.DLL"), "Unlha")));
+  };
   for (int round = 0; round < rounds; ++round) {
     // Each round starts with another, so none gains from the others' cache.
     for (int turn = 0; turn < 3; ++turn) {
