@@ -15,7 +15,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVIX_BUILD_DIR:-$root/build/x86_64}
-cmake --build "$build" --target add_bench unlha32 cab32 arccall >/dev/null
+cmake --build "$build" --target add_bench unlha32 CAB32 arccall >/dev/null
 files=${BENCH_FILES:-10000}
 big_mb=${BENCH_BIG_MB:-1024}
 export TAVIX_PATH=$build/bin/archivers
