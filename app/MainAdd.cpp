@@ -315,6 +315,7 @@ void TTavixMain::FileDelete_BtnClick() {
   int removed = 0;
   bool all = false;
   std::vector<std::string> batch;
+  std::vector<int> batchRows;  // the rows of the batch, ascending
   int failedCode = 0;
   auto removeRecord = [&](int index) {
     state_.records.erase(state_.records.begin() + (index - removed));
@@ -336,7 +337,7 @@ void TTavixMain::FileDelete_BtnClick() {
     std::string name = WideToAnsi(MarkLiteralName(item.path));
     if (all) {
       batch.push_back(name);
-      removeRecord(item.index);
+      batchRows.push_back(item.index - removed);
       continue;
     }
     state_.cancelRequested = false;
@@ -348,10 +349,28 @@ void TTavixMain::FileDelete_BtnClick() {
     state_.cancelRequested = false;
     int code = RunLibrary([&] { return arc_->Delete(window_, nullptr, directory, TNameList{batch}); });
     if (code != 0) {
-      // The entries are still in the archive: the list shows them again.
+      // The list shows what the archive holds now.
       failedCode = code;
       removed = 0;
       ReadEntries(state_.archivePath);
+    } else {
+      // The rows go in one pass, the list and the count told once: row by row
+      // each removal moved the rest of the records and redrew the list.
+      size_t next = 0, kept = 0;
+      for (size_t row = 0; row < state_.records.size(); ++row) {
+        if (next < batchRows.size() && batchRows[next] == static_cast<int>(row)) {
+          ++next;
+          continue;
+        }
+        if (kept != row) state_.records[kept] = std::move(state_.records[row]);
+        ++kept;
+      }
+      state_.records.resize(kept);
+      int count = static_cast<int>(batchRows.size());
+      removed += count;
+      state_.entryCount -= count;
+      arcList_.SetItemCount(static_cast<int>(state_.records.size()), true);
+      statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
     }
   }
   if (failedCode != 0 && failedCode != -1) {

@@ -239,7 +239,8 @@ class TCollector {
   }
 
  private:
-  void Scan(const std::string& folder, const std::string& mask) {
+  // identity: the folder's, when the caller has asked for it already.
+  void Scan(const std::string& folder, const std::string& mask, const TFolderIdentity* identity = nullptr) {
     if (mask.empty()) return;  // an empty name matches nothing
     bool descend = options_.r > 0 && (options_.p <= 0 || HasWildcard(mask));
     // "*.*" finds the files and the sub-folders in one listing.
@@ -274,13 +275,17 @@ class TCollector {
     // A junction or link may lead back to a folder being searched: that
     // folder is not entered again, or the search would never end.
     TFolderIdentity self;
-    bool known = FolderIdentityOf(folder.empty() ? "." : folder, self);
+    bool known = identity != nullptr;
+    if (known) self = *identity;
+    else known = FolderIdentityOf(folder.empty() ? "." : folder, self);
     if (known && !ancestors_.insert(self).second) return;
     for (const auto& sub : folders) {
       if (cancel_) break;
+      // Each folder is asked once (an open and a close each).
       TFolderIdentity child;
-      if (FolderIdentityOf(sub, child) && ancestors_.count(child) != 0) continue;
-      Scan(sub, mask);
+      bool childKnown = FolderIdentityOf(sub, child);
+      if (childKnown && ancestors_.count(child) != 0) continue;
+      Scan(sub, mask, childKnown ? &child : nullptr);
     }
     if (known) ancestors_.erase(self);
   }

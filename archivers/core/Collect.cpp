@@ -2,6 +2,7 @@
 // bounds, short names and exclusions, the way the archiver family does it.
 #include "archivers/core/ArcCore.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 namespace arc {
@@ -9,6 +10,13 @@ namespace arc {
 namespace {
 
 bool HasWildcard(const std::wstring& text) { return text.find_first_of(L"*?") != std::wstring::npos; }
+
+// "<", ">" and '"' are wildcards to the file search as well.
+bool IsPlain(const std::wstring& text) { return text.find_first_of(L"*?<>\"") == std::wstring::npos; }
+
+// A folder with at least this many plain names in one call is read once
+// rather than searched once per name.
+constexpr size_t ListedFolderNames = 4;
 
 bool IsAbsolute(const std::wstring& path) {
   return (path.size() >= 2 && path[1] == L':') || (!path.empty() && (path[0] == L'\\' || path[0] == L'/'));
@@ -19,6 +27,22 @@ class Collector {
   Collector(const std::wstring& base, const CollectOptions& options)
       : base_(base.empty() ? FullPath(L".") : FullPath(base)), options_(options) {
     while (base_.size() > 3 && (base_.back() == L'\\' || base_.back() == L'/')) base_.pop_back();
+  }
+
+  // A caller that collected the files itself hands over one plain name per
+  // file: each search costs an open, a read and a close of the folder (three
+  // trips to the server under Wine), so the folders named often are read
+  // once and the names looked up in what was read.
+  void Plan(const std::vector<std::wstring>& names) {
+    if (options_.recursion > 0 && !options_.fullPathMatch) return;  // plain names are searched below too
+    for (const auto& name : names) {
+      if (name.empty()) continue;
+      Place place = Locate(name);
+      if (!IsPlain(place.path)) continue;
+      Folder& folder = folders_[place.folder];
+      ++folder.names;
+      folder.wanted.insert(Lower(place.mask));
+    }
   }
 
   void Name(const std::wstring& name) {
@@ -32,10 +56,79 @@ class Collector {
   std::vector<FoundFile> Result() { return std::move(found_); }
 
  private:
-  void Find(const std::wstring& name) {
-    std::wstring path = IsAbsolute(name) ? name : JoinPath(base_, name);
-    for (auto& c : path) {
+  struct Place {
+    std::wstring path, folder, mask;
+  };
+
+  // The path of a name, the folder it is searched in and the mask searched for.
+  Place Locate(const std::wstring& name) const {
+    Place place;
+    place.path = IsAbsolute(name) ? name : JoinPath(base_, name);
+    for (auto& c : place.path) {
       if (c == L'/') c = L'\\';
+    }
+    const std::wstring& path = place.path;
+    size_t cut = path.find_last_of(L'\\');
+    place.folder = cut == std::wstring::npos ? base_ : path.substr(0, cut);
+    if (place.folder.empty()) place.folder = L"\\";
+    if (place.folder.size() == 2 && place.folder[1] == L':') place.folder += L'\\';
+    place.mask = cut == std::wstring::npos ? path : path.substr(cut + 1);
+    if (place.mask.empty()) place.mask = L"*.*";
+    return place;
+  }
+
+  // The folders of the plain names, read once each when named often enough.
+  struct Folder {
+    size_t names = 0;
+    std::unordered_set<std::wstring> wanted;  // lower-case masks
+    bool read = false;
+    std::wstring full;
+    std::unordered_multimap<std::wstring, WIN32_FIND_DATAW> entries;  // by lower-case long and short name
+  };
+
+  // The one entry a search for the plain name would find; false where the
+  // search itself must decide (a folder, a name found twice or not at all,
+  // a name written otherwise than the file's).
+  bool FindListed(const Place& place, std::wstring& folderPath, WIN32_FIND_DATAW& data) {
+    auto known = folders_.find(place.folder);
+    if (known == folders_.end() || known->second.names < ListedFolderNames) return false;
+    Folder& folder = known->second;
+    if (!folder.read) {
+      folder.read = true;
+      folder.full = FullPath(place.folder);
+      WIN32_FIND_DATAW found;
+      TFindHandle search(FindFirstFileW(JoinPath(folder.full, L"*").c_str(), &found));
+      if (search) {
+        do {
+          std::wstring name = Lower(found.cFileName);
+          std::wstring shortName = Lower(found.cAlternateFileName);
+          if (folder.wanted.count(name)) folder.entries.emplace(name, found);
+          if (!shortName.empty() && shortName != name && folder.wanted.count(shortName))
+            folder.entries.emplace(shortName, found);
+        } while (FindNextFileW(search.get(), &found));
+      }
+      folder.wanted.clear();
+    }
+    auto range = folder.entries.equal_range(Lower(place.mask));
+    if (range.first == range.second || std::next(range.first) != range.second) return false;
+    data = range.first->second;
+    // Names that differ from the file's own, if only in case, are left to the
+    // search and its rules of comparison.
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || place.mask != data.cFileName) return false;
+    folderPath = folder.full;
+    return true;
+  }
+
+  void Find(const std::wstring& name) {
+    Place place = Locate(name);
+    const std::wstring& path = place.path;
+    if (IsPlain(path)) {
+      std::wstring folder;
+      WIN32_FIND_DATAW data;
+      if (FindListed(place, folder, data)) {
+        Take(folder, data);
+        return;
+      }
     }
     if (options_.recursion > 1 && !HasWildcard(path) && DirectoryExists(path)) {
       if (options_.folders) AddFolder(FullPath(path));
@@ -46,13 +139,7 @@ class Collector {
       AddFolder(FullPath(path));
       return;
     }
-    size_t cut = path.find_last_of(L'\\');
-    std::wstring folder = cut == std::wstring::npos ? base_ : path.substr(0, cut);
-    if (folder.empty()) folder = L"\\";
-    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
-    std::wstring mask = cut == std::wstring::npos ? path : path.substr(cut + 1);
-    if (mask.empty()) mask = L"*.*";
-    Scan(FullPath(folder), mask);
+    Scan(FullPath(place.folder), place.mask);
   }
 
   bool InDateWindow(const FILETIME& time) const {
@@ -101,16 +188,20 @@ class Collector {
     Add(full, data, true);
   }
 
+  // One match of a search: a file that passes the filters is added.
+  void Take(const std::wstring& folder, const WIN32_FIND_DATAW& data) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;
+    if (!options_.includeHidden && (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) return;
+    if (!InDateWindow(data.ftLastWriteTime)) return;
+    Add(ChildPath(folder, data), data, false);
+  }
+
   void Scan(const std::wstring& folder, const std::wstring& mask) {
     WIN32_FIND_DATAW data;
     TFindHandle search(FindFirstFileW(JoinPath(folder, mask).c_str(), &data));
     if (search) {
       do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (!options_.includeHidden && (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-          continue;
-        if (!InDateWindow(data.ftLastWriteTime)) continue;
-        Add(ChildPath(folder, data), data, false);
+        Take(folder, data);
       } while (FindNextFileW(search.get(), &data));
     }
     if (options_.recursion <= 0 || (options_.fullPathMatch && !HasWildcard(mask))) return;
@@ -136,6 +227,7 @@ class Collector {
   const CollectOptions& options_;
   std::vector<FoundFile> found_;
   std::unordered_set<std::wstring> seen_;
+  std::unordered_map<std::wstring, Folder> folders_;  // by the folder as the names give it
   bool matched_ = false;
 };
 
@@ -144,6 +236,7 @@ class Collector {
 std::vector<FoundFile> CollectFiles(const std::wstring& base, const std::vector<std::wstring>& names,
                                     const CollectOptions& options) {
   Collector collector(base, options);
+  collector.Plan(names);
   if (names.empty()) collector.Name(L"*.*");
   for (const auto& name : names) {
     if (!name.empty()) collector.Name(name);

@@ -1,5 +1,6 @@
 // The shared core's text rules, called directly.
 #include "archivers/core/ArcCore.h"
+#include "ArchiverFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -104,3 +105,58 @@ TEST(CoreDates, BoundsFromSixOrEightDigits) {
 }
 
 }  // namespace
+
+// A caller that collected the files itself hands one plain name per file;
+// names to one folder are then looked up in one reading of the folder. What
+// comes back must be what one search per name finds: the file's own name
+// and details, hidden files left out, a name written in another case found
+// once, a file gone and a hidden one told as not found, a folder named on
+// its own kept as a folder, the order of the names.
+class CoreCollect : public ScratchTest {};
+
+TEST_F(CoreCollect, AListOfPlainNamesFindsWhatOneSearchPerNameFinds) {
+  fs::create_directories(Path(L"src\\sub"));
+  for (int i = 9; i >= 0; --i) Write(Path(L"src\\f" + std::to_wstring(i) + L".txt"), std::string(i * 100, 'x'));
+  Write(Path(L"src\\hidden.txt"), "hidden");
+  ASSERT_TRUE(SetFileAttributesW(Path(L"src\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  std::vector<std::wstring> names;
+  for (int i = 0; i < 10; ++i) names.push_back(L"src\\f" + std::to_wstring((i * 7) % 10) + L".txt");
+  for (const wchar_t* name : {L"src\\hidden.txt", L"src\\F3.TXT", L"src\\gone.txt", L"src\\sub", L"src\\f1.txt"})
+    names.push_back(name);
+  auto collect = [&](const std::vector<std::wstring>& list, std::vector<std::wstring>& unmatched) {
+    arc::CollectOptions options;
+    options.fullPathMatch = true;
+    options.namedFolders = true;
+    options.unmatched = &unmatched;
+    return arc::CollectFiles(root_.wstring(), list, options);
+  };
+  std::vector<std::wstring> unmatched;
+  std::vector<arc::FoundFile> listed = collect(names, unmatched);
+  // One name per call: each is searched on its own.
+  std::vector<std::wstring> unmatchedOne;
+  std::vector<arc::FoundFile> searched;
+  for (const std::wstring& name : names) {
+    for (arc::FoundFile& file : collect({name}, unmatchedOne)) {
+      bool seen = false;
+      for (const arc::FoundFile& other : searched) seen = seen || arc::Lower(other.fullPath) == arc::Lower(file.fullPath);
+      if (!seen) searched.push_back(std::move(file));
+    }
+  }
+  ASSERT_EQ(listed.size(), 11u);  // ten files and the folder
+  ASSERT_EQ(listed.size(), searched.size());
+  for (size_t i = 0; i < listed.size(); ++i) {
+    SCOPED_TRACE(listed[i].fullPath);
+    EXPECT_EQ(listed[i].fullPath, searched[i].fullPath);
+    EXPECT_EQ(listed[i].relative, searched[i].relative);
+    EXPECT_EQ(listed[i].isDirectory, searched[i].isDirectory);
+    EXPECT_EQ(listed[i].attributes, searched[i].attributes);
+    EXPECT_EQ(listed[i].size, searched[i].size);
+    EXPECT_EQ(CompareFileTime(&listed[i].writeTime, &searched[i].writeTime), 0);
+  }
+  EXPECT_EQ(listed.front().relative, L"src\\f0.txt");
+  EXPECT_EQ(listed[1].relative, L"src\\f7.txt");
+  EXPECT_EQ(listed[1].size, 700u);
+  EXPECT_TRUE(listed.back().isDirectory);
+  EXPECT_EQ(unmatched, (std::vector<std::wstring>{L"src\\hidden.txt", L"src\\gone.txt"}));
+  EXPECT_EQ(unmatched, unmatchedOne);
+}
