@@ -187,17 +187,17 @@ void TTavixMain::PumpMessages() {
   }
 }
 
-DWORD TTavixMain::PacedPump(DWORD minimum) {
+DWORD TTavixMain::PacedPump(DWORD minimum, DWORD maximum) {
   // Painting costs what the window server makes it cost (several milliseconds
-  // on a busy display): the looks take at most a fiftieth of the time, and
-  // still come at least twice a second.
+  // on a busy display): the looks take at most a fiftieth of the time, as far
+  // as the longest wait the caller allows.
   LARGE_INTEGER frequency{}, start{}, end{};
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
   PumpMessages();
   QueryPerformanceCounter(&end);
   long long micro = frequency.QuadPart > 0 ? (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart : 0;
-  return static_cast<DWORD>(std::clamp<long long>(micro * 50 / 1000, minimum, 500));
+  return static_cast<DWORD>(std::clamp<long long>(micro * 50 / 1000, minimum, std::max(minimum, maximum)));
 }
 
 void TTavixMain::ReadEntries(const std::wstring& path) {
@@ -247,7 +247,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
       state_.firstMethod = AnsiToWide(std::string(info.szMode, strnlen(info.szMode, sizeof info.szMode)));
       AppendListRecord(info, style);
       statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-      DWORD interval = PacedPump(10);
+      DWORD interval = PacedPump(10, 100);
       DWORD lastPump = GetTickCount();
       // Esc stops a long listing; the entries read so far stay listed.
       while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
@@ -264,7 +264,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
         // a look after every few milliseconds of reading keeps the window just
         // as responsive.
         if (GetTickCount() - lastPump >= interval) {
-          interval = PacedPump(10);
+          interval = PacedPump(10, 100);
           lastPump = GetTickCount();
         }
       }
@@ -422,7 +422,7 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
                                      FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
           state_.progressTextDue = false;
         }
-        state_.pumpInterval = PacedPump(50);
+        state_.pumpInterval = PacedPump(50, 250);
         now = GetTickCount();
         state_.lastPump = now ? now : 1;
       }

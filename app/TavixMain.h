@@ -298,8 +298,8 @@ class TTavixMain {
   void AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style);
   void SetStatusImage(int image);
   void PumpMessages();
-  // Pumps and returns the milliseconds to wait before the next pump (at least minimum).
-  DWORD PacedPump(DWORD minimum);
+  // Pumps and returns the milliseconds to wait before the next pump (minimum to maximum).
+  DWORD PacedPump(DWORD minimum, DWORD maximum);
 
   // Commands of the later areas; each lives in its area's source.
   void NewCreate_BtnClick();
