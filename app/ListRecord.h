@@ -13,6 +13,7 @@
 // Field widths follow the largest texts the formats can produce, so a record
 // stays small (archives with 100,000 entries are kept in memory at once).
 struct TListRecord {
+  static constexpr int32_t IconUnknown = -1;  // the system icon is looked up when first shown
   int32_t iconIndex = 0;
   std::wstring name;     // at most 255 characters
   std::wstring folder;   // "\" as separator, no trailing "\"; at most 255 characters

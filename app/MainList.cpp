@@ -38,8 +38,8 @@ std::wstring FolderWithBackslash(const std::wstring& path) {
 
 // The system's small-icon indices of the listing under way. Asked by name
 // alone, the shell's answer depends only on the extension, and each question
-// reads the registry (trips to the window server under Wine), so a listing
-// asks once per extension.
+// reads the registry (trips to the window server under Wine), so the list
+// asks once per extension, and only for entries it shows.
 class TShellIconCache {
  public:
   void Clear() { indices_.clear(); }
@@ -169,20 +169,35 @@ void TTavixMain::PumpMessages() {
   // Whatever runs next sees the current texts.
   statusBar1_.Flush();
   MSG msg;
-  // The window is disabled while reading, so Esc is taken from the queue here.
-  if (PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
-    PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
-    state_.cancelRequested = true;
-  }
+  // Each look into the queue is a trip to the window server under Wine: the
+  // messages are taken in one pass, Esc among them.
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Leave the quit for the message loop that owns it.
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
+    // The window is disabled while the library works, so Esc is taken here.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+      state_.cancelRequested = true;
+      continue;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+}
+
+DWORD TTavixMain::PacedPump(DWORD minimum, DWORD maximum) {
+  // Painting costs what the window server makes it cost (several milliseconds
+  // on a busy display): the looks take at most a fiftieth of the time, as far
+  // as the longest wait the caller allows.
+  LARGE_INTEGER frequency{}, start{}, end{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  PumpMessages();
+  QueryPerformanceCounter(&end);
+  long long micro = frequency.QuadPart > 0 ? (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart : 0;
+  return static_cast<DWORD>(std::clamp<long long>(micro * 50 / 1000, minimum, std::max(minimum, maximum)));
 }
 
 void TTavixMain::ReadEntries(const std::wstring& path) {
@@ -232,7 +247,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
       state_.firstMethod = AnsiToWide(std::string(info.szMode, strnlen(info.szMode, sizeof info.szMode)));
       AppendListRecord(info, style);
       statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-      PumpMessages();
+      DWORD interval = PacedPump(10, 100);
       DWORD lastPump = GetTickCount();
       // Esc stops a long listing; the entries read so far stay listed.
       while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
@@ -248,8 +263,8 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
         // Looking into the queue costs a trip to the window server under Wine;
         // a look after every few milliseconds of reading keeps the window just
         // as responsive.
-        if (GetTickCount() - lastPump >= 10) {
-          PumpMessages();
+        if (GetTickCount() - lastPump >= interval) {
+          interval = PacedPump(10, 100);
           lastPump = GetTickCount();
         }
       }
@@ -304,7 +319,9 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
 void TTavixMain::AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style) {
   TListRecord& record = state_.records.emplace_back();
   FillListRecord(record, info, style);
-  if (settings_.UseShellIcon) record.iconIndex = shellIcons.Index(record.name);
+  // The icon is looked up when the entry is first shown: a listing of many
+  // kinds of file asks the shell only for those that come into view.
+  record.iconIndex = settings_.UseShellIcon ? TListRecord::IconUnknown : 0;
   ++state_.entryCount;
 }
 
@@ -336,10 +353,13 @@ void TTavixMain::Caption(const std::wstring& path) {
 void TTavixMain::ArcListVMGetItemInfo(NMLVDISPINFOW* info) {
   LVITEMW& item = info->item;
   if (item.iItem < 0 || item.iItem >= static_cast<int>(state_.records.size())) return;
-  const TListRecord& record = state_.records[item.iItem];
+  TListRecord& record = state_.records[item.iItem];
   // The list view copies the text at once, so the record's own buffer serves.
   if (item.mask & LVIF_TEXT) item.pszText = const_cast<wchar_t*>(record.ColumnText(item.iSubItem));
-  if (item.mask & LVIF_IMAGE) item.iImage = record.iconIndex;
+  if (item.mask & LVIF_IMAGE) {
+    if (record.iconIndex == TListRecord::IconUnknown) record.iconIndex = shellIcons.Index(record.name);
+    item.iImage = record.iconIndex;
+  }
 }
 
 void TTavixMain::ArcListOColumnClick(int column) {
@@ -392,16 +412,18 @@ void TTavixMain::ArcProgress(int progressState, const TExtractingInfoEx* info, b
       state_.progressCounted = false;
       break;
     case 1: {
-      // The library holds the thread: paint the window and look for Esc 20 times a second (more
-      // often cost a tenth of the time of small files: each look paints the status bar).
-      if (DWORD now = GetTickCount(); state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= 50)) {
+      // The library holds the thread: paint the window and look for Esc up to 20 times a second
+      // (more often cost a tenth of the time of small files: each look paints the status bar).
+      if (DWORD now = GetTickCount();
+          state_.busy && (state_.lastPump == 0 || now - state_.lastPump >= state_.pumpInterval)) {
         // The text is built only when it can be seen, not for every entry.
         if (state_.progressTextDue) {
           statusBar1_.SetText(0, AnsiToWide(state_.progressName) + L"  : " +
                                      FormatSize(state_.progressSize, TNumberStyle::FromLocale()) + L"byte");
           state_.progressTextDue = false;
         }
-        PumpMessages();
+        state_.pumpInterval = PacedPump(50, 250);
+        now = GetTickCount();
         state_.lastPump = now ? now : 1;
       }
       if (state_.cancelRequested) {

@@ -116,7 +116,8 @@ struct TMainState {
   bool progressTextDue = false;  // the entry's status text waits for the next look into the queue
   int processedFiles = 0;
   int lastPercent = 0;
-  DWORD lastPump = 0;
+  DWORD lastPump = 0;       // tick of the last look into the queue; 0: look at the next report
+  DWORD pumpInterval = 50;  // milliseconds until the next look (see PacedPump)
   bool extractFailureShown = false;  // the last extraction step showed its failure
   // The self-extractor chosen last (MainSfxMail.cpp).
   UINT sfxChecked = 0;
@@ -297,6 +298,8 @@ class TTavixMain {
   void AppendListRecord(const TIndividualInfo& info, const TNumberStyle& style);
   void SetStatusImage(int image);
   void PumpMessages();
+  // Pumps and returns the milliseconds to wait before the next pump (minimum to maximum).
+  DWORD PacedPump(DWORD minimum, DWORD maximum);
 
   // Commands of the later areas; each lives in its area's source.
   void NewCreate_BtnClick();

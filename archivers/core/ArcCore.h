@@ -35,6 +35,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -147,10 +149,18 @@ class PatternSet {
   void Settle(const std::function<std::unique_ptr<EntryCursor>()>& open);
 
  private:
-  bool MatchesOne(size_t index, const std::wstring& path, const std::wstring& listed) const;
+  void MarkLiteral(const std::wstring& key, bool nameOnly);
   std::vector<std::wstring> patterns_;
   std::vector<char> literal_;  // per pattern: some entry is listed under it
   bool anyFolder_ = false;
+  // A selection of thousands of names is common (all but a few entries), so
+  // names without wildcards are looked up by their folded form, not tried
+  // one by one against every entry. "Anywhere" keys hold the patterns without
+  // a folder, which (with anyFolder) also match an entry's file name.
+  std::unordered_set<std::wstring> plain_, plainAnywhere_;
+  std::unordered_set<std::wstring> literals_, literalsAnywhere_;
+  std::vector<size_t> wildcards_;  // patterns holding '*' or '?', tried in turn
+  std::unordered_multimap<std::wstring, size_t> maybeListed_;  // folded key -> pattern
 };
 
 // ---- entries ----

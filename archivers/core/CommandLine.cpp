@@ -209,8 +209,32 @@ bool MayBeListedName(const std::wstring& name) {
   return name.find(L'?') != std::wstring::npos && name.find(L'*') == std::wstring::npos;
 }
 
+namespace {
+
+// Fold applied to a whole name at once: one call instead of one per character.
+std::wstring FoldKey(std::wstring text) {
+  if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+  std::replace(text.begin(), text.end(), L'\\', L'/');
+  return text;
+}
+
+}  // namespace
+
 PatternSet::PatternSet(std::vector<std::wstring> patterns, bool anyFolder)
-    : patterns_(std::move(patterns)), literal_(patterns_.size(), 0), anyFolder_(anyFolder) {}
+    : patterns_(std::move(patterns)), literal_(patterns_.size(), 0), anyFolder_(anyFolder) {
+  for (size_t i = 0; i < patterns_.size(); ++i) {
+    const std::wstring& pattern = patterns_[i];
+    if (pattern.find_first_of(L"*?") == std::wstring::npos) {
+      // Without wildcards a pattern matches exactly the names equal to it.
+      std::wstring key = FoldKey(pattern);
+      if (anyFolder_ && !HasFolder(pattern)) plainAnywhere_.insert(key);
+      plain_.insert(std::move(key));
+      continue;
+    }
+    wildcards_.push_back(i);
+    if (MayBeListedName(pattern)) maybeListed_.emplace(FoldKey(pattern), i);
+  }
+}
 
 PatternSet PatternSet::FromText(const std::string& ansi) {
   std::vector<std::wstring> patterns;
@@ -218,19 +242,25 @@ PatternSet PatternSet::FromText(const std::string& ansi) {
   return PatternSet(std::move(patterns));
 }
 
-bool PatternSet::NeedsListing() const {
-  return std::any_of(patterns_.begin(), patterns_.end(), MayBeListedName);
+bool PatternSet::NeedsListing() const { return !maybeListed_.empty(); }
+
+void PatternSet::MarkLiteral(const std::wstring& key, bool nameOnly) {
+  auto [first, last] = maybeListed_.equal_range(key);
+  for (auto found = first; found != last; ++found) {
+    size_t i = found->second;
+    bool folder = HasFolder(patterns_[i]);
+    if (literal_[i] || (nameOnly && folder)) continue;
+    literal_[i] = 1;
+    literals_.insert(key);
+    if (anyFolder_ && !folder) literalsAnywhere_.insert(key);
+  }
 }
 
 void PatternSet::Learn(const std::wstring& entryName) {
-  if (!NeedsListing()) return;
-  std::wstring listed = ListedName(entryName);
-  for (size_t i = 0; i < patterns_.size(); ++i) {
-    const std::wstring& pattern = patterns_[i];
-    if (literal_[i] || !MayBeListedName(pattern)) continue;
-    if (SameName(pattern, listed) || (anyFolder_ && !HasFolder(pattern) && SameName(pattern, NamePart(listed))))
-      literal_[i] = 1;
-  }
+  if (maybeListed_.empty()) return;
+  std::wstring listed = FoldKey(ListedName(entryName));
+  MarkLiteral(listed, false);
+  if (anyFolder_) MarkLiteral(NamePart(listed), true);
 }
 
 void PatternSet::Settle(EntryCursor& listing) {
@@ -244,20 +274,25 @@ void PatternSet::Settle(const std::function<std::unique_ptr<EntryCursor>()>& ope
   Settle(*listing);
 }
 
-bool PatternSet::MatchesOne(size_t index, const std::wstring& path, const std::wstring& listed) const {
-  const std::wstring& pattern = patterns_[index];
-  bool anywhere = anyFolder_ && !HasFolder(pattern);
-  if (literal_[index]) return SameName(pattern, listed) || (anywhere && SameName(pattern, NamePart(listed)));
-  return WildcardMatch(pattern, path) || (anywhere && WildcardMatch(pattern, NamePart(path)));
-}
-
 bool PatternSet::Matches(const std::wstring& path) const { return patterns_.empty() || MatchesAny(path); }
 
 bool PatternSet::MatchesAny(const std::wstring& path) const {
-  bool anyLiteral = std::find(literal_.begin(), literal_.end(), 1) != literal_.end();
-  std::wstring listed = anyLiteral ? ListedName(path) : std::wstring();
-  for (size_t i = 0; i < patterns_.size(); ++i) {
-    if (MatchesOne(i, path, listed)) return true;
+  if (!plain_.empty()) {
+    std::wstring key = FoldKey(path);
+    if (plain_.count(key) != 0) return true;
+    if (!plainAnywhere_.empty() && plainAnywhere_.count(NamePart(key)) != 0) return true;
+  }
+  if (!literals_.empty()) {
+    std::wstring listed = FoldKey(ListedName(path));
+    if (literals_.count(listed) != 0) return true;
+    if (!literalsAnywhere_.empty() && literalsAnywhere_.count(NamePart(listed)) != 0) return true;
+  }
+  for (size_t i : wildcards_) {
+    // A literal pattern is matched through its key above, never as a wildcard.
+    if (literal_[i]) continue;
+    const std::wstring& pattern = patterns_[i];
+    if (WildcardMatch(pattern, path) || (anyFolder_ && !HasFolder(pattern) && WildcardMatch(pattern, NamePart(path))))
+      return true;
   }
   return false;
 }

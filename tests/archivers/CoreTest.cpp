@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(Environment, RunsInJapaneseCodePage) { EXPECT_EQ(GetACP(), 932u); }
@@ -51,6 +54,52 @@ TEST(CoreWildcards, MatchWholePathCaseBlindAcrossSeparators) {
       {L"表*.txt", L"表示.txt", true},  {L"*.lzh", L"a.lzh.bak", false},
   };
   for (const auto& c : cases) EXPECT_EQ(arc::WildcardMatch(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+}
+
+// Exact names, wildcards and listed names sent back, mixed in one selection as
+// a user's choice of entries gives them.
+TEST(CorePatterns, ExactWildcardAndListedNamesSelectTheirEntries) {
+  // "aé.txt" is listed as "a?.txt": that name, sent back, takes it and no other.
+  const std::vector<std::wstring> entries = {L"docs/a.txt", L"x/b.txt", L"a\u00e9.txt", L"ab.txt", L"nq.txt",
+                                             L"sub/c.txt",  L"y/sub/c.txt", L"m.c", L"d/m.c", L"z/a\u00e9.txt",
+                                             L"x/docs/a.txt", L"other.txt"};
+  const std::vector<std::wstring> patterns = {L"Docs\\A.TXT", L"B.txt", L"sub/c.txt", L"*.c", L"a?.txt", L"n?.txt"};
+  struct Expected {
+    bool anyFolder;
+    std::vector<std::wstring> selected;
+  } cases[] = {
+      {false, {L"docs/a.txt", L"a\u00e9.txt", L"nq.txt", L"sub/c.txt", L"m.c", L"d/m.c"}},
+      {true,
+       {L"docs/a.txt", L"x/b.txt", L"a\u00e9.txt", L"nq.txt", L"sub/c.txt", L"m.c", L"d/m.c", L"z/a\u00e9.txt"}},
+  };
+  for (const Expected& c : cases) {
+    arc::PatternSet set(patterns, c.anyFolder);
+    EXPECT_TRUE(set.NeedsListing());
+    for (const auto& entry : entries) set.Learn(entry);
+    std::vector<std::wstring> selected;
+    for (const auto& entry : entries)
+      if (set.Matches(entry)) selected.push_back(entry);
+    EXPECT_EQ(selected, c.selected) << "anyFolder " << c.anyFolder;
+  }
+  // Without a name that may be a listed one, no listing is needed.
+  EXPECT_FALSE(arc::PatternSet({L"a.txt", L"*.c"}).NeedsListing());
+  EXPECT_TRUE(arc::PatternSet().Matches(L"any"));
+  EXPECT_FALSE(arc::PatternSet().MatchesAny(L"any"));
+}
+
+// All but one of 20,000 entries named one by one (the list's "all but one selected").
+TEST(CorePatterns, ThousandsOfNamesSelectExactlyThoseEntries) {
+  std::vector<std::wstring> names, entries;
+  for (int i = 0; i < 20000; ++i) {
+    entries.push_back(L"d" + std::to_wstring(i % 50) + L"/File" + std::to_wstring(i) + L".txt");
+    if (i != 777) names.push_back(L"D" + std::to_wstring(i % 50) + L"\\file" + std::to_wstring(i) + L".TXT");
+  }
+  arc::PatternSet set(names);
+  int selected = 0;
+  for (const auto& entry : entries) selected += set.Matches(entry) ? 1 : 0;
+  EXPECT_EQ(selected, 19999);
+  EXPECT_FALSE(set.Matches(entries[777]));
+  EXPECT_TRUE(set.Matches(entries[778]));
 }
 
 TEST(CoreSafePaths, StoredNamesNeverLeaveTheDestination) {
