@@ -270,9 +270,9 @@ TEST_F(Dragging, MovesBelowTheThresholdStartNoDrag) {
 }
 
 // The button released while the entry is still being extracted (the window
-// is disabled then and does not see the release): no drag runs on after the
-// extraction, the other program receives nothing, and the next click is a
-// plain click.
+// is disabled then and does not see the release), and the pointer taken on
+// over another program: no drag starts or runs on after the extraction, the
+// other program receives nothing, and the next click is a plain click.
 TEST_F(Dragging, ButtonReleasedDuringTheExtractionStartsNoDrag) {
   TTavixMain& main = Start({Fixture("big-drag.zip")}, 2);
   int big = FindItem(main, L"big.bin", L"");
@@ -299,6 +299,11 @@ TEST_F(Dragging, ButtonReleasedDuringTheExtractionStartsNoDrag) {
       if (!sawDisabled) Sleep(10);
     }
     Xdotool(L"mouseup 1");
+    // The hand goes on over the other program, the button up.
+    RECT area{};
+    GetWindowRect(peer.window, &area);
+    POINT over{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    Xdotool(L"mousemove --sync " + std::to_wstring(over.x) + L" " + std::to_wstring(over.y));
     releasedWhileDisabled = sawDisabled && !IsWindowEnabled(window);
     // Once the window is back and the drag gesture is over, nothing may run.
     for (int waited = 0; waited < 30000 && !settled; waited += 20) {
@@ -312,7 +317,7 @@ TEST_F(Dragging, ButtonReleasedDuringTheExtractionStartsNoDrag) {
   EXPECT_TRUE(PumpUntil(main, [&] { return done.load(); }, 150000));
   user.join();
   ASSERT_TRUE(sawDisabled) << "the window was never disabled for the extraction";
-  ASSERT_TRUE(releasedWhileDisabled) << "the extraction ended before the release: the entry is too small";
+  ASSERT_TRUE(releasedWhileDisabled) << "the extraction ended before the release and the move: the entry is too small";
   EXPECT_TRUE(settled) << "the drag ran on after the button was released";
   // The next click on another entry is a click: it selects that entry.
   POINT other = ItemPoint(main, small);

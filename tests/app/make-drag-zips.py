@@ -26,6 +26,6 @@ with zipfile.ZipFile(out + "/big-drag.zip", "w", zipfile.ZIP_DEFLATED) as z:
     info.compress_type = zipfile.ZIP_DEFLATED
     with z.open(info, "w") as entry:
         block = bytes(range(256)) * 4096
-        for _ in range(256):
+        for _ in range(512):
             entry.write(block)
     z.writestr(zipfile.ZipInfo("small.txt", when), "small\n")
