@@ -50,7 +50,6 @@ struct TMenuDef;
 struct TMainStart {
   std::wstring settingsPath;          // empty: Tavix.ini beside the program
   std::wstring commandLine;           // the process's full command line
-  std::vector<std::wstring> arguments;  // program arguments 1 and later
   THelpService* help = nullptr;       // null: the system's help viewer
   // Opens a folder in the shell's window; null: the shell. Tests record the calls.
   std::function<void(const std::wstring& folder)> openFolder;

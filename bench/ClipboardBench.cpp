@@ -42,7 +42,6 @@ int wmain(int argc, wchar_t** argv) {
   TMainStart start;
   start.settingsPath = ini;
   start.commandLine = L"Tavix.exe \"" + archive + L"\"";
-  start.arguments = {archive};
   TTavixMain main;
   main.Create(start, SW_SHOWNORMAL);
   PumpUntil(main, [&] { return !main.State().pendingJob && !main.State().busy; }, 600000);

@@ -28,7 +28,6 @@ int wmain(int argc, wchar_t** argv) {
   TMainStart start;
   start.settingsPath = ini;
   start.commandLine = L"Tavix.exe \"" + archive + L"\"";
-  start.arguments = {archive};
   PROCESS_MEMORY_COUNTERS before{sizeof before};
   GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
   // From window creation to the end of the listing (the listing runs at the first idle moment).

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,25 @@ std::wstring g_libraryPath;
 TKernelHandle g_block;
 TMappedView g_blockView;
 // The program started last: while it runs and has not taken its list, a
-// further invocation waits before it writes the block.
+// further list waits for it.
 TKernelHandle g_started;
+// How long a waiting list gives the program before it is taken as hung and
+// the new list goes over its own.
 constexpr ULONGLONG TakeWaitLimit = 15000;
+
+// One invocation's hand-over: the list for the block and the program to start.
+struct THandOver {
+  std::string text;
+  std::wstring commandLine;
+  WORD show = SW_SHOWNORMAL;
+  HWND owner = nullptr;
+};
+
+// The block, the program started last and the lists still waiting are shared
+// by Explorer's threads and the one thread that hands waiting lists over.
+SRWLOCK g_handOverLock = SRWLOCK_INIT;
+std::deque<THandOver> g_waiting;
+bool g_handing = false;
 
 std::wstring FolderOf(const std::wstring& path) {
   size_t slash = path.find_last_of(L"\\/");
@@ -85,38 +102,117 @@ bool ReadProgramPath(std::wstring& path) {
   return true;
 }
 
-enum class TWrite { Written, TooLong, Failed };
+class TLocked {
+ public:
+  TLocked() { AcquireSRWLockExclusive(&g_handOverLock); }
+  ~TLocked() { ReleaseSRWLockExclusive(&g_handOverLock); }
+  TLocked(const TLocked&) = delete;
+  TLocked& operator=(const TLocked&) = delete;
+};
 
-TWrite WriteBlock() {
-  // A partial list would look complete to the program: nothing is handed over.
-  bool complete = false;
-  std::string text = hand_over::Encode(g_files, &complete);
-  if (!complete) return TWrite::TooLong;
+// Under the lock: the block holds a list that its program may still take.
+bool ListStillWaiting() {
+  if (!g_blockView || !hand_over::Pending(g_blockView.get())) return false;
+  return !g_started || WaitForSingleObject(g_started.get(), 0) == WAIT_TIMEOUT;
+}
+
+// Under the lock: writes the block and starts the program; false when the
+// block or the program could not be had.
+bool Start(const THandOver& handOver) {
   if (!g_block) {
     g_block.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, hand_over::BlockSize,
                                      hand_over::BlockName));
-    if (!g_block) return TWrite::Failed;
+    if (!g_block) return false;
     g_blockView.reset(MapViewOfFile(g_block.get(), FILE_MAP_ALL_ACCESS, 0, 0, hand_over::BlockSize));
     if (!g_blockView) {
       g_block.reset();
-      return TWrite::Failed;
+      return false;
     }
   }
-  // Two quick invocations: the first program takes its list at its start;
-  // overwriting before that would hand it the second list and lose the first.
-  ULONGLONG limit = GetTickCount64() + TakeWaitLimit;
-  while (hand_over::Pending(g_blockView.get()) && GetTickCount64() < limit) {
-    if (!g_started) {
+  {
+    hand_over::THandOverLock lock;
+    char* view = static_cast<char*>(g_blockView.get());
+    std::memset(view, 0, hand_over::BlockSize);
+    std::memcpy(view, handOver.text.data(), handOver.text.size());
+  }
+  std::wstring commandLine = handOver.commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = handOver.show;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    // Nobody will take this list: the next one need not wait for it.
+    static_cast<char*>(g_blockView.get())[0] = '\0';
+    g_started.reset();
+    return false;
+  }
+  TKernelHandle thread(process.hThread);
+  g_started.reset(process.hProcess);
+  return true;
+}
+
+void TellNotStarted(HWND owner) { ShowError(owner, L"Tavix を実行出来ません.", L"実行ｴﾗｰ"); }
+
+// Hands the waiting lists over in their order, each once the program before
+// it has taken its own (or ended, or passed the limit). The library stays
+// loaded until the last one is handed over.
+DWORD WINAPI HandWaitingLists(void* module) {
+  for (;;) {
+    THandOver next;
+    {
+      TLocked locked;
+      if (g_waiting.empty()) {
+        g_handing = false;
+        break;
+      }
+      next = std::move(g_waiting.front());
+      g_waiting.pop_front();
+    }
+    ULONGLONG limit = GetTickCount64() + TakeWaitLimit;
+    bool started = false;
+    for (;;) {
+      {
+        TLocked locked;
+        if (!ListStillWaiting() || GetTickCount64() >= limit) {
+          started = Start(next);
+          break;
+        }
+      }
       Sleep(20);
-    } else if (WaitForSingleObject(g_started.get(), 20) == WAIT_OBJECT_0) {
-      break;  // it ended without taking the list
     }
+    if (!started) TellNotStarted(next.owner);
   }
-  hand_over::THandOverLock lock;
-  char* view = static_cast<char*>(g_blockView.get());
-  std::memset(view, 0, hand_over::BlockSize);
-  std::memcpy(view, text.data(), text.size());
-  return TWrite::Written;
+  --g_serverReferences;
+  FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+// Starts the program with the list at once when no earlier list is still
+// waiting to be taken; otherwise the list waits on a thread of its own, so
+// that the caller (Explorer's window) is never held. False when the program
+// could not be started (the caller tells the user).
+bool HandOver(THandOver handOver) {
+  TLocked locked;
+  if (!g_handing && !ListStillWaiting()) return Start(handOver);
+  g_waiting.push_back(std::move(handOver));
+  if (g_handing) return true;
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HandWaitingLists),
+                          &self))
+    self = nullptr;
+  ++g_serverReferences;
+  TKernelHandle thread(self ? CreateThread(nullptr, 0, HandWaitingLists, self, 0, nullptr) : nullptr);
+  if (thread) {
+    g_handing = true;
+    return true;
+  }
+  // No thread: the list goes over now, as it would after the limit.
+  --g_serverReferences;
+  if (self) FreeLibrary(self);
+  THandOver now = std::move(g_waiting.back());
+  g_waiting.pop_back();
+  return Start(now);
 }
 
 const wchar_t* SwitchFor(int kind) {
@@ -236,26 +332,18 @@ HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     ShowError(owner, L"Tavixの登録情報が不正です.", L"エラー");
     return S_OK;
   }
-  if (WriteBlock() == TWrite::TooLong) {
+  // A partial list would look complete to the program: nothing is handed over.
+  THandOver handOver;
+  bool complete = false;
+  handOver.text = hand_over::Encode(g_files, &complete);
+  if (!complete) {
     ShowError(owner, L"選択されたﾌｧｲﾙが多すぎて Tavix に渡せません. 数を減らして選び直してください.", L"実行ｴﾗｰ");
     return S_OK;
   }
-  std::wstring commandLine = program + L" " + SwitchFor(g_commandKind);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(invocation->nShow);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    // Nobody will take this list: the next invocation need not wait for it.
-    if (g_blockView) static_cast<char*>(g_blockView.get())[0] = '\0';
-    g_started.reset();
-    ShowError(owner, L"Tavix を実行出来ません.", L"実行ｴﾗｰ");
-    return S_OK;
-  }
-  TKernelHandle thread(process.hThread);
-  g_started.reset(process.hProcess);
+  handOver.commandLine = program + L" " + SwitchFor(g_commandKind);
+  handOver.show = static_cast<WORD>(invocation->nShow);
+  handOver.owner = owner;
+  if (!HandOver(std::move(handOver))) TellNotStarted(owner);
   return S_OK;
 }
 

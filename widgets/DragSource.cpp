@@ -90,9 +90,19 @@ class TFileDropSource : public TComObject<IDropSource, &IID_IDropSource> {
     // The drag began with the left button; the other one cancels it.
     if (keys & MK_RBUTTON) return DRAGDROP_S_CANCEL;
     if (!(keys & MK_LBUTTON)) return DRAGDROP_S_DROP;
+    // The keys still say "held" but the button is up: its release went
+    // where the drag never saw it, and the drag would follow the pointer
+    // until the next click. Released before the drag ever ran with the
+    // button down, nothing was meant to be dropped; released during it, the
+    // release drops where it happened, as one the drag had seen would.
+    if (!TDropSourceEx::DragButtonDown()) return heldDuringDrag_ ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+    heldDuringDrag_ = true;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+ private:
+  bool heldDuringDrag_ = false;
 };
 
 }  // namespace
@@ -126,8 +136,19 @@ IDataObject* CreateFileDataObject(const std::vector<std::wstring>& files, DWORD 
   return new TFileDataObject(std::move(block), std::move(effect));
 }
 
+bool TDropSourceEx::DragButtonDown() {
+  // The physical button: the left one, or the right one when they are swapped.
+  int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+  return (GetAsyncKeyState(button) & 0x8000) != 0;
+}
+
 DWORD TDropSourceEx::Execute() {
   DWORD effect = DROPEFFECT_NONE;
+  // Released while the files were being prepared: the gesture is over.
+  if (!DragButtonDown()) {
+    lastResult_ = DRAGDROP_S_CANCEL;
+    return effect;
+  }
   TComPtr<IDataObject> data(CreateFileDataObject(Files, DROPEFFECT_COPY));
   if (!data) {
     lastResult_ = E_OUTOFMEMORY;

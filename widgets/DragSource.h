@@ -23,7 +23,12 @@ class TDropSourceEx {
   // the files. The calling thread needs OLE initialised.
   DWORD Execute();
   // The HRESULT of the last Execute (DRAGDROP_S_DROP, DRAGDROP_S_CANCEL, or a failure).
+  // A drag whose button is already up when Execute begins does not start
+  // (DRAGDROP_S_CANCEL).
   HRESULT LastResult() const { return lastResult_; }
+  // Whether the button that drags (the primary one) is down right now, by
+  // the hardware's state rather than the thread's messages.
+  static bool DragButtonDown();
 
   // The file-drop block for the files: header, each name with its NUL and the
   // final NUL, sized to the names (no fixed limit cuts a name). Null when the

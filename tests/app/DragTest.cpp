@@ -269,6 +269,76 @@ TEST_F(Dragging, MovesBelowTheThresholdStartNoDrag) {
   EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// The button released while the entry is still being extracted (the window
+// is disabled then and does not see the release), and the pointer taken on
+// over another program: no drag starts or runs on after the extraction, the
+// other program receives nothing, and the next click is a plain click.
+TEST_F(Dragging, ButtonReleasedDuringTheExtractionStartsNoDrag) {
+  TTavixMain& main = Start({Fixture("big-drag.zip")}, 2);
+  int big = FindItem(main, L"big.bin", L"");
+  int small = FindItem(main, L"small.txt", L"");
+  ASSERT_GE(big, 0);
+  ASSERT_GE(small, 0);
+  SelectOnly(main, {big});
+  TDragPeer peer;
+  std::wstring out = folder_ + L"\\received.txt";
+  ASSERT_TRUE(StartDragPeer(peer, L"target", out, 700, 100));
+  HWND window = main.Handle();
+  POINT from = ItemPoint(main, big);
+  // Read from the gesture's thread while the window's thread may be inside the drag.
+  auto dragging = [&] { return std::atomic_ref<bool>(main.State().dragging).load(); };
+  std::atomic<bool> done{false};
+  bool sawDisabled = false, releasedWhileDisabled = false, settled = false;
+  std::thread user([&] {
+    Xdotool(L"mousemove --sync " + std::to_wstring(from.x) + L" " + std::to_wstring(from.y) + L" mousedown 1");
+    for (int x = 5; x <= 40; x += 5)
+      Xdotool(L"mousemove --sync " + std::to_wstring(from.x + x) + L" " + std::to_wstring(from.y));
+    // The extraction before the drag disables the window.
+    for (int waited = 0; waited < 60000 && !sawDisabled; waited += 10) {
+      sawDisabled = !IsWindowEnabled(window);
+      if (!sawDisabled) Sleep(10);
+    }
+    Xdotool(L"mouseup 1");
+    // The hand goes on over the other program, the button up.
+    RECT area{};
+    GetWindowRect(peer.window, &area);
+    POINT over{(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    Xdotool(L"mousemove --sync " + std::to_wstring(over.x) + L" " + std::to_wstring(over.y));
+    releasedWhileDisabled = sawDisabled && !IsWindowEnabled(window);
+    // Once the window is back and the drag gesture is over, nothing may run.
+    for (int waited = 0; waited < 30000 && !settled; waited += 20) {
+      settled = IsWindowEnabled(window) && !dragging() && !DragRunning();
+      if (!settled) Sleep(20);
+    }
+    // A drag that ran on would take this click as its drop.
+    if (!settled) Xdotool(L"click 1");
+    done = true;
+  });
+  EXPECT_TRUE(PumpUntil(main, [&] { return done.load(); }, 150000));
+  user.join();
+  ASSERT_TRUE(sawDisabled) << "the window was never disabled for the extraction";
+  ASSERT_TRUE(releasedWhileDisabled) << "the extraction ended before the release and the move: the entry is too small";
+  EXPECT_TRUE(settled) << "the drag ran on after the button was released";
+  // The next click on another entry is a click: it selects that entry.
+  POINT other = ItemPoint(main, small);
+  std::atomic<bool> clicked{false};
+  std::thread second([&] {
+    Xdotool(L"mousemove --sync " + std::to_wstring(other.x) + L" " + std::to_wstring(other.y) + L" click 1");
+    clicked = true;
+  });
+  EXPECT_TRUE(PumpUntil(main, [&] {
+    std::vector<int> selected = main.ArcList().SelectedItems();
+    return clicked && selected.size() == 1 && selected[0] == small;
+  }, 20000));
+  second.join();
+  EXPECT_FALSE(DragRunning());
+  EXPECT_FALSE(main.State().dragging);
+  EXPECT_EQ(GetFileAttributesW(out.c_str()), INVALID_FILE_ATTRIBUTES) << "the other program received files";
+  EXPECT_EQ(main.State().entryCount, 2);
+  // The work file is large: it goes now rather than with the next run.
+  DeleteFileW((Work() + L"\\big.bin").c_str());
+}
+
 // Entries whose names try to leave the work folder or look like switches,
 // all dragged: nothing is written outside the work folder, and every name
 // the target receives is a file inside it.

@@ -443,7 +443,6 @@ TEST_F(MainWindow, EscStopsALongListing) {
   start.settingsPath = ini_;
   std::wstring archive = Archive(L"long.lzh");
   start.commandLine = L"Tavix.exe \"" + archive + L"\"";
-  start.arguments = {archive};
   start.help = &help_;
   main_ = std::make_unique<TTavixMain>();
   ASSERT_TRUE(main_->Create(start, SW_SHOWNORMAL));

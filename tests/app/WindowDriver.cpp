@@ -59,7 +59,6 @@ TMainStart MainStart(const std::wstring& ini, const std::vector<std::wstring>& a
   start.settingsPath = ini;
   start.commandLine = L"\"C:\\Tavix\\Tavix.exe\"";
   for (const std::wstring& argument : arguments) start.commandLine += L" \"" + argument + L"\"";
-  start.arguments = arguments;
   start.help = help;
   return start;
 }

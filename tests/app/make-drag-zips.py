@@ -19,3 +19,13 @@ with zipfile.ZipFile(out + "/hostile-drag.zip", "w") as z:
                        ("@at-" + marker + ".txt", "at"),
                        ("x/../../inner-" + marker + ".txt", "inner")]:
         z.writestr(zipfile.ZipInfo(name, when), text)
+# One entry large enough that its extraction outlasts a hand's release of the
+# button (the window is disabled meanwhile), and one small one.
+with zipfile.ZipFile(out + "/big-drag.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    info = zipfile.ZipInfo("big.bin", when)
+    info.compress_type = zipfile.ZIP_DEFLATED
+    with z.open(info, "w") as entry:
+        block = bytes(range(256)) * 4096
+        for _ in range(512):
+            entry.write(block)
+    z.writestr(zipfile.ZipInfo("small.txt", when), "small\n")

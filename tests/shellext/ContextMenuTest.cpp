@@ -131,6 +131,8 @@ class ContextMenuTest : public ::testing::Test {
     HoldKeys(false, false);
   }
   void TearDown() override {
+    // A program still held by its test may go on.
+    Touch(L"release");
     HoldKeys(false, false);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey.c_str());
     if (library_ != nullptr) FreeLibrary(library_);
@@ -170,6 +172,27 @@ class ContextMenuTest : public ::testing::Test {
     info.lpVerb = reinterpret_cast<LPCSTR>(verb);
     info.nShow = SW_SHOWNORMAL;
     return menu->InvokeCommand(&info);
+  }
+
+  void Touch(const wchar_t* name) {
+    HANDLE file = CreateFileW((folder_ + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+  bool WaitForFile(const wchar_t* name) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Exists(folder_ + name) && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return Exists(folder_ + name);
+  }
+  // Invokes the item for the files, the way the user does it.
+  void InvokeFor(const std::vector<std::wstring>& files) {
+    TComPtr<IContextMenu> menu = MenuFor(files);
+    ASSERT_EQ(Caption(menu.get()), L"Tavixで開く...");
+    ASSERT_EQ(Invoke(menu.get(), 0), S_OK);
+  }
+  // The files a record's block held (empty when the block was empty).
+  static std::vector<std::wstring> Listed(const TRecord& record) {
+    return hand_over::Decode(record.block.substr(0, record.block.find('\0')));
   }
 
   TRecord WaitForRecord() {
@@ -324,6 +347,42 @@ TEST_F(ContextMenuTest, BadRegistrationIsToldAndStartsNothing) {
   auto notStarted = InvokeExpectingMessage(menu.get(), L"実行ｴﾗｰ");
   EXPECT_EQ(notStarted.second, L"Tavix を実行出来ません.");
   EXPECT_FALSE(Exists(folder_ + L"record.bin"));
+}
+
+// A program that is slow to take its list does not hold Explorer: the next
+// invocation returns at once (the test lets the first program go only
+// after that), and each program still gets its own list, in order.
+TEST_F(ContextMenuTest, SlowProgramHoldsNeitherTheCallerNorTheNextList) {
+  const std::vector<std::wstring> first = {L"C:\\data\\first.lzh"};
+  const std::vector<std::wstring> second = {L"C:\\data\\second.zip", L"C:\\data\\third.lzh"};
+  Touch(L"hold");
+  InvokeFor(first);
+  ASSERT_TRUE(WaitForFile(L"held")) << "the first program did not start";
+  InvokeFor(second);
+  Touch(L"release");
+  TRecord one = WaitForRecord();
+  EXPECT_EQ(Listed(one), first);
+  TRecord two = WaitForRecord();
+  EXPECT_EQ(Listed(two), second);
+  EXPECT_EQ(two.commandLine, L"\"" + folder_ + L"Tavix.exe\" /MELT");
+}
+
+// A program that never takes its list is taken as hung after a while: the
+// next list reaches its own program, and the hung one, should it wake,
+// finds no list rather than another's.
+TEST_F(ContextMenuTest, ProgramThatNeverTakesItsListIsPassedInTheEnd) {
+  const std::vector<std::wstring> first = {L"C:\\data\\first.lzh"};
+  const std::vector<std::wstring> second = {L"C:\\data\\second.zip"};
+  Touch(L"hold");
+  InvokeFor(first);
+  ASSERT_TRUE(WaitForFile(L"held")) << "the first program did not start";
+  InvokeFor(second);
+  TRecord two = WaitForRecord();
+  EXPECT_EQ(Listed(two), second);
+  Touch(L"release");
+  TRecord one = WaitForRecord();
+  ASSERT_FALSE(one.commandLine.empty()) << "the first program wrote no record";
+  EXPECT_TRUE(Listed(one).empty());
 }
 
 TEST_F(ContextMenuTest, AnswersOnlyForItsOwnCommand) {
