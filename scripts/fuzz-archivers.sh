@@ -16,7 +16,7 @@ out=${TAVIX_BUILD_DIR:-$root/build}/fuzz
 mkdir -p "$out/obj"
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -DTAVIX_FUZZ_HOST -D_fseeki64=fseeko -D_ftelli64=ftello
-       -I"$root/tests/fuzz/shim" -I"$root/archivers/core" -Wno-macro-redefined)
+       -I"$root/tests/fuzz/shim" -I"$root" -I"$root/archivers/core" -Wno-macro-redefined)
 # Parser sources, compiled once with coverage for every target.
 sources=(tests/fuzz/shim/Shim.cpp tests/fuzz/shim/Stubs.cpp tests/fuzz/FuzzHost.cpp
          archivers/core/Text.cpp archivers/core/CommandLine.cpp archivers/core/Files.cpp archivers/core/Entries.cpp

@@ -122,6 +122,13 @@ DWORD GetFileAttributesW(LPCWSTR) {
   g_error = ERROR_FILE_NOT_FOUND;
   return INVALID_FILE_ATTRIBUTES;
 }
+// No folders on the host: nothing is found.
+HANDLE FindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW) {
+  g_error = ERROR_FILE_NOT_FOUND;
+  return INVALID_HANDLE_VALUE;
+}
+BOOL FindNextFileW(HANDLE, LPWIN32_FIND_DATAW) { return Fail(ERROR_NO_MORE_FILES); }
+BOOL FindClose(HANDLE) { return TRUE; }
 BOOL SetFileAttributesW(LPCWSTR, DWORD) { return Fail(ERROR_ACCESS_DENIED); }
 BOOL CreateDirectoryW(LPCWSTR, void*) { return Fail(ERROR_ACCESS_DENIED); }
 BOOL RemoveDirectoryW(LPCWSTR) { return Fail(ERROR_ACCESS_DENIED); }

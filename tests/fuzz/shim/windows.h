@@ -74,6 +74,7 @@ typedef struct _SYSTEMTIME {
 
 #define ERROR_SUCCESS 0
 #define ERROR_FILE_NOT_FOUND 2
+#define ERROR_NO_MORE_FILES 18
 #define ERROR_PATH_NOT_FOUND 3
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
@@ -160,3 +161,34 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists);
 int CompareStringOrdinal(LPCWSTR a, int aSize, LPCWSTR b, int bSize, BOOL ignoreCase);
 int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 int _wtoi(const wchar_t* text);
+
+// The other handle kinds our owner types name; nothing on the host closes them.
+typedef struct HINSTANCE__* HMODULE;
+typedef struct HKEY__* HKEY;
+typedef struct HMENU__* HMENU;
+typedef struct HICON__* HICON;
+typedef void* HGDIOBJ;
+typedef struct HFONT__* HFONT;
+typedef struct HBITMAP__* HBITMAP;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HPEN__* HPEN;
+typedef struct HPALETTE__* HPALETTE;
+typedef struct _WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+  DWORD nFileSizeHigh, nFileSizeLow, dwReserved0, dwReserved1;
+  WCHAR cFileName[MAX_PATH];
+  WCHAR cAlternateFileName[14];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+BOOL FindClose(HANDLE find);
+BOOL FreeLibrary(HMODULE module);
+LONG RegCloseKey(HKEY key);
+BOOL DestroyMenu(HMENU menu);
+BOOL DestroyIcon(HICON icon);
+HGLOBAL GlobalFree(HGLOBAL memory);
+LPVOID GlobalLock(HGLOBAL memory);
+BOOL GlobalUnlock(HGLOBAL memory);
+BOOL UnmapViewOfFile(LPCVOID view);
+BOOL DeleteObject(HGDIOBJ object);
