@@ -322,29 +322,30 @@ bool ZipReader::Fetch(void* data, size_t size) {
 }
 
 ZipPatterns::ZipPatterns(std::vector<std::wstring> patterns, const Directory& directory)
-    : patterns_(std::move(patterns)), literal_(patterns_.size()) {
+    : patterns_(std::move(patterns)) {
+  std::unordered_set<std::wstring> listed;  // read only when some name may be a listed one
   for (size_t i = 0; i < patterns_.size(); ++i) {
     std::wstring plain = Normalize(Unescape(patterns_[i]));
-    if (!arc::MayBeListedName(plain) || patterns_[i].find(L'*') != std::wstring::npos) continue;
-    for (const Entry& e : directory.entries) {
-      if (Normalize(arc::ListedName(e.WideName())) == plain) {
-        literal_[i] = plain;
-        break;
+    if (arc::MayBeListedName(plain) && patterns_[i].find(L'*') == std::wstring::npos) {
+      if (listed.empty())
+        for (const Entry& e : directory.entries) listed.insert(Normalize(arc::ListedName(e.WideName())));
+      if (listed.count(plain) != 0) {
+        literals_.insert(std::move(plain));
+        continue;
       }
     }
+    if (HasWildcard(patterns_[i]))
+      wildcards_.push_back(i);
+    else
+      plain_.insert(std::move(plain));
   }
 }
 
 bool ZipPatterns::Matches(const std::wstring& name) const {
-  std::wstring listed;
-  for (size_t i = 0; i < patterns_.size(); ++i) {
-    if (literal_[i].empty()) {
-      if (ZipWildcard(patterns_[i], name)) return true;
-      continue;
-    }
-    if (listed.empty()) listed = Normalize(arc::ListedName(name));
-    if (listed == literal_[i]) return true;
-  }
+  if (!plain_.empty() && plain_.count(Normalize(name)) != 0) return true;
+  if (!literals_.empty() && literals_.count(Normalize(arc::ListedName(name))) != 0) return true;
+  for (size_t i : wildcards_)
+    if (ZipWildcard(patterns_[i], name)) return true;
   return false;
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace zip {
@@ -74,7 +75,12 @@ class ZipPatterns {
 
  private:
   std::vector<std::wstring> patterns_;
-  std::vector<std::wstring> literal_;  // per pattern: the listed name it is taken as, or empty
+  // A selection of thousands of names is common (all but a few entries), so
+  // names without wildcards are looked up by their folded form; only real
+  // wildcards are tried one by one.
+  std::unordered_set<std::wstring> plain_;     // folded names without wildcards
+  std::unordered_set<std::wstring> literals_;  // listed names of entries, folded
+  std::vector<size_t> wildcards_;
 };
 
 // Lets through only entries whose names match one of the patterns (all when

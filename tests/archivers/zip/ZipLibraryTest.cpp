@@ -3,6 +3,7 @@
 // libraries are loaded from bin/archivers (on the test's PATH).
 #include "archivers/core/ArcApi.h"
 #include "archivers/zip/ZipFormat.h"
+#include "archivers/zip/ZipReader.h"
 #include "../../support/EscapeCheck.h"
 
 #include <gtest/gtest.h>
@@ -265,6 +266,40 @@ TEST_F(ZipTest, BracketNamesAsTavixConvertsThem) {
   Result done = UnZip("-x -o " + Quote(archive) + " " + Quote(out + "\\") + " sub/[[]x].txt");
   ASSERT_EQ(done.code, 0) << done.output;
   EXPECT_EQ(FilesBelow(out), std::vector<std::string>{"sub\\[x].txt"});
+}
+
+// A selection of thousands of plain names, escaped brackets, a wildcard and a
+// listed name ('?' for a character the code page lacks) takes exactly what
+// trying each pattern in turn takes.
+TEST(ZipSelection, ThousandsOfNamesSelectWhatEachPatternSelects) {
+  zip::Directory directory;
+  std::vector<std::wstring> names;
+  for (int i = 0; i < 5000; ++i) {
+    zip::Entry e;
+    e.name = "d" + std::to_string(i % 40) + "/File" + std::to_string(i) + ".txt";
+    directory.entries.push_back(e);
+    if (i % 1000 != 7) names.push_back(L"D" + std::to_wstring(i % 40) + L"\\file" + std::to_wstring(i) + L".TXT");
+  }
+  for (const char* extra : {"sub/[x].txt", "pics/a.jpg", "pics/b.png", "\xe2\x82\xa9won.txt"}) {
+    zip::Entry e;
+    e.name = extra;
+    e.flags = zip::FlagUtf8;
+    directory.entries.push_back(e);
+  }
+  names.push_back(L"sub/[[]x].txt");
+  names.push_back(L"pics\\*.jpg");
+  names.push_back(L"?won.txt");
+  zip::ZipPatterns selection(names, directory);
+  int selected = 0;
+  for (const auto& e : directory.entries) {
+    std::wstring name = e.WideName();
+    bool one_by_one = false;
+    for (const auto& pattern : names) one_by_one = one_by_one || zip::ZipWildcard(pattern, name);
+    if (name == L"\u20a9won.txt") one_by_one = true;  // taken as its listed name
+    EXPECT_EQ(selection.Matches(name), one_by_one) << name;
+    selected += selection.Matches(name) ? 1 : 0;
+  }
+  EXPECT_EQ(selected, 5000 - 5 + 3);
 }
 
 TEST_F(ZipTest, ResponseFilesAndDashNames) {
