@@ -247,7 +247,7 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
       state_.firstMethod = AnsiToWide(std::string(info.szMode, strnlen(info.szMode, sizeof info.szMode)));
       AppendListRecord(info, style);
       statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
-      DWORD interval = PacedPump(10, 100);
+      PumpMessages();
       DWORD lastPump = GetTickCount();
       // Esc stops a long listing; the entries read so far stay listed.
       while (!state_.cancelRequested && arc_->FindNext(&info) == 0) {
@@ -261,10 +261,10 @@ void TTavixMain::ReadEntries(const std::wstring& path) {
         if (state_.entryCount % 10 == 0) statusBar1_.SetText(1, std::to_wstring(state_.entryCount) + L" Files");
         if (state_.entryCount == 20) arcList_.SetItemCount(20, true);
         // Looking into the queue costs a trip to the window server under Wine;
-        // a look after every few milliseconds of reading keeps the window just
-        // as responsive.
-        if (GetTickCount() - lastPump >= interval) {
-          interval = PacedPump(10, 100);
+        // a look after every 10 ms of reading keeps the count moving and Esc
+        // prompt even when the whole listing takes a fraction of a second.
+        if (GetTickCount() - lastPump >= 10) {
+          PumpMessages();
           lastPump = GetTickCount();
         }
       }
