@@ -20,15 +20,9 @@ files=${BENCH_FILES:-10000}
 big_mb=${BENCH_BIG_MB:-1024}
 export TAVIX_PATH=$build/bin/archivers
 # The corpus goes at the end.
-base=$build
-[ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
-work=$(mktemp -d "$base/tavix-bench-add.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-win() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-bench() {
-  if [ -n "${DISPLAY:-}" ]; then nice "$root/scripts/wine-run" "$build/bin/add_bench.exe" "$@"
-  else nice xvfb-run -a -s "-screen 0 1024x768x24" "$root/scripts/wine-run" "$build/bin/add_bench.exe" "$@"; fi
-}
+. "$root/bench/windowed.sh"
+scratch_on_tmpfs add
+bench() { run_windowed add_bench.exe "$@"; }
 
 only=${BENCH_ONLY:-}
 load() { echo "(load average: $(cut -d' ' -f1-3 /proc/loadavg))"; }

@@ -11,15 +11,9 @@ build=${TAVIX_BUILD_DIR:-$root/build/x86_64}
 cmake --build "$build" --target delete_bench arccall unlha32 >/dev/null
 files=${BENCH_FILES:-10000}
 export TAVIX_PATH=$build/bin/archivers
-base=$build
-[ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
-work=$(mktemp -d "$base/tavix-bench-delete.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-win() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-bench() {
-  if [ -n "${DISPLAY:-}" ]; then nice ${BENCH_WRAP:-} "$root/scripts/wine-run" "$build/bin/delete_bench.exe" "$@"
-  else nice xvfb-run -a -s "-screen 0 1024x768x24" ${BENCH_WRAP:-} "$root/scripts/wine-run" "$build/bin/delete_bench.exe" "$@"; fi
-}
+. "$root/bench/windowed.sh"
+scratch_on_tmpfs delete
+bench() { run_windowed delete_bench.exe "$@"; }
 mkdir -p "$work/src"
 python3 - "$work/src" "$files" <<'PY'
 import os, sys
